@@ -1,0 +1,74 @@
+// The platform effects the windows use, behind one interface so tests can drive every window.
+#pragma once
+
+#include "app/ProgramFolder.h"
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace vexlo {
+
+struct OpenFileRequest {
+    QString title;
+    QStringList filters;  // "Label (patterns)" entries, shown in this order
+    int filterIndex = 1;  // 1-based into filters
+    QString directory;    // the folder the dialog opens in; a missing one leaves the dialog's own
+    bool multiple = false;
+};
+
+struct OpenFileResult {
+    QStringList files;    // full paths, in the dialog's order; never empty
+    int filterIndex = 1;  // 1-based filter in use when the dialog closed
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    /// A plain message box with an OK button (modal).
+    virtual void message(QWidget *parent, const QString &text) = 0;
+    /// The open-file dialog; nothing when the user cancels.
+    virtual std::optional<OpenFileResult> openFiles(QWidget *parent, const OpenFileRequest &request) = 0;
+    /// Asks the desktop to open a document or address with its associated application.
+    virtual void shellOpen(const QString &pathOrUrl) = 0;
+    virtual void beep() = 0;
+    /// Ends the program at once (no close-time saving).
+    virtual void terminate(int exitCode) = 0;
+    /// A millisecond tick counter.
+    virtual qint64 tickCount() = 0;
+    /// Pops `menu` up at `globalPos` and returns the chosen action (nullptr: none).
+    virtual QAction *popup(QMenu *menu, const QPoint &globalPos) = 0;
+    /// The folder of settings, histories and scratch files.
+    virtual const ProgramFolder &programFolder() const = 0;
+};
+
+/// The real desktop: QMessageBox, QFileDialog, QDesktopServices, std::_Exit.
+class DesktopPlatform : public Platform {
+public:
+    explicit DesktopPlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
+
+    void message(QWidget *parent, const QString &text) override;
+    std::optional<OpenFileResult> openFiles(QWidget *parent, const OpenFileRequest &request) override;
+    void shellOpen(const QString &pathOrUrl) override;
+    void beep() override;
+    void terminate(int exitCode) override;
+    qint64 tickCount() override;
+    QAction *popup(QMenu *menu, const QPoint &globalPos) override;
+    const ProgramFolder &programFolder() const override { return m_folder; }
+
+private:
+    ProgramFolder m_folder;
+};
+
+/// Converts between the core's byte paths and Qt's strings (the file-system encoding).
+QString FromBytes(const std::string &bytes);
+std::string ToBytes(const QString &text);
+
+} // namespace vexlo

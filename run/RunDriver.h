@@ -1,0 +1,95 @@
+// The "Let`s go..." run without its window: recording, branch choice, target paths, engine.
+#pragma once
+
+#include "app/Error.h"
+#include "app/ProgramFolder.h"
+#include "run/TextEngine.h"
+#include "targets/TargetEntry.h"
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexlo {
+
+enum class EngineKind { Text = 0, Office = 1 };           // "Vexlo Pro engine", "MS Office engine"
+enum class InputTab { OneLine = 0, MultiLine = 1, RealTime = 2 };
+enum class TargetTab { FileList = 0, DirectoryList = 1, Text = 2 };
+
+enum class Branch {
+    Nothing,
+    TextFileList,      // ReplaceInLine over the checked file list
+    TextDirectoryList, // directory pass, then ReplaceInLine
+    TextMultiLine,     // the multi-line pass over the file list
+    TextRealTime,      // the real-time pass with the own engine
+    OfficeFileList,
+    OfficeDirectoryList,
+    OfficeRealTime,
+};
+
+/// The branch table: exactly one branch for every combination.
+Branch ChooseBranch(EngineKind engine, InputTab input, TargetTab target);
+
+/// Shared by the run and "Stop": "1" while a run may go on.
+class RunFlag {
+public:
+    void set(std::string_view value) { m_running = (value == "1"); }
+    std::string value() const { return m_running ? "1" : "0"; }
+    bool isRunning() const { return m_running; }
+
+private:
+    std::atomic<bool> m_running{true};
+};
+
+/// The window state a run reads, copied when it starts.
+struct RunRequest {
+    EngineKind engine = EngineKind::Text;
+    InputTab inputTab = InputTab::OneLine;
+    TargetTab targetTab = TargetTab::FileList;
+    std::string edit1, edit2;       // "One Line": find, replace
+    std::string memo1, memo2;       // "Multi Line": find, replace (the boxes' whole text)
+    std::vector<TargetEntry> fileList;
+    std::vector<TargetEntry> directoryList;
+    std::string mask;               // Edit5
+    TextEngineOptions options;
+};
+
+/// How the run talks to the outside; the window shows boxes, the command line prints.
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    /// A fixed-text message ("What to find?", "Please select mask! and after try again.").
+    virtual void message(const std::string &text) = 0;
+    /// Called once per directory entry during the directory pass.
+    virtual void scanProgress() {}
+    virtual void fileDone(const std::string &path) { (void)path; }
+    /// An error that ended the run at `path`.
+    virtual void error(const std::string &path, const Error &error) = 0;
+};
+
+/// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
+class RunExtensions {
+public:
+    virtual ~RunExtensions() = default;
+    virtual void run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths) = 0;
+};
+
+struct RunResult {
+    Branch branch = Branch::Nothing;
+    std::vector<std::string> targetPaths;
+    std::size_t filesRewritten = 0;
+    bool failed = false; // an error ended the run
+};
+
+/// Carries out one run. History recording errors (a bad counter) propagate as Error
+/// before any file is touched; an error at a target ends the run there and is reported
+/// through observer.error (files before it stay rewritten, it and those after untouched).
+RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
+                     RunObserver &observer, RunExtensions *extensions = nullptr);
+
+/// Lines of a memo's text as the box counts them: an empty box has no lines, and an empty
+/// last line after a final line break does not count.
+Lines MemoLines(std::string_view text);
+
+} // namespace vexlo

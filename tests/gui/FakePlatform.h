@@ -1,0 +1,71 @@
+// A Platform for tests: records messages and dialogs, answers from queues, never blocks.
+#pragma once
+
+#include "app/Platform.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <deque>
+#include <functional>
+
+namespace vexlo::test {
+
+class FakePlatform : public Platform {
+public:
+    explicit FakePlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
+
+    // What the windows did.
+    QStringList messages;
+    QList<OpenFileRequest> dialogRequests;
+    QStringList opened;
+    int beeps = 0;
+    int terminations = 0;
+    qint64 now = 0;
+
+    // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).
+    std::deque<std::optional<OpenFileResult>> dialogAnswers;
+    std::deque<QString> popupChoices; // the text of the action to choose
+    /// Called from inside message(), e.g. to act while a box would be open.
+    std::function<void(const QString &)> onMessage;
+
+    void message(QWidget *, const QString &text) override
+    {
+        messages << text;
+        if (onMessage)
+            onMessage(text);
+    }
+    std::optional<OpenFileResult> openFiles(QWidget *, const OpenFileRequest &request) override
+    {
+        dialogRequests << request;
+        if (dialogAnswers.empty())
+            return std::nullopt;
+        auto answer = dialogAnswers.front();
+        dialogAnswers.pop_front();
+        return answer;
+    }
+    void shellOpen(const QString &pathOrUrl) override { opened << pathOrUrl; }
+    void beep() override { ++beeps; }
+    void terminate(int) override { ++terminations; }
+    qint64 tickCount() override { return now; }
+    QAction *popup(QMenu *menu, const QPoint &) override
+    {
+        if (popupChoices.empty())
+            return nullptr;
+        const QString wanted = popupChoices.front();
+        popupChoices.pop_front();
+        for (QAction *action : menu->actions()) {
+            if (action->text() == wanted) {
+                action->trigger();
+                return action;
+            }
+        }
+        return nullptr;
+    }
+    const ProgramFolder &programFolder() const override { return m_folder; }
+
+private:
+    ProgramFolder m_folder;
+};
+
+} // namespace vexlo::test
