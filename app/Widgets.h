@@ -1,0 +1,20 @@
+// Small builders shared by every window: flat picture buttons and the program's icon set.
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QToolButton;
+class QWidget;
+
+namespace vexlo {
+
+/// The icon ":/icons/<name>.svg" of the program's own set.
+QIcon LoadIcon(const QString &name);
+
+/// A flat (auto-raise) picture button without caption: `hint` becomes its tool tip and its
+/// accessible name, `objectName` the component name tests find it by.
+QToolButton *MakeFlatButton(QWidget *parent, const char *objectName, const QString &hint,
+                            const QString &iconName);
+
+} // namespace vexlo
