@@ -1,0 +1,82 @@
+// The "Scan directory(s)" window: scans a folder with a mask into the file list.
+#pragma once
+
+#include <QDialog>
+
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QFileSystemModel;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QToolButton;
+class QTreeView;
+
+namespace vexlo {
+
+class Platform;
+class SettingsFile;
+class TargetListModel;
+
+/// TForm2. Modal; created once and shown again with exec(). Reads section "c" of
+/// "vexlo.ini" when shown and writes it when closed by any means.
+class ScanDirectoryWindow : public QDialog {
+    Q_OBJECT
+
+public:
+    ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent = nullptr);
+    ~ScanDirectoryWindow() override;
+
+    /// The directory D shown in the directory list, with no trailing separator (but "/").
+    QString directory() const;
+    /// Switches the directory list to `dir`; false (nothing changed) when it cannot be entered.
+    bool setDirectory(const QString &dir);
+
+    /// Scan (SpeedButton1, Enter in Edit1): fills the file list, checks it, saves and closes.
+    void scan();
+    bool isScanning() const noexcept { return m_scanning; }
+
+    /// The hidden work lists ListBox1 and ListBox2 of the last scan.
+    const std::vector<std::string> &workList1() const noexcept { return m_listBox1; }
+    const std::vector<std::string> &workList2() const noexcept { return m_listBox2; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void done(int result) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void loadSettings(const SettingsFile &settings);
+    void saveSettings(SettingsFile &settings);
+    void onlyDirAddInLB2(const std::string &mask);
+    void processEventsThrottled();
+    void fillDrives();
+    void driveChosen(int index);
+    void directoryActivated(const QModelIndex &index);
+    void showDirectory(const QString &dir);
+
+    Platform &m_platform;
+    TargetListModel &m_fileList;
+
+    QComboBox *m_driveCombo = nullptr;
+    QTreeView *m_dirView = nullptr;
+    QFileSystemModel *m_dirModel = nullptr;
+    QLabel *m_dirLabel = nullptr;
+    QLineEdit *m_maskEdit = nullptr;
+    QMenu *m_maskMenu = nullptr;
+    QCheckBox *m_subfoldersBox = nullptr;
+    QToolButton *m_scanButton = nullptr;
+    QToolButton *m_closeButton = nullptr;
+
+    QString m_directory;
+    std::vector<std::string> m_listBox1;
+    std::vector<std::string> m_listBox2;
+    bool m_scanning = false;
+    qint64 m_lastEvents = 0;
+};
+
+} // namespace vexlo
