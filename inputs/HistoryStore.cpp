@@ -1,0 +1,79 @@
+#include "inputs/HistoryStore.h"
+
+#include "app/Error.h"
+#include "settings/AtomicWrite.h"
+#include "settings/SettingsFile.h"
+
+#include <fstream>
+#include <iterator>
+
+namespace vexlo {
+
+namespace {
+
+constexpr const char *CounterSection = "Add_File_Procedure";
+constexpr const char *SlotExtension = ".vexlopro";
+
+} // namespace
+
+const char *HistoryCounterKey(HistoryKind kind)
+{
+    switch (kind) {
+    case HistoryKind::WhatToFind:
+        return "WhatToFindHistory";
+    case HistoryKind::ReplaceWith:
+        return "ReplaceWithHistory";
+    case HistoryKind::WhatToFindMultiLine:
+        return "WhatToFindMultiLine";
+    case HistoryKind::ReplaceWithMultiLine:
+        return "ReplaceWithMultiLine";
+    }
+    return "";
+}
+
+const char *HistoryFileBase(HistoryKind kind)
+{
+    switch (kind) {
+    case HistoryKind::WhatToFind:
+        return "WhatToFind";
+    case HistoryKind::ReplaceWith:
+        return "ReplaceWith";
+    case HistoryKind::WhatToFindMultiLine:
+        return "WhatToFindMultiLine";
+    case HistoryKind::ReplaceWithMultiLine:
+        return "ReplaceWithMultiLine";
+    }
+    return "";
+}
+
+std::filesystem::path HistoryStore::slotPath(HistoryKind kind, const std::string &slotText) const
+{
+    return m_folder.file(HistoryFileBase(kind) + slotText + SlotExtension);
+}
+
+std::string HistoryStore::record(HistoryKind kind, const Lines &lines)
+{
+    SettingsFile settings(m_folder.file(MainSettingsName));
+    const char *key = HistoryCounterKey(kind);
+    // A missing counter reads as its own key name and fails here, before anything is written.
+    const long long next = static_cast<long long>(ToInt(settings.read(CounterSection, key, key))) + 1;
+    // The ring wraps only at exactly ten; a counter already past it keeps counting up.
+    const std::string slot = next == 10 ? "0" : std::to_string(next);
+
+    WriteFileAtomically(slotPath(kind, slot), JoinLines(lines));
+    settings.write(CounterSection, key, slot);
+    return slot;
+}
+
+std::optional<Lines> HistoryStore::readSlot(HistoryKind kind, int slot) const
+{
+    std::ifstream in(slotPath(kind, std::to_string(slot)), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad())
+        return std::nullopt;
+    return SplitLines(bytes);
+}
+
+} // namespace vexlo
