@@ -157,13 +157,11 @@ std::string SettingsFile::read(std::string_view section, std::string_view key,
     if (!bytes)
         return std::string(fallback);
     bool inSection = false;
-    bool sectionSeen = false;
     for (const Line &line : splitKeepingBreaks(*bytes)) {
         if (auto name = sectionName(line.text)) {
-            if (sectionSeen && inSection)
-                break; // only the first section of that name counts
+            if (inSection)
+                break; // only the first section of that name counts, as for writing
             inSection = sameName(*name, section);
-            sectionSeen = sectionSeen || inSection;
             continue;
         }
         if (!inSection)

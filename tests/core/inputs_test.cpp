@@ -1,0 +1,95 @@
+#include "app/Error.h"
+#include "inputs/HistoryStore.h"
+#include "settings/SettingsFile.h"
+#include "support/TestSupport.h"
+
+using namespace vexlo;
+using vexlo::test::listNames;
+using vexlo::test::readBytes;
+using vexlo::test::TempDir;
+using vexlo::test::writeBytes;
+
+namespace {
+
+class HistoryTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    HistoryStore store{ProgramFolder(tmp.path())};
+    std::filesystem::path ini = tmp.path() / "vexlopro.ini";
+
+    void setCounter(const std::string &key, const std::string &value)
+    {
+        writeBytes(ini, "[Add_File_Procedure]\r\n" + key + "=" + value + "\r\n");
+    }
+    std::string counter(const char *key) const
+    {
+        return SettingsFile(ini).read("Add_File_Procedure", key, "<missing>");
+    }
+};
+
+} // namespace
+
+TEST_F(HistoryTest, CounterNineWrapsToSlotZero)
+{
+    setCounter("WhatToFindHistory", "9");
+    EXPECT_EQ(store.record(HistoryKind::WhatToFind, {"foo"}), "0");
+    EXPECT_BYTES_EQ("foo\r\n", readBytes(tmp.path() / "WhatToFind0.vexlopro"));
+    EXPECT_EQ(counter("WhatToFindHistory"), "0");
+
+    // The same string again takes the next slot; nothing is deduplicated.
+    EXPECT_EQ(store.record(HistoryKind::WhatToFind, {"foo"}), "1");
+    EXPECT_BYTES_EQ("foo\r\n", readBytes(tmp.path() / "WhatToFind1.vexlopro"));
+    EXPECT_EQ(counter("WhatToFindHistory"), "1");
+}
+
+TEST_F(HistoryTest, CounterPastTheRingKeepsCountingUp)
+{
+    setCounter("ReplaceWithHistory", "15");
+    EXPECT_EQ(store.record(HistoryKind::ReplaceWith, {"bar"}), "16");
+    EXPECT_TRUE(std::filesystem::exists(tmp.path() / "ReplaceWith16.vexlopro"));
+    EXPECT_EQ(counter("ReplaceWithHistory"), "16");
+}
+
+TEST_F(HistoryTest, BadOrMissingCounterFailsBeforeAnythingIsWritten)
+{
+    setCounter("WhatToFindMultiLine", "x1");
+    const std::string before = readBytes(ini);
+    for (HistoryKind kind : {HistoryKind::WhatToFindMultiLine, HistoryKind::ReplaceWithMultiLine}) {
+        try {
+            store.record(kind, {"a"});
+            FAIL() << "no conversion error";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Conversion);
+        }
+    }
+    EXPECT_EQ(readBytes(ini), before);
+    EXPECT_EQ(listNames(tmp.path()), std::vector<std::string>{"vexlopro.ini"});
+}
+
+TEST_F(HistoryTest, MultiLineRecordReplacesOldContentAndReadsBack)
+{
+    setCounter("ReplaceWithMultiLine", "3");
+    writeBytes(tmp.path() / "ReplaceWithMultiLine4.vexlopro", "a much longer earlier text\r\n");
+    const Lines lines = {"", "", "x", ""};
+    EXPECT_EQ(store.record(HistoryKind::ReplaceWithMultiLine, lines), "4");
+    EXPECT_BYTES_EQ("\r\n\r\nx\r\n\r\n", readBytes(tmp.path() / "ReplaceWithMultiLine4.vexlopro"));
+    EXPECT_EQ(store.readSlot(HistoryKind::ReplaceWithMultiLine, 4), lines);
+
+    writeBytes(tmp.path() / "WhatToFind2.vexlopro", "one\ntwo\rthree");
+    EXPECT_EQ(store.readSlot(HistoryKind::WhatToFind, 2), (Lines{"one", "two", "three"}));
+    EXPECT_EQ(store.readSlot(HistoryKind::WhatToFind, 3), std::nullopt);
+}
+
+TEST_F(HistoryTest, UnwritableSlotFileLeavesTheCounterAlone)
+{
+    setCounter("WhatToFindHistory", "9");
+    std::filesystem::create_directory(tmp.path() / "WhatToFind0.vexlopro");
+    try {
+        store.record(HistoryKind::WhatToFind, {"foo"});
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Io);
+    }
+    EXPECT_EQ(counter("WhatToFindHistory"), "9");
+    EXPECT_EQ(listNames(tmp.path()), (std::vector<std::string>{"WhatToFind0.vexlopro", "vexlopro.ini"}));
+}
