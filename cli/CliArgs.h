@@ -1,0 +1,52 @@
+// The command line of vexlopro-cli: the raw parse and its conversion into a request.
+#pragma once
+
+#include "run/TextEngine.h"
+
+#include <string>
+#include <vector>
+
+namespace vexlo::cli {
+
+/// The arguments as given, sorted by option; nothing is checked against anything else yet.
+struct CliArgs {
+    std::vector<std::string> find;         // --find TEXT, every occurrence
+    std::vector<std::string> findLines;    // --find-lines FILE
+    std::vector<std::string> replace;      // --replace TEXT
+    std::vector<std::string> replaceLines; // --replace-lines FILE
+    std::vector<std::string> masks;        // --mask MASK
+    std::vector<std::string> dirs;         // --dir DIR
+    std::vector<std::string> scans;        // --scan DIR
+    std::vector<std::string> paths;        // operands, "-" included
+    TextEngineOptions options;
+    bool anyOption = false; // one of the engine options was given
+    bool help = false;
+    bool version = false;
+    std::string error; // the first argument that could not be parsed, with the reason
+};
+
+/// Sorts argv into CliArgs. Never fails: an unknown option or a missing value is kept in
+/// `error` (the first one only) and parsing goes on.
+CliArgs ParseArgs(int argc, const char *const *argv);
+
+/// What the program is asked to do, complete and consistent.
+struct CliRequest {
+    enum class Mode { Rewrite, Scan } mode = Mode::Rewrite;
+    TextOperation op;
+    std::vector<std::string> paths; // in order; "-" at most once
+    std::vector<std::string> dirs;  // scanned after the paths, in order
+    std::vector<std::string> scans;
+    std::string mask;
+};
+
+/// Checks the combination and reads --find-lines / --replace-lines files.
+/// Throws Error{Usage} saying what is wrong (a file that cannot be read included).
+CliRequest ToRequest(const CliArgs &args);
+
+/// The text printed by --help.
+const char *HelpText();
+
+/// "vexlopro-cli 0.1.0"
+std::string VersionText();
+
+} // namespace vexlo::cli

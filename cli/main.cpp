@@ -1,0 +1,37 @@
+// vexlopro-cli: the text engine from the command line.
+#include "app/Error.h"
+#include "cli/CliArgs.h"
+#include "cli/CliRun.h"
+
+#include <cstdio>
+#include <exception>
+
+using namespace vexlo;
+using namespace vexlo::cli;
+
+int main(int argc, char **argv)
+{
+    const CliArgs args = ParseArgs(argc, argv);
+    if (args.help) {
+        std::fputs(HelpText(), stdout);
+        return ExitOk;
+    }
+    if (args.version) {
+        std::printf("%s\n", VersionText().c_str());
+        return ExitOk;
+    }
+    CliRequest request;
+    try {
+        request = ToRequest(args);
+    } catch (const Error &e) {
+        std::fprintf(stderr, "vexlopro-cli: %s\nTry 'vexlopro-cli --help'.\n", e.what());
+        return ExitUsage;
+    }
+    try {
+        return request.mode == CliRequest::Mode::Scan ? RunScan(request) : RunRewrite(request);
+    } catch (const std::exception &e) {
+        // Out of memory or the like: the targets' own failures never arrive here.
+        ReportFailure({}, e.what());
+        return ExitFailed;
+    }
+}

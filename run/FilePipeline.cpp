@@ -1,0 +1,468 @@
+#include "run/FilePipeline.h"
+
+#include "run/RewriteFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+
+namespace vexlo {
+
+namespace {
+
+bool isDirectoryLine(const std::string &path)
+{
+    return !path.empty() && path.back() == '/';
+}
+
+Error notRegular(const std::string &path)
+{
+    return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
+}
+
+// Any failure that is not already an Error becomes one naming the file.
+Error wrapped(const std::string &path, const std::exception &e)
+{
+    return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
+}
+
+// A complete new content waiting beside its target for the rename. Removed unless committed.
+class PreparedFile {
+public:
+    PreparedFile(std::string target, std::string temp) : m_target(std::move(target)), m_temp(std::move(temp)) {}
+    PreparedFile(PreparedFile &&other) noexcept
+        : m_target(std::move(other.m_target)), m_temp(std::exchange(other.m_temp, {}))
+    {
+    }
+    PreparedFile &operator=(PreparedFile &&other) noexcept
+    {
+        if (this != &other) {
+            discard();
+            m_target = std::move(other.m_target);
+            m_temp = std::exchange(other.m_temp, {});
+        }
+        return *this;
+    }
+    ~PreparedFile() { discard(); }
+
+    /// Renames the new content over the target. Throws Error{Io}; the temporary file is then gone.
+    void commit(const std::string &path)
+    {
+        if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
+            const int reason = errno;
+            ::unlink(m_temp.c_str());
+            m_temp.clear();
+            throw IoError("replace", path, reason);
+        }
+        m_temp.clear();
+    }
+
+private:
+    void discard() noexcept
+    {
+        if (!m_temp.empty())
+            ::unlink(m_temp.c_str());
+        m_temp.clear();
+    }
+
+    std::string m_target;
+    std::string m_temp;
+};
+
+std::string readAll(int fd, const std::string &path, off_t sizeHint)
+{
+    std::string bytes;
+    bytes.resize(static_cast<std::size_t>(std::max<off_t>(sizeHint, 0)) + 1);
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError("read", path, errno);
+        }
+        if (got == 0)
+            break;
+        used += static_cast<std::size_t>(got);
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+void writeAll(int fd, std::string_view bytes, const std::string &path)
+{
+    while (!bytes.empty()) {
+        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError("write", path, errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(put));
+    }
+}
+
+// The file a path names: a symbolic link is resolved so that its target is rewritten.
+std::string resolveTarget(const std::string &path, struct stat &info)
+{
+    if (::lstat(path.c_str(), &info) != 0)
+        throw IoError("read", path, errno);
+    if (!S_ISLNK(info.st_mode))
+        return path;
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        throw IoError("read", path, errno);
+    std::string target = resolved;
+    std::free(resolved);
+    if (::lstat(target.c_str(), &info) != 0)
+        throw IoError("read", path, errno);
+    return target;
+}
+
+// Reads the file, applies `op` and writes the result to a temporary file beside the real file,
+// with the refusals and messages of RewriteFile: only regular files, none without write
+// permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
+PreparedFile prepare(const std::string &path, const TextOperation &op)
+{
+    struct stat info;
+    const std::string target = resolveTarget(path, info);
+    if (S_ISDIR(info.st_mode))
+        throw IoError("rewrite", path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw notRegular(path);
+    if (!(info.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
+        throw IoError("write", path, (info.st_mode & S_IWUSR) ? errno : EACCES);
+
+    // Non-blocking and without following links: an entry swapped since the check above
+    // neither hangs on a FIFO nor leads somewhere else.
+    const int in = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+    if (in < 0)
+        throw IoError("read", path, errno);
+    struct stat opened;
+    std::string bytes;
+    try {
+        if (::fstat(in, &opened) != 0)
+            throw IoError("read", path, errno);
+        if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
+            throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': the file changed while it was opened");
+        bytes = readAll(in, path, opened.st_size);
+    } catch (...) {
+        ::close(in);
+        throw;
+    }
+    ::close(in);
+
+    const std::string output = ApplyToBuffer(bytes, op);
+    bytes = std::string(); // give the memory back before the write
+
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = dir + "." + base.substr(0, 200) + ".vexlo-XXXXXX";
+    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (out < 0)
+        throw IoError("create a temporary file for", path, errno);
+    PreparedFile prepared(target, temp); // removes the temporary file should anything below fail
+    try {
+        // Owner first: changing it may clear the set-id bits that the mode then restores.
+        // Someone else's file cannot be given back to its owner; it then becomes ours.
+        if (::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
+            throw IoError("write", path, errno);
+        if (::fchmod(out, opened.st_mode & 07777) != 0)
+            throw IoError("write", path, errno);
+        writeAll(out, output, path);
+    } catch (...) {
+        ::close(out);
+        throw;
+    }
+    if (::close(out) != 0)
+        throw IoError("write", path, errno);
+    return prepared;
+}
+
+struct FileKey {
+    dev_t dev;
+    ino_t ino;
+    bool operator==(const FileKey &) const = default;
+};
+
+struct FileKeyHash {
+    std::size_t operator()(const FileKey &k) const noexcept
+    {
+        return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.ino) * 31u +
+                                               static_cast<unsigned long long>(k.dev));
+    }
+};
+
+// Workers claim entries in list order, read and transform them and leave the new content in
+// a temporary file; the calling thread renames them in list order, so the outcome is that of
+// one file after the other. An entry naming the same file as an earlier entry that is not yet
+// committed is left to the calling thread, which rewrites it after the earlier one.
+class OrderedRewriter {
+public:
+    OrderedRewriter(const std::vector<std::string> &paths, const TextOperation &op,
+                    const PipelineOptions &options, const PipelineCallbacks &callbacks, unsigned threads)
+        : m_paths(paths), m_op(op), m_options(options), m_callbacks(callbacks),
+          m_slots(std::max<std::size_t>(4, 4 * std::size_t(threads))), m_threadCount(threads)
+    {
+    }
+
+    PipelineResult run()
+    {
+        for (unsigned i = 0; i < m_threadCount; ++i)
+            m_workers.emplace_back([this] { work(); });
+        try {
+            commitAll();
+        } catch (...) {
+            shutDown();
+            throw;
+        }
+        shutDown();
+        return m_result;
+    }
+
+private:
+    struct Slot {
+        bool ready = false;
+        bool skip = false;     // a directory line
+        bool deferred = false; // same file as an earlier entry in flight
+        std::optional<FileKey> key;
+        std::optional<PreparedFile> prepared;
+        std::optional<Error> error;
+    };
+
+    Slot &slot(std::size_t index) { return m_slots[index % m_slots.size()]; }
+
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_space.wait(lock, [&] {
+                return m_cancel || m_next >= m_paths.size() || m_next < m_committed + m_slots.size();
+            });
+            if (m_cancel || m_next >= m_paths.size())
+                return;
+            const std::size_t index = m_next++;
+            Slot &s = slot(index);
+            s = Slot{};
+            const std::string &path = m_paths[index];
+            if (m_options.skipDirectoryLines && isDirectoryLine(path)) {
+                s.skip = true;
+                s.ready = true;
+                m_ready.notify_all();
+                continue;
+            }
+            // The file's identity is taken while holding the lock, so every earlier entry's
+            // identity is known when this one is compared with them.
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0) {
+                s.key = FileKey{st.st_dev, st.st_ino};
+                int &count = m_inFlight[*s.key];
+                s.deferred = count > 0;
+                ++count;
+            }
+            if (s.deferred) {
+                s.ready = true;
+                m_ready.notify_all();
+                continue;
+            }
+            lock.unlock();
+            std::optional<PreparedFile> prepared;
+            std::optional<Error> error;
+            try {
+                prepared.emplace(prepare(path, m_op));
+            } catch (const Error &e) {
+                error = e;
+            } catch (const std::exception &e) {
+                error = wrapped(path, e);
+            }
+            lock.lock();
+            s.prepared = std::move(prepared);
+            s.error = std::move(error);
+            s.ready = true;
+            m_ready.notify_all();
+        }
+    }
+
+    // Rewrites one entry on this thread, from its current state on disk.
+    std::optional<Error> rewriteHere(const std::string &path)
+    {
+        try {
+            prepare(path, m_op).commit(path);
+        } catch (const Error &e) {
+            return e;
+        } catch (const std::exception &e) {
+            return wrapped(path, e);
+        }
+        return std::nullopt;
+    }
+
+    void commitAll()
+    {
+        const std::size_t count = m_paths.size();
+        for (std::size_t index = 0; index < count; ++index) {
+            const std::string &path = m_paths[index];
+            Slot taken;
+            bool claimed;
+            {
+                std::unique_lock lock(m_mutex);
+                // Once claiming has stopped, unclaimed entries are left to this thread.
+                m_ready.wait(lock, [&] {
+                    return index < m_next ? slot(index).ready : m_cancel;
+                });
+                claimed = index < m_next;
+                if (claimed) {
+                    taken = std::move(slot(index));
+                    slot(index) = Slot{};
+                }
+            }
+            std::optional<Error> error;
+            bool done = false;
+            if (claimed ? taken.skip : (m_options.skipDirectoryLines && isDirectoryLine(path))) {
+                // nothing to do
+            } else if (m_callbacks.keepGoing && !m_callbacks.keepGoing()) {
+                taken.prepared.reset();
+                stopClaiming();
+            } else if (!claimed || taken.deferred) {
+                error = rewriteHere(path);
+                done = !error;
+            } else if (taken.error) {
+                error = std::move(taken.error);
+            } else {
+                try {
+                    taken.prepared->commit(path);
+                    done = true;
+                } catch (const Error &e) {
+                    error = e;
+                }
+            }
+            finish(index, taken);
+
+            if (done) {
+                ++m_result.rewritten;
+                if (m_callbacks.fileDone)
+                    m_callbacks.fileDone(path);
+            } else if (error) {
+                ++m_result.failed;
+                if (m_options.stopAtFirstError) {
+                    m_result.stopped = true;
+                    stopClaiming();
+                }
+                if (m_callbacks.error)
+                    m_callbacks.error(path, *error);
+                if (m_result.stopped)
+                    return;
+            }
+        }
+    }
+
+    // The entry is settled: it no longer holds its file, and its slot may be reused.
+    void finish(std::size_t index, const Slot &taken)
+    {
+        std::lock_guard lock(m_mutex);
+        if (taken.key) {
+            auto it = m_inFlight.find(*taken.key);
+            if (it != m_inFlight.end() && --it->second == 0)
+                m_inFlight.erase(it);
+        }
+        m_committed = index + 1;
+        m_space.notify_all();
+    }
+
+    void stopClaiming()
+    {
+        std::lock_guard lock(m_mutex);
+        m_cancel = true;
+        m_space.notify_all();
+        m_ready.notify_all();
+    }
+
+    // Stops the workers; every prepared file not committed goes with its slot.
+    void shutDown()
+    {
+        stopClaiming();
+        for (auto &worker : m_workers)
+            worker.join();
+        m_workers.clear();
+        for (auto &s : m_slots)
+            s = Slot{};
+    }
+
+    const std::vector<std::string> &m_paths;
+    const TextOperation &m_op;
+    const PipelineOptions &m_options;
+    const PipelineCallbacks &m_callbacks;
+
+    std::mutex m_mutex;
+    std::condition_variable m_space; // a slot became free, or cancel
+    std::condition_variable m_ready; // a slot became ready
+    std::vector<Slot> m_slots;
+    std::unordered_map<FileKey, int, FileKeyHash> m_inFlight;
+    std::size_t m_next = 0;      // next entry to claim
+    std::size_t m_committed = 0; // entries before this one are settled
+    bool m_cancel = false;
+
+    unsigned m_threadCount;
+    std::vector<std::thread> m_workers;
+    PipelineResult m_result;
+};
+
+PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const TextOperation &op,
+                               const PipelineOptions &options, const PipelineCallbacks &callbacks)
+{
+    PipelineResult result;
+    for (const std::string &path : paths) {
+        if (options.skipDirectoryLines && isDirectoryLine(path))
+            continue;
+        if (callbacks.keepGoing && !callbacks.keepGoing())
+            continue;
+        std::optional<Error> error;
+        try {
+            RewriteFile(path, op);
+        } catch (const Error &e) {
+            error = e;
+        } catch (const std::exception &e) {
+            error = wrapped(path, e);
+        }
+        if (!error) {
+            ++result.rewritten;
+            if (callbacks.fileDone)
+                callbacks.fileDone(path);
+            continue;
+        }
+        ++result.failed;
+        result.stopped = options.stopAtFirstError;
+        if (callbacks.error)
+            callbacks.error(path, *error);
+        if (result.stopped)
+            break;
+    }
+    return result;
+}
+
+} // namespace
+
+PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
+                            const PipelineOptions &options, const PipelineCallbacks &callbacks)
+{
+    unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
+    threads = std::clamp(threads, 1u, 16u);
+    if (threads == 1 || paths.size() < 2)
+        return rewriteOneByOne(paths, op, options, callbacks);
+    return OrderedRewriter(paths, op, options, callbacks, threads).run();
+}
+
+} // namespace vexlo

@@ -1,0 +1,46 @@
+// Rewrites a list of files in list order, reading and transforming ahead on several threads.
+#pragma once
+
+#include "app/Error.h"
+#include "run/TextEngine.h"
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexlo {
+
+struct PipelineOptions {
+    /// true: the first failing file ends the run; files after it are left untouched.
+    /// false: a failing file is reported and the next one follows.
+    bool stopAtFirstError = true;
+    /// Skip entries ending in the path separator (directory lines of a scan result).
+    bool skipDirectoryLines = false;
+    /// Worker threads that read and transform ahead; 0 = one per core, 1 = everything on
+    /// the calling thread through RewriteFile.
+    unsigned threads = 0;
+};
+
+/// Called on the calling thread, in list order.
+struct PipelineCallbacks {
+    /// Asked before each file; false skips that file.
+    std::function<bool()> keepGoing;
+    std::function<void(const std::string &path)> fileDone;
+    std::function<void(const std::string &path, const Error &error)> error;
+};
+
+struct PipelineResult {
+    std::size_t rewritten = 0;
+    std::size_t failed = 0;
+    bool stopped = false; // stopAtFirstError and a file failed
+};
+
+/// Rewrites every path with `op`, with the outcome of processing them one after the other
+/// through RewriteFile: a path listed twice is rewritten twice, the second time from the
+/// first result. A file's failure goes to callbacks.error and never throws; an exception
+/// thrown by a callback propagates after every prepared temporary file has been removed.
+PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
+                            const PipelineOptions &options, const PipelineCallbacks &callbacks);
+
+} // namespace vexlo

@@ -1,0 +1,246 @@
+#include "run/RunDriver.h"
+
+#include "inputs/HistoryStore.h"
+#include "run/FilePipeline.h"
+#include "targets/ScanDir.h"
+
+#include <cerrno>
+#include <fstream>
+
+namespace vexlo {
+
+namespace {
+
+constexpr const char *WhatToFindMessage = "What to find?";
+constexpr const char *SelectMaskMessage = "Please select mask! and after try again.";
+constexpr const char *ScanListName = "a.txt";
+
+// Every non-empty input goes to its history, in this order, before anything else happens.
+void recordHistories(const RunRequest &request, const ProgramFolder &folder)
+{
+    HistoryStore histories(folder);
+    if (!request.memo2.empty())
+        histories.record(HistoryKind::ReplaceWithMultiLine, MemoLines(request.memo2));
+    if (!request.memo1.empty())
+        histories.record(HistoryKind::WhatToFindMultiLine, MemoLines(request.memo1));
+    if (!request.edit1.empty())
+        histories.record(HistoryKind::WhatToFind, Lines{request.edit1});
+    if (!request.edit2.empty())
+        histories.record(HistoryKind::ReplaceWith, Lines{request.edit2});
+}
+
+std::vector<std::string> checkedPaths(const std::vector<TargetEntry> &entries)
+{
+    std::vector<std::string> paths;
+    for (const TargetEntry &entry : entries)
+        if (entry.checked)
+            paths.push_back(entry.path);
+    return paths;
+}
+
+// Replaces "a.txt" with the paths, CR LF after each. Throws Error{Io}.
+void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &paths)
+{
+    const std::string path = folder.file(ScanListName).string();
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw IoError("write", path, errno);
+    const std::string bytes = JoinLines(paths);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw IoError("write", path, errno ? errno : EIO);
+}
+
+class Run {
+public:
+    Run(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag, RunObserver &observer,
+        RunExtensions *extensions)
+        : m_request(request), m_folder(folder), m_flag(flag), m_observer(observer), m_extensions(extensions)
+    {
+    }
+
+    RunResult carryOut()
+    {
+        m_result.branch = ChooseBranch(m_request.engine, m_request.inputTab, m_request.targetTab);
+        switch (m_result.branch) {
+        case Branch::Nothing:
+            break;
+        case Branch::TextFileList:
+            m_result.targetPaths = checkedPaths(m_request.fileList);
+            rewrite(oneLineOperation());
+            break;
+        case Branch::TextDirectoryList:
+            if (directoryPass())
+                rewrite(oneLineOperation());
+            break;
+        case Branch::TextMultiLine:
+            multiLinePass();
+            break;
+        case Branch::OfficeFileList:
+            if (m_extensions) {
+                m_result.targetPaths = checkedPaths(m_request.fileList);
+                m_extensions->run(m_result.branch, m_request, m_result.targetPaths);
+            }
+            break;
+        case Branch::OfficeDirectoryList:
+            if (m_extensions && directoryPass())
+                m_extensions->run(m_result.branch, m_request, m_result.targetPaths);
+            break;
+        case Branch::TextRealTime:
+        case Branch::OfficeRealTime:
+            if (m_extensions)
+                m_extensions->run(m_result.branch, m_request, {});
+            break;
+        }
+        return m_result;
+    }
+
+private:
+    TextOperation oneLineOperation() const
+    {
+        TextOperation op;
+        op.kind = TextOperation::Kind::InLine;
+        op.find = m_request.edit1;
+        op.inLine = InLineReplacement::OneString(m_request.edit2);
+        op.options = m_request.options;
+        return op;
+    }
+
+    // Fills the target paths from the checked directories and writes them to "a.txt".
+    // False when the run ends here (no mask, or "a.txt" could not be written).
+    bool directoryPass()
+    {
+        std::vector<std::string> &paths = m_result.targetPaths;
+        VectorScanResult sink(paths);
+        const ScanProgress progress = [this] { m_observer.scanProgress(); };
+        for (const TargetEntry &entry : m_request.directoryList) {
+            if (!entry.checked)
+                continue;
+            // An empty mask is refused at the first checked directory; scanning it first would
+            // change nothing but the time taken.
+            if (m_request.mask.empty()) {
+                m_observer.message(SelectMaskMessage);
+                return false;
+            }
+            ScanDir(entry.path, m_request.mask, sink, progress);
+        }
+        try {
+            writeScanList(m_folder, paths);
+        } catch (const Error &e) {
+            m_result.failed = true;
+            m_observer.error(e.path(), e);
+            return false;
+        }
+        return true;
+    }
+
+    void multiLinePass()
+    {
+        const Lines find = MemoLines(m_request.memo1);
+        const Lines replacement = MemoLines(m_request.memo2);
+        if (find.empty()) {
+            m_observer.message(WhatToFindMessage);
+            return;
+        }
+        TextOperation op;
+        op.options = m_request.options;
+        if (find.size() == 1) {
+            if (replacement.size() >= 2)
+                return; // one find line with a block of replacement lines: nothing to do
+            op.kind = TextOperation::Kind::InLine;
+            op.find = find.front();
+            op.inLine = InLineReplacement::OneString(replacement.empty() ? std::string() : replacement.front());
+        } else {
+            op.kind = TextOperation::Kind::Block;
+            op.findLines = find;
+            op.replacementLines = replacement;
+        }
+        // The multi-line pass always works on the file list, whichever target tab is shown.
+        m_result.targetPaths = checkedPaths(m_request.fileList);
+        rewrite(op);
+    }
+
+    void rewrite(const TextOperation &op)
+    {
+        PipelineOptions options;
+        options.stopAtFirstError = true;
+        options.skipDirectoryLines = true; // directory lines of a scan result are not files
+        PipelineCallbacks callbacks;
+        callbacks.keepGoing = [this] { return m_flag.isRunning(); };
+        callbacks.fileDone = [this](const std::string &path) { m_observer.fileDone(path); };
+        callbacks.error = [this](const std::string &path, const Error &e) { m_observer.error(path, e); };
+        const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, callbacks);
+        m_result.filesRewritten = outcome.rewritten;
+        m_result.failed = outcome.stopped;
+    }
+
+    const RunRequest &m_request;
+    const ProgramFolder &m_folder;
+    RunFlag &m_flag;
+    RunObserver &m_observer;
+    RunExtensions *m_extensions;
+    RunResult m_result;
+};
+
+} // namespace
+
+Branch ChooseBranch(EngineKind engine, InputTab input, TargetTab target)
+{
+    if (engine == EngineKind::Text) {
+        switch (input) {
+        case InputTab::OneLine:
+            if (target == TargetTab::FileList)
+                return Branch::TextFileList;
+            if (target == TargetTab::DirectoryList)
+                return Branch::TextDirectoryList;
+            return Branch::Nothing;
+        case InputTab::MultiLine:
+            return target == TargetTab::Text ? Branch::Nothing : Branch::TextMultiLine;
+        case InputTab::RealTime:
+            return Branch::TextRealTime;
+        }
+        return Branch::Nothing;
+    }
+    switch (input) {
+    case InputTab::OneLine:
+        if (target == TargetTab::FileList)
+            return Branch::OfficeFileList;
+        if (target == TargetTab::DirectoryList)
+            return Branch::OfficeDirectoryList;
+        return Branch::Nothing;
+    case InputTab::MultiLine:
+        return Branch::Nothing;
+    case InputTab::RealTime:
+        return Branch::OfficeRealTime;
+    }
+    return Branch::Nothing;
+}
+
+Lines MemoLines(std::string_view text)
+{
+    Lines lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n')
+            continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
+                     RunObserver &observer, RunExtensions *extensions)
+{
+    recordHistories(request, folder);
+    flag.set("1");
+    return Run(request, folder, flag, observer, extensions).carryOut();
+}
+
+} // namespace vexlo
