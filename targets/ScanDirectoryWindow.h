@@ -47,7 +47,6 @@ protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void loadSettings(const SettingsFile &settings);
@@ -56,8 +55,9 @@ private:
     void processEventsThrottled();
     void fillDrives();
     void driveChosen(int index);
-    void directoryActivated(const QModelIndex &index);
+    void currentChanged(const QModelIndex &index);
     void showDirectory(const QString &dir);
+    void updateDirectoryLabel();
 
     Platform &m_platform;
     TargetListModel &m_fileList;
@@ -76,6 +76,8 @@ private:
     std::vector<std::string> m_listBox1;
     std::vector<std::string> m_listBox2;
     bool m_scanning = false;
+    bool m_settingsSaved = false; // by the scan, just before it closes the window
+    std::string m_lastFlag;       // "alala" as last read or written
     qint64 m_lastEvents = 0;
 };
 

@@ -1,0 +1,89 @@
+#include "targets/FileListPanel.h"
+
+#include "app/Guarded.h"
+#include "app/Platform.h"
+#include "targets/TargetListModel.h"
+
+#include <QAction>
+#include <QListView>
+#include <QMenu>
+#include <QVBoxLayout>
+
+namespace vexlo {
+
+FileListPanel::FileListPanel(Platform &platform, QWidget *parent)
+    : QGroupBox(tr("File List"), parent), m_platform(platform)
+{
+    m_model = new TargetListModel(this);
+
+    m_view = new QListView(this);
+    m_view->setObjectName(QStringLiteral("CheckListBox1"));
+    m_view->setUniformItemSizes(true);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setModel(m_model);
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(m_view);
+
+    m_menu = new QMenu(this);
+    m_menu->setObjectName(QStringLiteral("PopupMenu2"));
+    auto addItem = [this](const char *name, const QString &text) {
+        QAction *item = m_menu->addAction(text);
+        item->setObjectName(QString::fromLatin1(name));
+        return item;
+    };
+    QAction *addFiles = addItem("AddFiles3", tr("Add Files"));
+    QAction *advancedFiles = addItem("AdvancedAddFiles4", tr("Advanced Add Files"));
+    QAction *scanDirectory = addItem("ScanDirectory3", tr("Scan Directory"));
+    QAction *advancedDirectory = addItem("AdvancedAddDirectory1", tr("Advanced Add Directory"));
+    m_menu->addSeparator();
+    QAction *remove = addItem("RemoveselectedfilefromFileList2",
+                              QStringLiteral("Remove selected file from File List          "));
+    QAction *clear = addItem("ClearFileList2", tr("Clear File List"));
+
+    // The shortcuts live on the list itself, so they work whenever it has the focus,
+    // and the menu shows them beside its items.
+    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    clear->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_Delete));
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    clear->setShortcutContext(Qt::WidgetShortcut);
+    m_view->addAction(remove);
+    m_view->addAction(clear);
+
+    connect(addFiles, &QAction::triggered, this, &FileListPanel::addFilesRequested);
+    connect(advancedFiles, &QAction::triggered, this, &FileListPanel::advancedAddRequested);
+    connect(advancedDirectory, &QAction::triggered, this, &FileListPanel::advancedAddRequested);
+    connect(scanDirectory, &QAction::triggered, this, &FileListPanel::scanDirectoryRequested);
+    connect(remove, &QAction::triggered, this, [this] { guarded([this] { removeSelected(); }); });
+    connect(clear, &QAction::triggered, this, [this] { guarded([this] { clearList(); }); });
+    connect(m_view, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { guarded([&] { showContextMenu(pos); }); });
+}
+
+int FileListPanel::selectedRow() const
+{
+    const QModelIndexList rows = m_view->selectionModel()->selectedIndexes();
+    return rows.isEmpty() ? -1 : rows.first().row();
+}
+
+void FileListPanel::removeSelected()
+{
+    m_model->removeSelected(selectedRow());
+}
+
+void FileListPanel::clearList()
+{
+    m_model->clear();
+}
+
+void FileListPanel::showContextMenu(const QPoint &pos)
+{
+    if (!m_view->hasFocus())
+        m_view->setFocus(Qt::PopupFocusReason);
+    m_platform.popup(m_menu, m_view->viewport()->mapToGlobal(pos));
+}
+
+} // namespace vexlo
