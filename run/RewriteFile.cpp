@@ -1,0 +1,288 @@
+#include "run/RewriteFile.h"
+
+#include "app/Error.h"
+#include "run/BufferEngine.h"
+#include "run/FileIo.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// The new content is written to a temporary file in the target's own folder and renamed over
+// the target only once it is complete, so a full disk or a failed write leaves the original
+// as it was. Where the file system allows, the temporary is created unnamed (O_TMPFILE) and
+// gets its name just before the rename, so even a crash leaves nothing behind. There is no
+// fsync: the rename makes the new content replace the old atomically as far as other programs
+// see, just as the usual in-place editors do, and a forced flush would cost a disk round trip
+// per file.
+
+namespace vexlo {
+
+namespace detail {
+WritevFn g_rewriteWritev = ::writev;
+bool g_useUnnamedTemporary = true;
+} // namespace detail
+
+namespace {
+
+constexpr std::size_t kChunkBytes = std::size_t{8} << 20;   // output handed to write() at once
+constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;  // larger buffers are not kept
+
+/// The input buffer of the calling thread, reused from file to file.
+struct ReadBuffer {
+    std::unique_ptr<char[]> data;
+    std::size_t capacity = 0;
+
+    char *reserve(std::size_t size)
+    {
+        if (size > capacity) {
+            data.reset(); // give the old block back before taking a bigger one
+            capacity = 0;
+            data.reset(new char[size]); // left uninitialised: read() fills it
+            capacity = size;
+        }
+        return data.get();
+    }
+    void shrinkIfHuge()
+    {
+        if (capacity > kKeepBuffer) {
+            data.reset();
+            capacity = 0;
+        }
+    }
+};
+
+thread_local ReadBuffer t_input;
+thread_local std::string t_staging;
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+    ~FileDescriptor() { reset(); }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return m_fd; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    int release()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+
+private:
+    int m_fd;
+};
+
+std::string DirectoryOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/// The file a path names: a symbolic link is resolved so that its target is rewritten.
+std::string ResolveTarget(const std::string &path, struct stat &info)
+{
+    if (::lstat(path.c_str(), &info) != 0)
+        throw IoError("read", path, errno);
+    if (!S_ISLNK(info.st_mode))
+        return path;
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved) == nullptr || ::lstat(resolved, &info) != 0)
+        throw IoError("read", path, errno);
+    return resolved;
+}
+
+/// Reads the whole file into the thread's buffer.
+std::string_view ReadAll(int fd, std::size_t sizeHint, const std::string &path)
+{
+    std::size_t capacity = sizeHint + 1; // one spare byte shows that the end was reached
+    char *data = t_input.reserve(capacity);
+    std::size_t size = 0;
+    for (;;) {
+        if (size == capacity) {
+            // The file grew while being read: keep what is there and take more room.
+            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
+            std::copy(data, data + size, bigger.get());
+            t_input.data = std::move(bigger);
+            t_input.capacity = capacity * 2;
+            capacity *= 2;
+            data = t_input.data.get();
+        }
+        const ssize_t got = ::read(fd, data + size, capacity - size);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError("read", path, errno);
+        }
+        if (got == 0)
+            return {data, size};
+        size += static_cast<std::size_t>(got);
+    }
+}
+
+void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std::string &path)
+{
+    constexpr std::size_t kMaxIov = 256;
+    std::vector<iovec> iov;
+    std::size_t next = 0;
+    while (next < pieces.size()) {
+        iov.clear();
+        for (std::size_t i = next; i < pieces.size() && iov.size() < kMaxIov; ++i)
+            iov.push_back({const_cast<char *>(pieces[i].data), pieces[i].size});
+        next += iov.size();
+        std::size_t first = 0;
+        while (first < iov.size()) {
+            const ssize_t put = detail::g_rewriteWritev(fd, iov.data() + first, static_cast<int>(iov.size() - first));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                throw IoError("write", path, errno);
+            }
+            if (put == 0)
+                throw IoError("write", path, EIO);
+            std::size_t done = static_cast<std::size_t>(put);
+            while (first < iov.size() && done >= iov[first].iov_len)
+                done -= iov[first++].iov_len;
+            if (first < iov.size()) {
+                iov[first].iov_base = static_cast<char *>(iov[first].iov_base) + done;
+                iov[first].iov_len -= done;
+            }
+        }
+    }
+}
+
+std::string RandomSuffix()
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string s(8, 'x');
+    for (char &c : s)
+        c = kChars[random() % (sizeof kChars - 1)];
+    return s;
+}
+
+/// The temporary file beside the target. While unnamed, `name` is empty and nothing needs
+/// cleaning up; once named, the destructor removes it unless it was renamed.
+class Temporary {
+public:
+    Temporary(const std::string &target, const std::string &path) : m_target(target), m_path(path)
+    {
+        m_prefix = DirectoryOf(target) + "/." + NameOf(target).substr(0, 200) + ".vexlo-";
+        if (detail::g_useUnnamedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
+            m_fd.reset(::open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+            if (m_fd.get() >= 0)
+                return;
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                throw IoError("create a temporary file for", path, errno);
+        }
+        std::string name = m_prefix + "XXXXXX";
+        m_fd.reset(::mkostemp(name.data(), O_CLOEXEC));
+        if (m_fd.get() < 0)
+            throw IoError("create a temporary file for", path, errno);
+        m_name = name;
+    }
+    ~Temporary()
+    {
+        m_fd.reset();
+        if (!m_name.empty())
+            ::unlink(m_name.c_str());
+    }
+    int fd() const { return m_fd.get(); }
+
+    /// Closes the temporary and puts it in the target's place.
+    void commit()
+    {
+        if (m_name.empty()) {
+            const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+            for (int attempt = 0; m_name.empty(); ++attempt) {
+                std::string name = m_prefix + RandomSuffix();
+                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                    m_name = name;
+                else if (errno != EEXIST || attempt > 100)
+                    throw IoError("write", m_path, errno);
+            }
+        }
+        if (::close(m_fd.release()) != 0)
+            throw IoError("write", m_path, errno);
+        if (::rename(m_name.c_str(), m_target.c_str()) != 0)
+            throw IoError("replace", m_path, errno);
+        m_name.clear();
+    }
+
+private:
+    std::string m_target;
+    std::string m_path;
+    std::string m_prefix;
+    std::string m_name;
+    FileDescriptor m_fd;
+};
+
+} // namespace
+
+void RewriteFile(const std::string &path, const TextOperation &op)
+{
+    struct stat info {};
+    const std::string target = ResolveTarget(path, info);
+    if (S_ISDIR(info.st_mode))
+        throw IoError("rewrite", path, EISDIR);
+    if (!S_ISREG(info.st_mode))
+        throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
+    if (!(info.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
+        throw IoError("write", path, (info.st_mode & S_IWUSR) ? errno : EACCES);
+
+    // Non-blocking and without following links: should the entry have changed since the
+    // check above, this neither hangs on a FIFO nor wanders through a new link.
+    FileDescriptor in(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (in.get() < 0)
+        throw IoError("read", path, errno);
+    struct stat opened {};
+    if (::fstat(in.get(), &opened) != 0)
+        throw IoError("read", path, errno);
+    if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
+        throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': the file changed while it was opened");
+
+    struct Release {
+        ~Release() { t_input.shrinkIfHuge(); }
+    } release;
+    const std::string_view input = ReadAll(in.get(), static_cast<std::size_t>(opened.st_size), path);
+    in.reset();
+
+    Temporary temporary(target, path);
+    if (::fchown(temporary.fd(), opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
+        throw IoError("write", path, errno);
+    if (::fchmod(temporary.fd(), opened.st_mode & 07777) != 0)
+        throw IoError("write", path, errno);
+
+    const int outFd = temporary.fd();
+    OutputSink sink(
+        t_staging, [&](const std::vector<OutputSink::Piece> &pieces) { WritePieces(outFd, pieces, path); },
+        kChunkBytes);
+    ApplyToSink(input, op, sink);
+    sink.finish();
+    temporary.commit();
+    if (t_staging.capacity() > kKeepBuffer)
+        std::string().swap(t_staging);
+}
+
+} // namespace vexlo

@@ -1,0 +1,3 @@
+#include "run/RewriteFile.h"
+#include "support/TestSupport.h"
+TEST(RewriteFile, Placeholder) {}
