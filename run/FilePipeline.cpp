@@ -193,16 +193,20 @@ PreparedFile prepare(const std::string &path, const TextOperation &op)
     return prepared;
 }
 
+// The directory entry a rewrite replaces: its folder's identity and its name. Unlike the
+// file's own inode number it stays the same when the file is replaced by its new content.
 struct FileKey {
     dev_t dev;
     ino_t ino;
+    std::string name;
     bool operator==(const FileKey &) const = default;
 };
 
 struct FileKeyHash {
     std::size_t operator()(const FileKey &k) const noexcept
     {
-        return std::hash<unsigned long long>()(static_cast<unsigned long long>(k.ino) * 31u +
+        return std::hash<std::string>()(k.name) ^
+               std::hash<unsigned long long>()(static_cast<unsigned long long>(k.ino) * 31u +
                                                static_cast<unsigned long long>(k.dev));
     }
 };
@@ -246,6 +250,36 @@ private:
 
     Slot &slot(std::size_t index) { return m_slots[index % m_slots.size()]; }
 
+    // Where the rewrite of `path` would put its result; nothing when the path does not lead
+    // to an entry (it then fails on its own). Called with the lock held.
+    std::optional<FileKey> entryKey(const std::string &path)
+    {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0)
+            return std::nullopt;
+        std::string target = path;
+        if (S_ISLNK(st.st_mode)) {
+            char *resolved = ::realpath(path.c_str(), nullptr);
+            if (!resolved)
+                return std::nullopt;
+            target = resolved;
+            std::free(resolved);
+        }
+        const std::size_t slash = target.rfind('/');
+        std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+        std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
+        if (name.empty())
+            return std::nullopt;
+        if (dir != m_lastDir) { // lists mostly run through one folder after the other
+            struct stat dirInfo;
+            if (::stat(dir.c_str(), &dirInfo) != 0)
+                return std::nullopt;
+            m_lastDir = std::move(dir);
+            m_lastDirInfo = dirInfo;
+        }
+        return FileKey{m_lastDirInfo.st_dev, m_lastDirInfo.st_ino, std::move(name)};
+    }
+
     void work()
     {
         std::unique_lock lock(m_mutex);
@@ -267,9 +301,8 @@ private:
             }
             // The file's identity is taken while holding the lock, so every earlier entry's
             // identity is known when this one is compared with them.
-            struct stat st;
-            if (::stat(path.c_str(), &st) == 0) {
-                s.key = FileKey{st.st_dev, st.st_ino};
+            s.key = entryKey(path);
+            if (s.key) {
                 int &count = m_inFlight[*s.key];
                 s.deferred = count > 0;
                 ++count;
@@ -411,6 +444,8 @@ private:
     std::condition_variable m_ready; // a slot became ready
     std::vector<Slot> m_slots;
     std::unordered_map<FileKey, int, FileKeyHash> m_inFlight;
+    std::string m_lastDir;
+    struct stat m_lastDirInfo {};
     std::size_t m_next = 0;      // next entry to claim
     std::size_t m_committed = 0; // entries before this one are settled
     bool m_cancel = false;

@@ -2,10 +2,8 @@
 
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
+#include "settings/AtomicWrite.h"
 #include "targets/ScanDir.h"
-
-#include <cerrno>
-#include <fstream>
 
 namespace vexlo {
 
@@ -41,15 +39,7 @@ std::vector<std::string> checkedPaths(const std::vector<TargetEntry> &entries)
 // Replaces "a.txt" with the paths, CR LF after each. Throws Error{Io}.
 void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &paths)
 {
-    const std::string path = folder.file(ScanListName).string();
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        throw IoError("write", path, errno);
-    const std::string bytes = JoinLines(paths);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out)
-        throw IoError("write", path, errno ? errno : EIO);
+    WriteFileAtomically(folder.file(ScanListName), JoinLines(paths));
 }
 
 class Run {

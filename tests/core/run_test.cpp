@@ -1,0 +1,461 @@
+// The run driver over temporary folders: branch choice, the passes, stops and failures.
+#include "app/Error.h"
+#include "run/FilePipeline.h"
+#include "run/RunDriver.h"
+#include "support/TestSupport.h"
+
+#include <sys/stat.h>
+
+#include <functional>
+
+using namespace vexlo;
+using namespace vexlo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// "f<i>" and an extension, built without operator+ (which GCC 12 warns about wrongly here).
+std::string numbered(int i, const char *extension = ".txt")
+{
+    std::string name = "f";
+    name += std::to_string(i);
+    name += extension;
+    return name;
+}
+
+class RecordingObserver : public RunObserver {
+public:
+    void message(const std::string &text) override { messages.push_back(text); }
+    void scanProgress() override
+    {
+        ++scanCalls;
+        if (onScan)
+            onScan();
+    }
+    void fileDone(const std::string &path) override
+    {
+        done.push_back(path);
+        if (onDone)
+            onDone(path);
+    }
+    void error(const std::string &path, const Error &e) override
+    {
+        errorPaths.push_back(path);
+        errorTexts.push_back(e.what());
+    }
+
+    std::vector<std::string> messages, done, errorPaths, errorTexts;
+    int scanCalls = 0;
+    std::function<void()> onScan;
+    std::function<void(const std::string &)> onDone;
+};
+
+class RecordingExtensions : public RunExtensions {
+public:
+    void run(Branch b, const RunRequest &, const std::vector<std::string> &p) override
+    {
+        branches.push_back(b);
+        paths = p;
+    }
+    std::vector<Branch> branches;
+    std::vector<std::string> paths;
+};
+
+class RunTest : public ::testing::Test {
+protected:
+    RunTest() : folder(tmp.path() / "program")
+    {
+        fs::create_directory(folder.dir());
+        writeBytes(folder.file("vexlopro.ini"), "[Add_File_Procedure]\r\nWhatToFindHistory=9\r\n"
+                                                "ReplaceWithHistory=3\r\nWhatToFindMultiLine=0\r\n"
+                                                "ReplaceWithMultiLine=5\r\n");
+    }
+
+    // A file in the temporary folder with the given bytes; returns its path.
+    std::string file(const std::string &name, std::string_view bytes)
+    {
+        const std::string path = tmp.file(name);
+        fs::create_directories(fs::path(path).parent_path());
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    RunResult run() { return RunReplace(request, folder, flag, observer, extensions); }
+
+    TempDir tmp;
+    ProgramFolder folder;
+    RunRequest request;
+    RunFlag flag;
+    RecordingObserver observer;
+    RunExtensions *extensions = nullptr;
+};
+
+} // namespace
+
+TEST(ChooseBranch, CoversEveryCombination)
+{
+    using E = EngineKind;
+    using I = InputTab;
+    using T = TargetTab;
+    using B = Branch;
+    struct Row {
+        E e;
+        I i;
+        T t;
+        B expected;
+    };
+    const Row rows[] = {
+        {E::Text, I::OneLine, T::FileList, B::TextFileList},
+        {E::Text, I::OneLine, T::DirectoryList, B::TextDirectoryList},
+        {E::Text, I::OneLine, T::Text, B::Nothing},
+        {E::Text, I::MultiLine, T::FileList, B::TextMultiLine},
+        {E::Text, I::MultiLine, T::DirectoryList, B::TextMultiLine},
+        {E::Text, I::MultiLine, T::Text, B::Nothing},
+        {E::Text, I::RealTime, T::FileList, B::TextRealTime},
+        {E::Text, I::RealTime, T::DirectoryList, B::TextRealTime},
+        {E::Text, I::RealTime, T::Text, B::TextRealTime},
+        {E::Office, I::OneLine, T::FileList, B::OfficeFileList},
+        {E::Office, I::OneLine, T::DirectoryList, B::OfficeDirectoryList},
+        {E::Office, I::OneLine, T::Text, B::Nothing},
+        {E::Office, I::MultiLine, T::FileList, B::Nothing},
+        {E::Office, I::MultiLine, T::DirectoryList, B::Nothing},
+        {E::Office, I::MultiLine, T::Text, B::Nothing},
+        {E::Office, I::RealTime, T::FileList, B::OfficeRealTime},
+        {E::Office, I::RealTime, T::DirectoryList, B::OfficeRealTime},
+        {E::Office, I::RealTime, T::Text, B::OfficeRealTime},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(ChooseBranch(row.e, row.i, row.t), row.expected)
+            << int(row.e) << " " << int(row.i) << " " << int(row.t);
+}
+
+TEST(MemoLines, CountsLinesAsTheBoxDoes)
+{
+    EXPECT_EQ(MemoLines(""), Lines{});
+    EXPECT_EQ(MemoLines("a"), Lines{"a"});
+    EXPECT_EQ(MemoLines("a\r\n"), Lines{"a"});
+    EXPECT_EQ(MemoLines("\r\n"), Lines{""});
+    EXPECT_EQ(MemoLines("a\r\n\r\n"), (Lines{"a", ""}));
+    EXPECT_EQ(MemoLines("a\nb\rc\r\nd"), (Lines{"a", "b", "c", "d"}));
+    EXPECT_EQ(MemoLines("a\r\r\n"), (Lines{"a", ""}));
+}
+
+TEST_F(RunTest, FileListRewritesCheckedEntriesInOrder)
+{
+    const auto a = file("a.txt", "foo foo\nbar\n");
+    const auto b = file("b.txt", "Foo");
+    const auto skipped = file("c.txt", "foo\n");
+    request.edit1 = "foo";
+    request.edit2 = "X";
+    request.fileList = {{a, true}, {skipped, false}, {b, true}};
+
+    const RunResult result = run();
+    EXPECT_EQ(result.branch, Branch::TextFileList);
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(result.filesRewritten, 2u);
+    EXPECT_EQ(observer.done, (std::vector<std::string>{a, b}));
+    EXPECT_BYTES_EQ("X foo\r\nbar\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("X\r\n", readBytes(b));
+    EXPECT_BYTES_EQ("foo\n", readBytes(skipped));
+    EXPECT_TRUE(observer.messages.empty());
+}
+
+TEST_F(RunTest, EmptyFindRewritesLineBreaksOnly)
+{
+    const auto a = file("a.txt", "one\rtwo\nthree");
+    const auto empty = file("e.txt", "");
+    request.fileList = {{a, true}, {empty, true}};
+    run();
+    EXPECT_BYTES_EQ("one\r\ntwo\r\nthree\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("", readBytes(empty));
+}
+
+TEST_F(RunTest, MultiLineFollowsTheFindAndReplaceLineCounts)
+{
+    struct Case {
+        const char *memo1, *memo2, *expected;
+    };
+    const std::string original = "a foo b\nbegin\nend x\n";
+    const Case cases[] = {
+        {"foo", "", "a  b\r\nbegin\r\nend x\r\n"},                // f = 1, r = 0
+        {"foo\r\n", "R\r\n", "a R b\r\nbegin\r\nend x\r\n"},      // f = 1, r = 1
+        {"foo", "R1\r\nR2", original.c_str()},                    // f = 1, r = 2: untouched
+        {"begin\r\nend", "", "a foo b\r\n x\r\n"},                // f = 2, r = 0
+        {"begin\r\nend", "Y", "a foo b\r\nY x\r\n"},              // f = 2, r = 1
+        {"begin\nend", "Y\nZ", "a foo b\r\nY\r\nZ x\r\n"},        // f = 2, r = 2
+    };
+    for (const Case &c : cases) {
+        const auto path = file("m.txt", original);
+        request = RunRequest{};
+        request.inputTab = InputTab::MultiLine;
+        request.targetTab = TargetTab::DirectoryList; // still the file list
+        request.memo1 = c.memo1;
+        request.memo2 = c.memo2;
+        request.fileList = {{path, true}};
+        request.directoryList = {{tmp.path().string(), true}};
+        request.mask = "*.*";
+        run();
+        EXPECT_BYTES_EQ(c.expected, readBytes(path)) << c.memo1 << " / " << c.memo2;
+    }
+    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_FALSE(fs::exists(folder.file("a.txt"))); // the directories were not scanned
+}
+
+TEST_F(RunTest, MultiLineWithoutFindLinesAsksWhatToFind)
+{
+    const auto path = file("m.txt", "x\n");
+    request.inputTab = InputTab::MultiLine;
+    request.memo2 = "R";
+    request.fileList = {{path, true}};
+    run();
+    EXPECT_EQ(observer.messages, std::vector<std::string>{"What to find?"});
+    EXPECT_BYTES_EQ("x\n", readBytes(path));
+}
+
+TEST_F(RunTest, DirectoryPassListsAndRewritesMatchesOfEachDirectoryInOrder)
+{
+    const auto first = file("d1/one.txt", "foo\n");
+    const auto other = file("d1/other.dat", "foo\n");
+    const auto second = file("d2/two.txt", "foo\n");
+    const auto unchecked = file("d3/three.txt", "foo\n");
+    request.targetTab = TargetTab::DirectoryList;
+    request.edit1 = "foo";
+    request.edit2 = "bar";
+    request.mask = "*.txt";
+    request.directoryList = {{tmp.file("d2"), true}, {tmp.file("d3"), false}, {tmp.file("d1") + "/", true}};
+
+    const RunResult result = run();
+    EXPECT_EQ(result.targetPaths, (std::vector<std::string>{second, first}));
+    EXPECT_BYTES_EQ(second + "\r\n" + first + "\r\n", readBytes(folder.file("a.txt")));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(first));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(second));
+    EXPECT_BYTES_EQ("foo\n", readBytes(other));
+    EXPECT_BYTES_EQ("foo\n", readBytes(unchecked));
+}
+
+TEST_F(RunTest, DirectoryPassWithEmptyMaskShowsTheMessageAndChangesNothing)
+{
+    const auto path = file("d/one.txt", "foo\n");
+    request.targetTab = TargetTab::DirectoryList;
+    request.edit1 = "foo";
+    request.directoryList = {{tmp.file("d"), true}};
+    run();
+    EXPECT_EQ(observer.messages, std::vector<std::string>{"Please select mask! and after try again."});
+    EXPECT_FALSE(fs::exists(folder.file("a.txt")));
+    EXPECT_BYTES_EQ("foo\n", readBytes(path));
+
+    // No checked directory: an empty "a.txt" and nothing else, even without a mask.
+    writeBytes(folder.file("a.txt"), "old\r\n");
+    request.directoryList[0].checked = false;
+    observer.messages.clear();
+    run();
+    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_BYTES_EQ("", readBytes(folder.file("a.txt")));
+}
+
+TEST_F(RunTest, DirectoryLinesOfTheScanAreSkipped)
+{
+    const auto top = file("d/top.txt", "a\n");
+    const auto inner = file("d/sub/inner.txt", "a\n");
+    request.targetTab = TargetTab::DirectoryList;
+    request.mask = "*.*";
+    request.directoryList = {{tmp.file("d"), true}};
+    const RunResult result = run();
+    EXPECT_FALSE(result.failed);
+    EXPECT_TRUE(observer.errorPaths.empty());
+    EXPECT_EQ(result.targetPaths.size(), 3u); // the directory line included
+    EXPECT_EQ(result.filesRewritten, 2u);
+    EXPECT_BYTES_EQ("a\r\n", readBytes(top));
+    EXPECT_BYTES_EQ("a\r\n", readBytes(inner));
+}
+
+TEST_F(RunTest, AFailingFileEndsTheRunThere)
+{
+    // Enough files that the workers are well ahead when the failure is met.
+    std::vector<std::string> paths;
+    for (int i = 0; i < 60; ++i)
+        paths.push_back(file(numbered(i), "x\n"));
+    const std::string missing = tmp.file("missing.txt");
+    paths.insert(paths.begin() + 25, missing);
+    for (const auto &p : paths)
+        request.fileList.push_back({p, true});
+
+    const RunResult result = run();
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(result.filesRewritten, 25u);
+    ASSERT_EQ(observer.errorPaths, std::vector<std::string>{missing});
+    EXPECT_NE(observer.errorTexts[0].find("missing.txt"), std::string::npos);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (i != 25) {
+            EXPECT_BYTES_EQ(i < 25 ? "x\r\n" : "x\n", readBytes(paths[i])) << i;
+        }
+    }
+    EXPECT_EQ(listNames(tmp.path()).size(), 61u); // 60 files and the program folder, no temporaries
+}
+
+TEST_F(RunTest, ARefusedFileInTheMiddleStopsTheRun)
+{
+    const auto a = file("a.txt", "x\n");
+    const auto locked = file("b.txt", "x\n");
+    const auto c = file("c.txt", "x\n");
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read);
+    request.fileList = {{a, true}, {locked, true}, {c, true}};
+    const RunResult result = run();
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(observer.errorPaths, std::vector<std::string>{locked});
+    EXPECT_BYTES_EQ("x\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("x\n", readBytes(locked));
+    EXPECT_BYTES_EQ("x\n", readBytes(c));
+}
+
+TEST_F(RunTest, StopDuringTheScanSkipsEveryFileButStillWritesTheList)
+{
+    const auto path = file("d/one.txt", "foo\n");
+    request.targetTab = TargetTab::DirectoryList;
+    request.mask = "*.txt";
+    request.directoryList = {{tmp.file("d"), true}};
+    flag.set("0"); // left over from an earlier run: the run sets it again
+    observer.onScan = [&] { flag.set("0"); };
+    const RunResult result = run();
+    EXPECT_GT(observer.scanCalls, 0);
+    EXPECT_EQ(result.filesRewritten, 0u);
+    EXPECT_BYTES_EQ("foo\n", readBytes(path));
+    EXPECT_BYTES_EQ(path + "\r\n", readBytes(folder.file("a.txt")));
+}
+
+TEST_F(RunTest, StopAfterAFileSkipsTheRestAndLeavesNoTemporaryFiles)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) {
+        paths.push_back(file(numbered(i), "x\n"));
+        request.fileList.push_back({paths.back(), true});
+    }
+    observer.onDone = [&](const std::string &) {
+        if (observer.done.size() == 3)
+            flag.set("0");
+    };
+    const RunResult result = run();
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(result.filesRewritten, 3u);
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        EXPECT_BYTES_EQ(i < 3 ? "x\r\n" : "x\n", readBytes(paths[i])) << i;
+    EXPECT_EQ(listNames(tmp.path()).size(), 41u);
+}
+
+TEST_F(RunTest, AFileListedTwiceIsRewrittenTwice)
+{
+    const auto path = file("a.txt", "x\n");
+    const auto link = tmp.file("link.txt");
+    fs::create_symlink(path, link);
+    const auto other = file("b.txt", "x\n");
+    for (int i = 0; i < 10; ++i) {
+        request.fileList.push_back({path, true});
+        request.fileList.push_back({other, true});
+        request.fileList.push_back({link, true});
+    }
+    request.edit1 = "x";
+    request.edit2 = "xx";
+    const RunResult result = run();
+    EXPECT_EQ(result.filesRewritten, 30u);
+    EXPECT_BYTES_EQ(std::string(21, 'x') + "\r\n", readBytes(path));
+    EXPECT_BYTES_EQ(std::string(11, 'x') + "\r\n", readBytes(other));
+    EXPECT_TRUE(fs::is_symlink(link));
+}
+
+TEST_F(RunTest, HistoriesAreRecordedBeforeAnythingElse)
+{
+    request.edit1 = "find";
+    request.memo2 = "r1\r\nr2\r\n";
+    request.targetTab = TargetTab::Text; // nothing else to do
+    run();
+    EXPECT_BYTES_EQ("find\r\n", readBytes(folder.file("WhatToFind0.vexlopro"))); // counter "9"
+    EXPECT_BYTES_EQ("r1\r\nr2\r\n", readBytes(folder.file("ReplaceWithMultiLine6.vexlopro")));
+    EXPECT_FALSE(fs::exists(folder.file("ReplaceWith4.vexlopro")));       // empty Edit2
+    EXPECT_FALSE(fs::exists(folder.file("WhatToFindMultiLine1.vexlopro"))); // empty Memo1
+}
+
+TEST_F(RunTest, ABadCounterStopsTheRunBeforeAnyFile)
+{
+    writeBytes(folder.file("vexlopro.ini"), "[Add_File_Procedure]\r\nReplaceWithMultiLine=1\r\n"
+                                            "WhatToFindMultiLine=x\r\n");
+    const auto path = file("a.txt", "foo\n");
+    request.memo2 = "r";
+    request.memo1 = "f";
+    request.edit1 = "foo";
+    request.fileList = {{path, true}};
+    try {
+        run();
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Conversion);
+    }
+    EXPECT_TRUE(fs::exists(folder.file("ReplaceWithMultiLine2.vexlopro"))); // recorded before it
+    EXPECT_BYTES_EQ("foo\n", readBytes(path));
+}
+
+TEST_F(RunTest, OfficeAndRealTimeBranchesGoToTheExtensions)
+{
+    const auto path = file("d/one.txt", "foo\n");
+    request.engine = EngineKind::Office;
+    request.targetTab = TargetTab::DirectoryList;
+    request.mask = "*.txt";
+    request.directoryList = {{tmp.file("d"), true}};
+    run(); // without extensions: nothing at all
+    EXPECT_FALSE(fs::exists(folder.file("a.txt")));
+
+    RecordingExtensions ext;
+    extensions = &ext;
+    run();
+    EXPECT_EQ(ext.branches, std::vector<Branch>{Branch::OfficeDirectoryList});
+    EXPECT_EQ(ext.paths, std::vector<std::string>{path});
+    EXPECT_BYTES_EQ("foo\n", readBytes(path));
+    EXPECT_TRUE(fs::exists(folder.file("a.txt")));
+
+    request.engine = EngineKind::Text;
+    request.inputTab = InputTab::RealTime;
+    run();
+    EXPECT_EQ(ext.branches.back(), Branch::TextRealTime);
+}
+
+TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
+{
+    TempDir tmp;
+    TextOperation op;
+    op.find = "a";
+    op.inLine = InLineReplacement::OneString("aa");
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) {
+        paths.push_back(tmp.file(numbered(i % 12, "")));
+        if (i < 12)
+            writeBytes(paths.back(), "a\n");
+    }
+    paths[7] = tmp.file("none");
+    paths[20] = tmp.path().string(); // a directory
+    std::vector<std::string> failed;
+    PipelineCallbacks callbacks;
+    callbacks.error = [&](const std::string &p, const Error &) { failed.push_back(p); };
+    PipelineOptions options;
+    options.stopAtFirstError = false;
+    const PipelineResult result = RewriteFiles(paths, op, options, callbacks);
+    EXPECT_EQ(failed, (std::vector<std::string>{paths[7], paths[20]}));
+    EXPECT_EQ(result.rewritten, 28u);
+
+    // The same list one file after the other through RewriteFile gives the same bytes.
+    TempDir tmp2;
+    std::vector<std::string> paths2;
+    for (const auto &p : paths) {
+        const std::string name = fs::path(p).filename().string();
+        paths2.push_back(p == tmp.path().string() ? tmp2.path().string() : tmp2.file(name));
+    }
+    for (int i = 0; i < 12; ++i)
+        writeBytes(tmp2.file(numbered(i, "")), "a\n");
+    options.threads = 1;
+    failed.clear();
+    RewriteFiles(paths2, op, options, callbacks);
+    EXPECT_EQ(failed.size(), 2u);
+    for (int i = 0; i < 12; ++i) {
+        const std::string name = numbered(i, "");
+        EXPECT_BYTES_EQ(readBytes(tmp2.file(name)), readBytes(tmp.file(name))) << name;
+    }
+    EXPECT_EQ(listNames(tmp.path()).size(), 12u);
+}
