@@ -119,9 +119,14 @@ std::string encodeValue(std::string_view value)
     const bool blankEnds = !value.empty() && (isBlank(value.front()) || isBlank(value.back()));
     const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
                         value.back() == value.front();
+    std::string stored;
+    stored.reserve(value.size() + 2);
     if (blankEnds || quoted)
-        return "\"" + std::string(value) + "\"";
-    return std::string(value);
+        stored.push_back('"');
+    stored.append(value);
+    if (blankEnds || quoted)
+        stored.push_back('"');
+    return stored;
 }
 
 std::optional<std::string> loadBytes(const std::filesystem::path &path)
@@ -210,8 +215,11 @@ void SettingsFile::write(std::string_view section, std::string_view key, std::st
     }
 
     const std::string entryValue = encodeValue(value);
+    std::string entryLine(trimBlanks(key));
+    entryLine += '=';
+    entryLine += entryValue;
     std::string out;
-    out.reserve(old.size() + key.size() + entryValue.size() + section.size() + 8);
+    out.reserve(old.size() + entryLine.size() + section.size() + 8);
     const auto appendLine = [&](std::string_view text, std::string_view lineBreak) {
         out.append(text);
         out.append(lineBreak.empty() ? std::string_view(LineBreak) : lineBreak);
@@ -221,8 +229,11 @@ void SettingsFile::write(std::string_view section, std::string_view key, std::st
         out = old;
         if (!out.empty() && out.back() != '\n' && out.back() != '\r')
             out += LineBreak;
-        out += "[" + std::string(trimBlanks(section)) + "]" + LineBreak;
-        out += std::string(trimBlanks(key)) + "=" + entryValue + LineBreak;
+        out += '[';
+        out += trimBlanks(section);
+        out += ']';
+        out += LineBreak;
+        appendLine(entryLine, LineBreak);
     } else {
         const std::size_t insertAfter = lastKey.value_or(*header);
         for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -230,12 +241,13 @@ void SettingsFile::write(std::string_view section, std::string_view key, std::st
             if (found && i == *found) {
                 // The key keeps its own spelling; only the text after "=" changes.
                 const auto eq = line.text.find('=');
-                appendLine(std::string(line.text.substr(0, eq + 1)) + entryValue, line.lineBreak);
+                out.append(line.text.substr(0, eq + 1));
+                appendLine(entryValue, line.lineBreak);
                 continue;
             }
             if (!found && i == insertAfter) {
                 appendLine(line.text, line.lineBreak);
-                appendLine(std::string(trimBlanks(key)) + "=" + entryValue, LineBreak);
+                appendLine(entryLine, LineBreak);
                 continue;
             }
             out.append(line.text);
