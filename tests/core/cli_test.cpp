@@ -1,0 +1,256 @@
+// The built vexlopro-cli run in a temporary folder: output, exit status and file bytes.
+#include "support/TestSupport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+using namespace vexlo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    // Runs the program in the temporary folder with `input` on standard input.
+    Outcome cli(const std::vector<std::string> &args, std::string_view input = {})
+    {
+        const fs::path in = tmp.path() / ".stdin", out = tmp.path() / ".stdout", err = tmp.path() / ".stderr";
+        writeBytes(in, input);
+        std::vector<char *> argv;
+        std::string program = VEXLO_CLI_PATH;
+        argv.push_back(program.data());
+        std::vector<std::string> copies = args;
+        for (auto &a : copies)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (chdir(tmp.path().c_str()) != 0)
+                _exit(126);
+            const int fdIn = open(in.c_str(), O_RDONLY);
+            const int fdOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int fdErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(fdIn, 0);
+            dup2(fdOut, 1);
+            dup2(fdErr, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        Outcome outcome;
+        int status = 0;
+        waitpid(pid, &status, 0);
+        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.out = readBytes(out);
+        outcome.err = readBytes(err);
+        fs::remove(in);
+        fs::remove(out);
+        fs::remove(err);
+        return outcome;
+    }
+
+    std::string file(const std::string &name, std::string_view bytes)
+    {
+        const std::string path = tmp.file(name);
+        fs::create_directories(fs::path(path).parent_path());
+        writeBytes(path, bytes);
+        return path;
+    }
+
+    // Standard input through the program with these arguments; fails the test on a non-zero exit.
+    std::string filter(std::vector<std::string> args, std::string_view input)
+    {
+        args.push_back("-");
+        const Outcome o = cli(args, input);
+        EXPECT_EQ(o.status, 0) << o.err;
+        return o.out;
+    }
+
+    TempDir tmp;
+};
+
+bool contains(const std::string &text, std::string_view part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+TEST_F(CliTest, HelpAndVersion)
+{
+    Outcome o = cli({"--version"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "vexlopro-cli 0.1.0\n");
+    o = cli({"--find", "x", "--help"});
+    EXPECT_EQ(o.status, 0);
+    EXPECT_TRUE(contains(o.out, "--find-lines FILE")) << o.out;
+    EXPECT_TRUE(contains(o.out, "Exit status:"));
+}
+
+TEST_F(CliTest, RewritesEveryPathInPlace)
+{
+    const auto a = file("a.txt", "foo foo\nbar");
+    const auto b = file("b.txt", "xFOOx\r");
+    const Outcome o = cli({"--find", "foo", "--replace", "baz", a, "b.txt"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err, "");
+    EXPECT_BYTES_EQ("baz foo\r\nbar\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("xbazx\r\n", readBytes(b));
+}
+
+TEST_F(CliTest, StandardInputGoesToStandardOutput)
+{
+    EXPECT_BYTES_EQ("a\r\nb\r\n", filter({"--find", ""}, "a\rb\n"));
+    EXPECT_BYTES_EQ("", filter({"--find", "x"}, ""));
+    // Bytes pass as they are, whatever they would mean in some encoding.
+    EXPECT_BYTES_EQ("\xe4-\xff\r\n", filter({"--find", "\xc4", "--replace", "\xff"}, "\xe4-\xc4\n"));
+}
+
+TEST_F(CliTest, EachOptionReachesTheEngine)
+{
+    struct Case {
+        std::vector<std::string> args;
+        const char *input, *expected;
+    };
+    const Case cases[] = {
+        {{"--find", "abc", "--replace", "R"}, "ABC abc", "R abc\r\n"},
+        {{"--find", "abc", "--replace", "R", "--match-case"}, "ABC abc", "ABC R\r\n"},
+        {{"--find", "foo", "--replace", "R", "--whole-word"}, "foo a foo b", "foo a R b\r\n"},
+        {{"--find", "foo", "--replace", "R", "--whole-word-right"}, "foox foo b", "foox R b\r\n"},
+        {{"--find", "foo", "--replace", "R", "--whole-word-left"}, "xfoo a foob", "xfoo a Rb\r\n"},
+        {{"--find", "foo", "--delete-blanks"}, "  x foo  ", "x\r\n"},
+        {{"--find", "foo", "--delete-blanks-right"}, "  x foo  ", "  x\r\n"},
+        {{"--find", "foo", "--delete-blanks-left"}, "  x foo  ", "x   \r\n"},
+        {{"--find", "foo", "--replace", "R", "--only-delete"}, "a foo", "a R\r\n"},
+        {{"--find=foo", "--replace=a=b"}, "foo", "a=b\r\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_BYTES_EQ(c.expected, filter(c.args, c.input)) << c.args[0] << " " << c.args.back();
+}
+
+TEST_F(CliTest, ReplacementLinesTakeTheirShapeFromTheFile)
+{
+    file("none.txt", "");
+    file("one.txt", "R\r\n");
+    file("two.txt", "R1\nR2");
+    EXPECT_BYTES_EQ("x  y\r\n", filter({"--find", "foo", "--replace-lines", "none.txt"}, "x foo y"));
+    EXPECT_BYTES_EQ("x R y\r\n", filter({"--find", "foo", "--replace-lines", "one.txt"}, "x foo y"));
+    EXPECT_BYTES_EQ("x R1\r\nR2 y\r\n", filter({"--find", "foo", "--replace-lines", "two.txt"}, "x foo y"));
+}
+
+TEST_F(CliTest, FindLinesReplacesBlocks)
+{
+    file("block.txt", "begin\r\nend\r\n");
+    file("two.txt", "R1\nR2\n");
+    const char *input = "1 begin\nend 2\nz\n";
+    EXPECT_BYTES_EQ("1  2\r\nz\r\n", filter({"--find-lines", "block.txt"}, input));
+    EXPECT_BYTES_EQ("1 X 2\r\nz\r\n", filter({"--find-lines", "block.txt", "--replace", "X"}, input));
+    EXPECT_BYTES_EQ("1 R1\r\nR2 2\r\nz\r\n", filter({"--find-lines", "block.txt", "--replace-lines", "two.txt"}, input));
+}
+
+TEST_F(CliTest, DirectoriesAreScannedWithTheMaskAndTheirFilesRewritten)
+{
+    const auto a = file("d1/a.txt", "foo\n");
+    const auto other = file("d1/a.dat", "foo\n");
+    const auto b = file("d2/sub/b.txt", "foo\n");
+    const auto c = file("d3/c.txt", "foo\n");
+    Outcome o = cli({"--dir", "d1", "--dir", "d2/sub/", "--mask", "*.TXT", "--find", "foo", "--replace", "x"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("x\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("x\r\n", readBytes(b));
+    EXPECT_BYTES_EQ("foo\n", readBytes(other));
+    EXPECT_BYTES_EQ("foo\n", readBytes(c));
+
+    // "*.*" lists the subdirectory too; its line is skipped, its file rewritten once.
+    o = cli({"--dir", "d2", "--mask", "*.*", "--find", "x", "--replace", "xy"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("xy\r\n", readBytes(b));
+}
+
+TEST_F(CliTest, ScanPrintsTheEntriesAndChangesNothing)
+{
+    file("d/a.txt", "foo\n");
+    file("d/s.txt/b.txt", "foo\n");
+    file("d/c.dat", "foo\n");
+    Outcome o = cli({"--scan", "d", "--mask", "*.txt"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < o.out.size();) {
+        const std::size_t end = o.out.find('\n', start);
+        ASSERT_NE(end, std::string::npos) << "the last line has its LF";
+        lines.push_back(o.out.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"d/a.txt", "d/s.txt/", "d/s.txt/b.txt"}));
+    EXPECT_BYTES_EQ("foo\n", readBytes(tmp.file("d/a.txt")));
+
+    o = cli({"--scan", "nowhere"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(contains(o.err, "nowhere")) << o.err;
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
+{
+    const auto target = file("t.txt", "foo\n");
+    file("empty.txt", "");
+    const std::vector<std::vector<std::string>> cases = {
+        {"t.txt"},                                             // no operation
+        {"--find", "a", "--find", "b", "t.txt"},               // operation twice
+        {"--find", "a", "--find-lines", "empty.txt", "t.txt"}, // two operations
+        {"--find-lines", "empty.txt", "t.txt"},                // no find line
+        {"--find-lines", "missing.txt", "t.txt"},              // unreadable lines file
+        {"--find", "a", "--replace", "b", "--replace-lines", "empty.txt", "t.txt"},
+        {"--find", "a"},                                       // no target
+        {"--find", "a", "--mask", "*.txt", "t.txt"},           // mask without a directory
+        {"--find", "a", "--dir", "."},                         // directory without a mask
+        {"--find", "a", "--dir", ".", "--mask", ""},           // empty mask
+        {"--find", "a", "-", "-"},                             // standard input twice
+        {"--find", "a", "--bogus", "t.txt"},                   // unknown option
+        {"--find", "a", "--match-case=yes", "t.txt"},          // a flag with a value
+        {"--scan", ".", "--find", "a"},                        // scan with an operation
+        {"--find"},                                            // missing value
+    };
+    for (const auto &args : cases) {
+        const Outcome o = cli(args);
+        EXPECT_EQ(o.status, 2) << args.front() << " " << args.back();
+        EXPECT_TRUE(contains(o.err, "vexlopro-cli: ")) << o.err;
+        EXPECT_EQ(o.out, "");
+    }
+    EXPECT_BYTES_EQ("foo\n", readBytes(target));
+}
+
+TEST_F(CliTest, AFailingTargetIsReportedAndTheOthersStillProcessed)
+{
+    const auto a = file("a.txt", "foo\n");
+    const auto locked = file("locked.txt", "foo\n");
+    fs::permissions(locked, fs::perms::owner_read);
+    const auto c = file("c.txt", "foo\n");
+    const Outcome o = cli({"--find", "foo", "--replace", "x", a, "missing.txt", locked, "d-none", c, "--dir",
+                           "nodir", "--mask", "*"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_BYTES_EQ("x\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("x\r\n", readBytes(c));
+    EXPECT_BYTES_EQ("foo\n", readBytes(locked));
+    for (const char *name : {"missing.txt", "locked.txt", "d-none", "nodir"})
+        EXPECT_TRUE(contains(o.err, name)) << name << " in " << o.err;
+    EXPECT_LT(o.err.find("missing.txt"), o.err.find("locked.txt")); // in list order
+}
+
+TEST_F(CliTest, DoubleDashEndsTheOptions)
+{
+    const auto dashed = file("-x.txt", "foo\n");
+    const Outcome o = cli({"--find", "foo", "--replace", "y", "--", "-x.txt"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("y\r\n", readBytes(dashed));
+}
