@@ -1,0 +1,286 @@
+#include "app/MainWindow.h"
+
+#include "app/Guarded.h"
+#include "app/InputNotebook.h"
+#include "app/OptionsColumn.h"
+#include "app/Platform.h"
+#include "app/RunController.h"
+#include "app/TargetNotebook.h"
+#include "app/Widgets.h"
+#include "app/Windows.h"
+#include "settings/SettingsFile.h"
+#include "targets/AddFiles.h"
+#include "targets/DirectoryListPanel.h"
+#include "targets/FileListPanel.h"
+#include "targets/ScanDirectoryWindow.h"
+#include "targets/TargetListModel.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <stdexcept>
+
+namespace vexlo {
+
+namespace {
+
+// Section and keys of the window layout in "vexlopro.ini".
+constexpr const char *LayoutSection = "Wich_Option_Top";
+constexpr const char *PanelKey = "aGB";
+constexpr const char *InputPageKey = "aTabbedNotebook1PageIndex";
+constexpr const char *TargetPageKey = "aTabbedNotebook2PageIndex";
+
+constexpr int ToolBarHeight = 65;
+constexpr int OptionsWidth = 185;
+
+const MainWindow *g_handlerOwner = nullptr;
+
+/// "0", "1" or "2" selects that page; anything else leaves the first page.
+int PageFromText(const std::string &text)
+{
+    if (text == "1")
+        return 1;
+    if (text == "2")
+        return 2;
+    return 0;
+}
+
+} // namespace
+
+MainWindow::MainWindow(Platform &platform, Windows &windows, QWidget *parent)
+    : QMainWindow(parent), m_platform(platform), m_windows(windows)
+{
+    setObjectName(QStringLiteral("TForm1"));
+    setWindowTitle(tr("Vexlo Pro"));
+
+    m_menu = BuildMainMenu(menuBar());
+    buildToolBar();
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("ClientArea"));
+    m_options = new OptionsColumn(central);
+    m_options->setFixedWidth(OptionsWidth);
+    m_input = new InputNotebook(central);
+    m_targets = new TargetNotebook(platform, central);
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(4);
+    right->addWidget(m_input);
+    right->addWidget(m_targets, 1);
+    auto *layout = new QHBoxLayout(central);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(4);
+    layout->addWidget(m_options);
+    layout->addLayout(right, 1);
+    setCentralWidget(central);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(true);
+
+    m_run = new RunController(platform, this);
+    connectActions();
+
+    // The option panel starts as the own engine's (OptionsColumn); then the handler, then
+    // the remembered layout.
+    g_handlerOwner = this;
+    SetErrorHandler([this](std::exception_ptr error) { reportError(error); });
+    guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(MainSettingsName))); });
+}
+
+MainWindow::~MainWindow()
+{
+    if (g_handlerOwner == this) {
+        SetErrorHandler(nullptr);
+        g_handlerOwner = nullptr;
+    }
+}
+
+QToolButton *MainWindow::addToolButton(const char *name, const QString &hint, const QString &icon)
+{
+    QToolBar *bar = findChild<QToolBar *>(QStringLiteral("ToolBar1"));
+    QToolButton *button = MakeFlatButton(bar, name, hint, icon);
+    button->setIconSize(QSize(36, 36));
+    button->setFixedSize(52, 52);
+    bar->addWidget(button);
+    return button;
+}
+
+void MainWindow::buildToolBar()
+{
+    auto *bar = new QToolBar(tr("Toolbar"), this);
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setFixedHeight(ToolBarHeight);
+    bar->toggleViewAction()->setEnabled(false);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, bar);
+
+    addToolButton("SpeedButton25", tr("Add file (s) in File List..."), QStringLiteral("add-file"));
+    addToolButton("SpeedButton26", tr("Add directory..."), QStringLiteral("add-directory"));
+    bar->addSeparator();
+    addToolButton("SpeedButton27", tr("Do backup..."), QStringLiteral("backup"));
+    addToolButton("SpeedButton28", tr("Do recovery..."), QStringLiteral("recovery"));
+    bar->addSeparator();
+    addToolButton("SpeedButton29", tr("Let`s go..."), QStringLiteral("go"));
+
+    auto *spacer = new QWidget(bar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    bar->addWidget(spacer);
+    addToolButton("SpeedButton31", tr("Help contents"), QStringLiteral("help"));
+    addToolButton("SpeedButton30", tr("Quit Vexlo Pro"), QStringLiteral("quit"));
+}
+
+void MainWindow::connectActions()
+{
+    auto button = [this](const char *name) { return findChild<QToolButton *>(QString::fromLatin1(name)); };
+
+    connect(button("SpeedButton25"), &QToolButton::clicked, this, [this] { guarded([this] { addFiles(); }); });
+    connect(button("SpeedButton29"), &QToolButton::clicked, this, [this] { guarded([this] { startRun(); }); });
+    connect(button("SpeedButton31"), &QToolButton::clicked, this, [this] { guarded([this] { showHelp(); }); });
+    connect(button("SpeedButton30"), &QToolButton::clicked, this, &QWidget::close);
+
+    connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
+    connect(m_menu.addFiles, &QAction::triggered, this, [this] { guarded([this] { addFiles(); }); });
+    connect(m_menu.scanDirectory, &QAction::triggered, this, [this] { guarded([this] { scanDirectory(); }); });
+    connect(m_menu.clearFileList, &QAction::triggered, this,
+            [this] { guarded([this] { m_targets->fileList()->clearList(); }); });
+    connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });
+    connect(m_menu.stop, &QAction::triggered, this, [this] { guarded([this] { m_run->stop(); }); });
+    connect(m_menu.helpContents, &QAction::triggered, this, [this] { guarded([this] { showHelp(); }); });
+
+    FileListPanel *fileList = m_targets->fileList();
+    connect(fileList, &FileListPanel::addFilesRequested, this, [this] { guarded([this] { addFiles(); }); });
+    connect(fileList, &FileListPanel::scanDirectoryRequested, this,
+            [this] { guarded([this] { scanDirectory(); }); });
+
+    // The "Real time" strip's text buttons act on the "Text" page and then show it.
+    QPlainTextEdit *text = m_targets->richEdit1();
+    connect(m_input->copyTextButton(), &QToolButton::clicked, this, [this, text] {
+        guarded([this, text] {
+            text->selectAll();
+            text->copy();
+            m_targets->showTextPage();
+        });
+    });
+    connect(m_input->pasteTextButton(), &QToolButton::clicked, this, [this, text] {
+        guarded([this, text] {
+            text->paste();
+            m_targets->showTextPage();
+        });
+    });
+    connect(m_input->clearTextButton(), &QToolButton::clicked, this, [this, text] {
+        guarded([this, text] {
+            text->clear();
+            m_targets->showTextPage();
+        });
+    });
+}
+
+TargetListModel &MainWindow::fileListModel() const
+{
+    return m_targets->fileList()->model();
+}
+
+TargetListModel &MainWindow::directoryListModel() const
+{
+    return m_targets->directoryList()->model();
+}
+
+RunRequest MainWindow::runRequest() const
+{
+    RunRequest request;
+    request.engine = m_options->engineKind();
+    request.inputTab = static_cast<InputTab>(m_input->currentIndex());
+    request.targetTab = static_cast<TargetTab>(m_targets->currentIndex());
+    request.edit1 = ToBytes(m_input->edit1()->text());
+    request.edit2 = ToBytes(m_input->edit2()->text());
+    request.memo1 = ToBytes(m_input->memo1()->toPlainText());
+    request.memo2 = ToBytes(m_input->memo2()->toPlainText());
+    request.fileList = fileListModel().entries();
+    request.directoryList = directoryListModel().entries();
+    request.mask = m_targets->directoryList()->mask();
+    request.options = m_options->textEngineOptions();
+    return request;
+}
+
+void MainWindow::startRun()
+{
+    if (m_run->isRunning())
+        return; // checked before the window state is copied
+    m_run->start(runRequest());
+}
+
+void MainWindow::addFiles()
+{
+    AddFileProcedure(this, m_platform, fileListModel());
+}
+
+void MainWindow::scanDirectory()
+{
+    m_windows.scanDirectory().exec();
+}
+
+void MainWindow::showHelp()
+{
+    m_platform.shellOpen(FromBytes(m_platform.programFolder().file("help.txt").string()));
+}
+
+void MainWindow::loadSettings(const SettingsFile &settings)
+{
+    const std::string panel = settings.read(LayoutSection, PanelKey, PanelKey);
+    if (panel == "1")
+        m_options->showOptionPanel(OptionPanel::TextEngine);
+    else if (panel == "2")
+        m_options->showOptionPanel(OptionPanel::WordEngine);
+    else if (panel == "3" || panel == "4")
+        m_options->showOptionPanel(OptionPanel::ReplaceEngine);
+
+    m_input->setCurrentIndex(PageFromText(settings.read(LayoutSection, InputPageKey, InputPageKey)));
+    m_targets->setCurrentIndex(PageFromText(settings.read(LayoutSection, TargetPageKey, TargetPageKey)));
+}
+
+void MainWindow::saveSettings(SettingsFile &settings)
+{
+    settings.write(LayoutSection, PanelKey, std::to_string(int(m_options->optionPanel())));
+    settings.write(LayoutSection, InputPageKey, std::to_string(m_input->currentIndex()));
+    settings.write(LayoutSection, TargetPageKey, std::to_string(m_targets->currentIndex()));
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    guarded([this] {
+        SettingsFile settings(m_platform.programFolder().file(MainSettingsName));
+        saveSettings(settings);
+    });
+    event->accept();
+    emit closed();
+}
+
+// MyException: conversion errors show "mistake!"; a settings file that cannot be written
+// shows its message (path and reason), so the user learns the layout or a counter was not
+// kept. Every other error ends its action silently.
+void MainWindow::reportError(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const Error &e) {
+        if (e.kind() == ErrorKind::Conversion)
+            m_platform.message(this, QStringLiteral("mistake!"));
+        else if (e.kind() == ErrorKind::SettingsWrite)
+            m_platform.message(this, FromBytes(e.what()));
+    } catch (const std::invalid_argument &) {
+        m_platform.message(this, QStringLiteral("mistake!")); // a standard text-to-number conversion
+    } catch (...) {
+    }
+}
+
+} // namespace vexlo

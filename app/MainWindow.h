@@ -1,0 +1,75 @@
+// The main window TForm1: toolbar, options column, the two notebooks, menu bar, status bar.
+#pragma once
+
+#include "app/MainMenu.h"
+#include "run/RunDriver.h"
+
+#include <QMainWindow>
+
+#include <exception>
+
+class QToolButton;
+
+namespace vexlo {
+
+class InputNotebook;
+class OptionsColumn;
+class Platform;
+class RunController;
+class SettingsFile;
+class TargetListModel;
+class TargetNotebook;
+class Windows;
+
+/// The program's window: it owns every input, option and target-list control, and closing
+/// it ends the program. The panels are classes of their own; this class composes them and
+/// wires the toolbar and the menu.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    /// Reads the layout keys and installs the program-wide error handler.
+    MainWindow(Platform &platform, Windows &windows, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    OptionsColumn &options() const noexcept { return *m_options; }
+    InputNotebook &inputNotebook() const noexcept { return *m_input; }
+    TargetNotebook &targetNotebook() const noexcept { return *m_targets; }
+    RunController &runController() const noexcept { return *m_run; }
+    TargetListModel &fileListModel() const;
+    TargetListModel &directoryListModel() const;
+    const MainMenu &menu() const noexcept { return m_menu; }
+
+    /// The window state a run reads, taken now.
+    RunRequest runRequest() const;
+
+signals:
+    /// The window has closed and saved its layout: the program ends.
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QToolButton *addToolButton(const char *name, const QString &hint, const QString &icon);
+    void buildToolBar();
+    void connectActions();
+    void loadSettings(const SettingsFile &settings);
+    void saveSettings(SettingsFile &settings);
+    void reportError(std::exception_ptr error);
+
+    void startRun();
+    void addFiles();
+    void scanDirectory();
+    void showHelp();
+
+    Platform &m_platform;
+    Windows &m_windows;
+    MainMenu m_menu;
+    OptionsColumn *m_options = nullptr;
+    InputNotebook *m_input = nullptr;
+    TargetNotebook *m_targets = nullptr;
+    RunController *m_run = nullptr;
+};
+
+} // namespace vexlo
