@@ -1,0 +1,303 @@
+// The two target lists, their panels and menus, and "Add Files".
+#include "FakePlatform.h"
+
+#include "app/Error.h"
+#include "app/Guarded.h"
+#include "settings/SettingsFile.h"
+#include "targets/AddFiles.h"
+#include "targets/DirectoryListPanel.h"
+#include "targets/FileListPanel.h"
+#include "targets/TargetListModel.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace vexlo;
+using vexlo::test::FakePlatform;
+
+namespace {
+
+std::vector<std::pair<std::string, bool>> contents(const TargetListModel &model)
+{
+    std::vector<std::pair<std::string, bool>> out;
+    for (const TargetEntry &entry : model.entries())
+        out.emplace_back(entry.path, entry.checked);
+    return out;
+}
+
+using Entries = std::vector<std::pair<std::string, bool>>;
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TargetListsTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::vector<std::exception_ptr> m_errors;
+
+    QString iniPath() const { return m_dir->filePath(QStringLiteral("vexlopro.ini")); }
+    void writeIni(const QByteArray &text)
+    {
+        QFile file(iniPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_platform = std::make_unique<FakePlatform>(ProgramFolder(m_dir->path().toStdString()));
+        m_errors.clear();
+        SetErrorHandler([this](std::exception_ptr error) { m_errors.push_back(error); });
+    }
+    void cleanup() { SetErrorHandler({}); }
+
+    void modelOperationsKeepOrderAndDuplicates()
+    {
+        TargetListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.append("/a");
+        model.appendChecked("/b");
+        model.append("/a");
+        QCOMPARE(model.count(), 3);
+        QCOMPARE(contents(model), (Entries{{"/a", false}, {"/b", true}, {"/a", false}}));
+        QCOMPARE(model.data(model.index(1), Qt::DisplayRole).toString(), QStringLiteral("/b"));
+        QCOMPARE(model.data(model.index(0), Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+
+        // The user's tick goes through setData.
+        QVERIFY(model.setData(model.index(0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(model.isChecked(0));
+        QVERIFY(model.flags(model.index(0)) & Qt::ItemIsUserCheckable);
+
+        model.appendMany({"/c", "/d"}, false);
+        QCOMPARE(model.count(), 5);
+        model.checkAll();
+        for (int i = 0; i < model.count(); ++i)
+            QVERIFY(model.isChecked(i));
+        model.clear();
+        QCOMPARE(model.count(), 0);
+        model.clear(); // an empty list stays empty, nothing asked
+        QCOMPARE(model.count(), 0);
+    }
+
+    void removeSelectedBringsTheRestBackChecked()
+    {
+        TargetListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.appendMany({"/a", "/b", "/c", "/b"}, false);
+        model.setChecked(0, true);
+        model.removeSelected(1);
+        QCOMPARE(contents(model), (Entries{{"/a", true}, {"/c", true}, {"/b", true}}));
+
+        model.setChecked(1, false);
+        model.removeSelected(-1); // nothing selected: nothing goes, everything is checked
+        QCOMPARE(contents(model), (Entries{{"/a", true}, {"/c", true}, {"/b", true}}));
+    }
+
+    void scanResultArrivesInBatches()
+    {
+        TargetListModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        {
+            ModelScanResult result(model);
+            for (int i = 0; i < 1000; ++i)
+                result.append("/f" + std::to_string(i));
+            QCOMPARE(model.count(), 0);
+            result.flush();
+            result.append("/last");
+        }
+        QCOMPARE(model.count(), 1001);
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(model.path(1000), std::string("/last"));
+        QVERIFY(!model.isChecked(0));
+    }
+
+    void fileListShortcutsAndContextMenu()
+    {
+        FileListPanel panel(*m_platform);
+        QAbstractItemModelTester tester(&panel.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        panel.model().appendMany({"/a", "/b", "/c"}, false);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QApplication::setActiveWindow(&panel);
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+
+        auto *view = panel.findChild<QListView *>(QStringLiteral("CheckListBox1"));
+        QVERIFY(view);
+        QVERIFY(view->uniformItemSizes());
+
+        QStringList captions;
+        for (QAction *item : panel.contextMenu()->actions())
+            captions << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        QCOMPARE(captions, (QStringList{"Add Files", "Advanced Add Files", "Scan Directory",
+                                        "Advanced Add Directory", "-",
+                                        "Remove selected file from File List          ",
+                                        "Clear File List"}));
+        QCOMPARE(panel.contextMenu()->objectName(), QStringLiteral("PopupMenu2"));
+
+        // The menu gives the list the focus before it pops up, and forwards the adding commands.
+        QSignalSpy add(&panel, &FileListPanel::addFilesRequested);
+        QSignalSpy advanced(&panel, &FileListPanel::advancedAddRequested);
+        QSignalSpy scan(&panel, &FileListPanel::scanDirectoryRequested);
+        view->clearFocus();
+        for (const char *choice : {"Add Files", "Advanced Add Files", "Advanced Add Directory", "Scan Directory"}) {
+            m_platform->popupChoices.push_back(QString::fromLatin1(choice));
+            emit view->customContextMenuRequested(QPoint(4, 4));
+        }
+        QVERIFY(view->hasFocus());
+        QCOMPARE(add.count(), 1);
+        QCOMPARE(advanced.count(), 2);
+        QCOMPARE(scan.count(), 1);
+
+        view->setCurrentIndex(panel.model().index(1));
+        QTest::keyClick(view, Qt::Key_Delete);
+        QCOMPARE(contents(panel.model()), (Entries{{"/a", true}, {"/c", true}}));
+
+        QTest::keyClick(view, Qt::Key_Delete, Qt::ShiftModifier);
+        QCOMPARE(panel.model().count(), 0);
+    }
+
+    void maskMenuAndEditMenuActOnEdit5()
+    {
+        DirectoryListPanel panel(*m_platform);
+        QAbstractItemModelTester tester(&panel.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto *edit = panel.findChild<QLineEdit *>(QStringLiteral("Edit5"));
+        QVERIFY(edit);
+        edit->setText(QStringLiteral("typed"));
+
+        m_platform->popupChoices.push_back(QStringLiteral("*.jsp"));
+        QTest::mouseClick(panel.findChild<QToolButton *>(QStringLiteral("SpeedButton51")), Qt::LeftButton);
+        QCOMPARE(panel.maskText(), QStringLiteral("*.jsp"));
+        QCOMPARE(panel.mask(), std::string("*.jsp"));
+
+        auto *create = panel.findChild<QToolButton *>(QStringLiteral("SpeedButton52"));
+        QVERIFY(create);
+        QCOMPARE(create->toolTip(), QStringLiteral("Create file list..."));
+        QTest::mouseClick(create, Qt::LeftButton); // carries no action
+        QCOMPARE(panel.maskText(), QStringLiteral("*.jsp"));
+
+        auto *menu = edit->findChild<QMenu *>(QStringLiteral("PopupMenu16"));
+        QVERIFY(menu);
+        QStringList captions;
+        for (QAction *item : menu->actions())
+            captions << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        QCOMPARE(captions, (QStringList{"Undo", "-", "Cut", "Copy", "Paste", "Clear", "-", "Select All"}));
+        // Clear is one undoable step.
+        menu->actions().at(5)->trigger();
+        QCOMPARE(edit->text(), QString());
+        menu->actions().at(0)->trigger();
+        QCOMPARE(edit->text(), QStringLiteral("*.jsp"));
+    }
+
+    void addFilesRemembersFolderAndFilter()
+    {
+        writeIni("[Add_File_Procedure]\r\nLast_Opened_Directory=\r\nExtension_Filter=5\r\n");
+        TargetListModel list;
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        list.append("/x/one.txt");
+
+        m_platform->dialogAnswers.push_back(OpenFileResult{{"/x/one.txt", "/x/two.txt"}, 2});
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
+        QVERIFY(m_errors.empty());
+        QCOMPARE(contents(list), (Entries{{"/x/one.txt", false}, {"/x/one.txt", true}, {"/x/two.txt", true}}));
+        QCOMPARE(m_platform->dialogRequests.size(), 1);
+        const OpenFileRequest &first = m_platform->dialogRequests.at(0);
+        QVERIFY(first.multiple);
+        QCOMPARE(first.filterIndex, 5);
+        QCOMPARE(first.directory, QString());
+        QCOMPARE(first.filters.size(), 5);
+        QCOMPARE(first.filters.at(1), QStringLiteral("Text files (*.txt; *.diz)"));
+
+        m_platform->dialogAnswers.push_back(OpenFileResult{{"/y/three.htm"}, 1});
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
+        const OpenFileRequest &second = m_platform->dialogRequests.at(1);
+        QCOMPARE(second.directory, QStringLiteral("/x/"));
+        QCOMPARE(second.filterIndex, 2);
+        QCOMPARE(list.count(), 4);
+
+        // Cancel: nothing added, nothing written.
+        const QByteArray before = readAll(iniPath());
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
+        QCOMPARE(m_platform->dialogRequests.at(2).directory, QStringLiteral("/y/"));
+        QCOMPARE(list.count(), 4);
+        QCOMPARE(readAll(iniPath()), before);
+        QVERIFY(m_platform->messages.isEmpty());
+        QCOMPARE(m_platform->terminations, 0);
+    }
+
+    void addFilesBadFilterIsAConversionError()
+    {
+        writeIni("[Add_File_Procedure]\r\nLast_Opened_Directory=/x/\r\n");
+        TargetListModel list;
+        m_platform->dialogAnswers.push_back(OpenFileResult{{"/x/one.txt"}, 1});
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
+
+        QCOMPARE(m_errors.size(), std::size_t(1));
+        try {
+            std::rethrow_exception(m_errors.front());
+        } catch (const Error &error) {
+            QCOMPARE(error.kind(), ErrorKind::Conversion);
+        } catch (...) {
+            QFAIL("not a vexlo::Error");
+        }
+        QVERIFY(m_platform->dialogRequests.isEmpty());
+        QCOMPARE(list.count(), 0);
+        QCOMPARE(m_platform->terminations, 0);
+    }
+
+    void addFilesWithoutSettingsFileStopsTheProgram()
+    {
+        TargetListModel list;
+        m_platform->dialogAnswers.push_back(OpenFileResult{{"/x/one.txt"}, 1});
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
+        QVERIFY(m_platform->dialogRequests.isEmpty());
+        QCOMPARE(m_platform->messages,
+                 QStringList{QStringLiteral("Critical mistake!, Error Code: [001]\r\nSetup Vexlo Pro again..")});
+        QCOMPARE(m_platform->terminations, 1);
+        QCOMPARE(list.count(), 0);
+        QVERIFY(m_errors.empty());
+    }
+
+    // Pictures of the two panels for a look by eye: VEXLO_GRAB_DIR=<folder>.
+    void grabPanels()
+    {
+        const QString out = qEnvironmentVariable("VEXLO_GRAB_DIR");
+        if (out.isEmpty())
+            QSKIP("VEXLO_GRAB_DIR not set");
+        FileListPanel files(*m_platform);
+        files.model().appendMany({"/home/user/site/index.html", "/home/user/site/about.html"}, true);
+        files.model().append("/home/user/site/old.html");
+        files.resize(420, 200);
+        files.show();
+        QVERIFY(files.grab().save(out + QStringLiteral("/filelist.png")));
+        DirectoryListPanel dirs(*m_platform);
+        dirs.model().appendChecked("/home/user/site");
+        dirs.maskEdit()->setText(QStringLiteral("*.html"));
+        dirs.resize(420, 200);
+        dirs.show();
+        QVERIFY(dirs.grab().save(out + QStringLiteral("/directorylist.png")));
+    }
+};
+
+QTEST_MAIN(TargetListsTest)
+#include "tst_targetlists.moc"
