@@ -84,8 +84,8 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
 
     auto *layout = new QVBoxLayout(box);
     const QMargins frame = box->contentsMargins();
-    layout->setContentsMargins(qMax(0, FieldInset - frame.left()), 2, qMax(0, FieldInset - frame.right()), 4);
-    layout->setSpacing(2);
+    layout->setContentsMargins(qMax(0, FieldInset - frame.left()), 0, qMax(0, FieldInset - frame.right()), 3);
+    layout->setSpacing(1);
     layout->addLayout(strip);
     layout->addWidget(field, 1);
     return box;
@@ -160,8 +160,8 @@ QPlainTextEdit *MakeMemo(QWidget *parent, const char *objectName)
     auto *memo = new QPlainTextEdit(parent);
     memo->setObjectName(QString::fromLatin1(objectName));
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    memo->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     return memo;
 }
 
@@ -216,8 +216,8 @@ QWidget *InputNotebook::buildMultiLinePage()
                                          FieldButtons("Replace with", replaceNames, true));
 
     auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->setSpacing(4);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(2);
     layout->addWidget(findBox, 1);
     layout->addWidget(replaceBox, 1);
     return page;

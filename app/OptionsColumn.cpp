@@ -8,7 +8,6 @@
 #include <QFrame>
 #include <QLabel>
 #include <QRadioButton>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -19,6 +18,7 @@ namespace {
 
 constexpr int SelectorWidth = 161;
 constexpr int SelectorHeight = 22;
+const QMargins PanelMargins(4, 4, 2, 6);
 
 QToolButton *MakeSelector(QWidget *parent, const char *name, const QString &hint, const QString &caption,
                           const QString &icon)
@@ -49,23 +49,26 @@ OptionsColumn::OptionsColumn(QWidget *parent) : QGroupBox(tr("Options"), parent)
     QToolButton *textButton = MakeSelector(this, "SpeedButton54", tr("Vexlo Engine Options..."),
                                            tr("Vexlo Engine Options"), QStringLiteral("text-options"));
     QToolButton *wordButton = MakeSelector(this, "SpeedButton55", tr("MS Word Engine Options..."),
-                                           tr("MS Word Engine Options"), QStringLiteral("word-options"));
+                                           tr("Word Engine Options"), QStringLiteral("word-options"));
 
     auto *separator = new QFrame(this);
     separator->setObjectName(QStringLiteral("Bevel1"));
     separator->setFrameShape(QFrame::HLine);
     separator->setFrameShadow(QFrame::Sunken);
 
-    m_slot = new QStackedWidget(this);
+    // The slot holds all three panels; the hidden ones take no room.
+    m_slot = new QWidget(this);
     m_slot->setObjectName(QStringLiteral("OptionPanelSlot"));
     m_aGB1 = buildTextEnginePanel();
     m_aGB2 = buildWordEnginePanel();
     m_aGB4 = buildReplaceEnginePanel();
+    auto *slotLayout = new QVBoxLayout(m_slot);
+    slotLayout->setContentsMargins(0, 0, 0, 0);
     for (QGroupBox *panel : {m_aGB1, m_aGB2, m_aGB4})
-        m_slot->addWidget(panel);
+        slotLayout->addWidget(panel);
 
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 6, 4, 4);
+    layout->setContentsMargins(2, 6, 2, 4);
     layout->setSpacing(2);
     for (QToolButton *selector : {engineButton, textButton, wordButton})
         layout->addWidget(selector, 0, Qt::AlignHCenter);
@@ -95,6 +98,7 @@ QGroupBox *OptionsColumn::buildTextEnginePanel()
                                  tr("Whole Word (Left)"), tr("Delete Blanks"),     tr("Delete Blanks (Right)"),
                                  tr("Delete Blanks (Left)"), tr("Only Delete")};
     auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(PanelMargins);
     layout->setSpacing(3);
     for (int i = 0; i < 8; ++i) {
         m_textOptions[i] = MakeCheckBox(panel, names[i], captions[i]);
@@ -108,6 +112,7 @@ QGroupBox *OptionsColumn::buildWordEnginePanel()
     auto *panel = new QGroupBox(tr("MS Word Engine Options"), this);
     panel->setObjectName(QStringLiteral("aGB2"));
     auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(PanelMargins);
     layout->setSpacing(3);
     layout->addWidget(MakeCheckBox(panel, "CheckBox9", tr("Match Case")));
     layout->addWidget(MakeCheckBox(panel, "CheckBox10", tr("Find whole words only")));
@@ -125,10 +130,11 @@ QGroupBox *OptionsColumn::buildWordEnginePanel()
     layout->addSpacing(6);
 
     m_specialFind = MakeFlatButton(panel, "SpeedButton37", tr("Special: Find What"), QStringLiteral("special"));
+    m_specialFind->setText(tr("Find What"));
     m_specialReplace =
         MakeFlatButton(panel, "SpeedButton50", tr("Special: Replace With"), QStringLiteral("special"));
+    m_specialReplace->setText(tr("Replace With"));
     for (QToolButton *button : {m_specialFind, m_specialReplace}) {
-        button->setText(button->toolTip());
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setIconSize(QSize(16, 16));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -157,6 +163,7 @@ QGroupBox *OptionsColumn::buildReplaceEnginePanel()
     useLayout->addWidget(own);
     useLayout->addWidget(office);
     auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(PanelMargins);
     layout->addWidget(use);
     return panel;
 }
@@ -167,9 +174,10 @@ void OptionsColumn::showOptionPanel(OptionPanel panel)
                         : panel == OptionPanel::ReplaceEngine ? m_aGB4
                                                               : m_aGB1;
     // A hidden panel is disabled as well, so no shortcut or tab order can reach it.
-    for (QGroupBox *box : {m_aGB1, m_aGB2, m_aGB4})
+    for (QGroupBox *box : {m_aGB1, m_aGB2, m_aGB4}) {
+        box->setVisible(box == chosen);
         box->setEnabled(box == chosen);
-    m_slot->setCurrentWidget(chosen);
+    }
     m_shown = panel;
 }
 

@@ -8,7 +8,6 @@
 
 class QButtonGroup;
 class QCheckBox;
-class QStackedWidget;
 class QToolButton;
 
 namespace vexlo {
@@ -41,7 +40,7 @@ private:
     QGroupBox *buildWordEnginePanel();
     QGroupBox *buildReplaceEnginePanel();
 
-    QStackedWidget *m_slot = nullptr;
+    QWidget *m_slot = nullptr;
     QGroupBox *m_aGB1 = nullptr;
     QGroupBox *m_aGB2 = nullptr;
     QGroupBox *m_aGB4 = nullptr;
