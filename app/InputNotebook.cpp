@@ -74,11 +74,14 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
         QToolButton *button = MakeSmallButton(box, spec);
         strip->addWidget(button);
         if (spec.icon == std::string_view("clear"))
-            QObject::connect(button, &QToolButton::clicked, field, [field] { guarded([field] { field->clear(); }); });
+            QObject::connect(button, &QToolButton::clicked, field,
+                             [field] { guarded([field] { field->clear(); }); });
         else if (spec.icon == std::string_view("copy"))
-            QObject::connect(button, &QToolButton::clicked, field, [field] { guarded([field] { field->copy(); }); });
+            QObject::connect(button, &QToolButton::clicked, field,
+                             [field] { guarded([field] { field->copy(); }); });
         else if (spec.icon == std::string_view("paste"))
-            QObject::connect(button, &QToolButton::clicked, field, [field] { guarded([field] { field->paste(); }); });
+            QObject::connect(button, &QToolButton::clicked, field,
+                             [field] { guarded([field] { field->paste(); }); });
     }
     strip->addStretch(1);
 
@@ -103,7 +106,7 @@ QLineEdit *MakeEdit(QWidget *parent, const char *name, const char *menuName)
 /// "Replace With" boxes side by side at equal width below it, placed from the notebook's
 /// width as the layout rules give them.
 class RealTimeTab : public QWidget {
-public:
+  public:
     RealTimeTab(QTabWidget *notebook, QWidget *strip, QGroupBox *findBox, QGroupBox *replaceBox)
         : m_notebook(notebook), m_strip(strip), m_findBox(findBox), m_replaceBox(replaceBox)
     {
@@ -113,7 +116,8 @@ public:
     }
 
     /// Places a box's one-line field, its menu button and its memo.
-    static void placeBoxContents(QGroupBox *box, QLineEdit *edit, QToolButton *menuButton, QPlainTextEdit *memo)
+    static void placeBoxContents(QGroupBox *box, QLineEdit *edit, QToolButton *menuButton,
+                                 QPlainTextEdit *memo)
     {
         const int left = 8;
         const int top = box->contentsRect().top() + 2;
@@ -127,7 +131,7 @@ public:
     QToolButton *button48 = nullptr, *button49 = nullptr;
     QPlainTextEdit *memo4 = nullptr, *memo5 = nullptr;
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent *event) override
     {
         QWidget::resizeEvent(event);
@@ -146,7 +150,7 @@ protected:
         placeBoxContents(m_replaceBox, edit4, button49, memo5);
     }
 
-private:
+  private:
     QTabWidget *m_notebook;
     QWidget *m_strip;
     QGroupBox *m_findBox;
@@ -185,8 +189,8 @@ QWidget *InputNotebook::buildOneLinePage()
                                             "SpeedButton4", "SpeedButton5", "SpeedButton6"};
     static const char *const replaceNames[] = {"SpeedButton7",  "SpeedButton12", "SpeedButton11",
                                                "SpeedButton10", "SpeedButton9",  "SpeedButton8"};
-    m_oneLineFindBox =
-        MakeInputBox(page, "GroupBox1", tr("What to find"), m_edit1, FieldButtons("What to find", findNames, false));
+    m_oneLineFindBox = MakeInputBox(page, "GroupBox1", tr("What to find"), m_edit1,
+                                    FieldButtons("What to find", findNames, false));
     QGroupBox *replaceBox = MakeInputBox(page, "GroupBox2", tr("Replace with"), m_edit2,
                                          FieldButtons("Replace with", replaceNames, false));
 
@@ -206,12 +210,14 @@ QWidget *InputNotebook::buildMultiLinePage()
     m_memo1 = MakeMemo(page, "Memo1");
     m_memo2 = MakeMemo(page, "Memo2");
 
-    static const char *const findNames[] = {"SpeedButton13", "SpeedButton14", "SpeedButton15", "SpeedButton16",
-                                            "SpeedButton17", "SpeedButton18", "SpeedButton40"};
-    static const char *const replaceNames[] = {"SpeedButton19", "SpeedButton20", "SpeedButton21", "SpeedButton22",
-                                               "SpeedButton23", "SpeedButton24", "SpeedButton39"};
-    QGroupBox *findBox =
-        MakeInputBox(page, "GroupBox3", tr("What to find"), m_memo1, FieldButtons("What to find", findNames, true));
+    static const char *const findNames[] = {"SpeedButton13", "SpeedButton14", "SpeedButton15",
+                                            "SpeedButton16", "SpeedButton17", "SpeedButton18",
+                                            "SpeedButton40"};
+    static const char *const replaceNames[] = {"SpeedButton19", "SpeedButton20", "SpeedButton21",
+                                               "SpeedButton22", "SpeedButton23", "SpeedButton24",
+                                               "SpeedButton39"};
+    QGroupBox *findBox = MakeInputBox(page, "GroupBox3", tr("What to find"), m_memo1,
+                                      FieldButtons("What to find", findNames, true));
     QGroupBox *replaceBox = MakeInputBox(page, "GroupBox4", tr("Replace with"), m_memo2,
                                          FieldButtons("Replace with", replaceNames, true));
 

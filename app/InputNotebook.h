@@ -16,7 +16,7 @@ namespace vexlo {
 class InputNotebook : public QTabWidget {
     Q_OBJECT
 
-public:
+  public:
     enum Page { OneLinePage = 0, MultiLinePage = 1, RealTimePage = 2 };
 
     explicit InputNotebook(QWidget *parent = nullptr);
@@ -38,7 +38,7 @@ public:
     QToolButton *pasteTextButton() const noexcept { return m_pasteText; }
     QToolButton *clearTextButton() const noexcept { return m_clearText; }
 
-private:
+  private:
     QWidget *buildOneLinePage();
     QWidget *buildMultiLinePage();
     QWidget *buildRealTimePage();

@@ -53,9 +53,11 @@ MainMenu BuildMainMenu(QMenuBar *bar)
     items.addFiles = Item(fileList, "AddFiles1", QObject::tr("Add Files"));
     items.advancedAddFiles = Item(fileList, "AdvancedAddFiles1", QObject::tr("Advanced Add Files"));
     items.scanDirectory = Item(fileList, "ScanDirectory1", QObject::tr("Scan Directory"));
-    items.advancedAddDirectory = Item(fileList, "AdvancedAddDirectory2", QObject::tr("Advanced Add Directory"));
+    items.advancedAddDirectory =
+        Item(fileList, "AdvancedAddDirectory2", QObject::tr("Advanced Add Directory"));
     Separator(fileList, Hidden);
-    Item(fileList, "RemoveselectedfilefromFileList1", QObject::tr("Remove selected file from File List"), Hidden);
+    Item(fileList, "RemoveselectedfilefromFileList1", QObject::tr("Remove selected file from File List"),
+         Hidden);
     items.clearFileList = Item(fileList, "ClearFileList1", QObject::tr("Clear File List"), Hidden);
     Separator(fileList, Hidden);
     Item(fileList, "CheckALL1", QObject::tr("Check ALL"), Hidden);

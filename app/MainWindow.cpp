@@ -143,14 +143,18 @@ void MainWindow::connectActions()
 {
     auto button = [this](const char *name) { return findChild<QToolButton *>(QString::fromLatin1(name)); };
 
-    connect(button("SpeedButton25"), &QToolButton::clicked, this, [this] { guarded([this] { addFiles(); }); });
-    connect(button("SpeedButton29"), &QToolButton::clicked, this, [this] { guarded([this] { startRun(); }); });
-    connect(button("SpeedButton31"), &QToolButton::clicked, this, [this] { guarded([this] { showHelp(); }); });
+    connect(button("SpeedButton25"), &QToolButton::clicked, this,
+            [this] { guarded([this] { addFiles(); }); });
+    connect(button("SpeedButton29"), &QToolButton::clicked, this,
+            [this] { guarded([this] { startRun(); }); });
+    connect(button("SpeedButton31"), &QToolButton::clicked, this,
+            [this] { guarded([this] { showHelp(); }); });
     connect(button("SpeedButton30"), &QToolButton::clicked, this, &QWidget::close);
 
     connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
     connect(m_menu.addFiles, &QAction::triggered, this, [this] { guarded([this] { addFiles(); }); });
-    connect(m_menu.scanDirectory, &QAction::triggered, this, [this] { guarded([this] { scanDirectory(); }); });
+    connect(m_menu.scanDirectory, &QAction::triggered, this,
+            [this] { guarded([this] { scanDirectory(); }); });
     connect(m_menu.clearFileList, &QAction::triggered, this,
             [this] { guarded([this] { m_targets->fileList()->clearList(); }); });
     connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });

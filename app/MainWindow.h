@@ -27,7 +27,7 @@ class Windows;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     /// Reads the layout keys and installs the program-wide error handler.
     MainWindow(Platform &platform, Windows &windows, QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -43,14 +43,14 @@ public:
     /// The window state a run reads, taken now.
     RunRequest runRequest() const;
 
-signals:
+  signals:
     /// The window has closed and saved its layout: the program ends.
     void closed();
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
 
-private:
+  private:
     QToolButton *addToolButton(const char *name, const QString &hint, const QString &icon);
     void buildToolBar();
     void connectActions();

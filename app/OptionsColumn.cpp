@@ -94,9 +94,9 @@ QGroupBox *OptionsColumn::buildTextEnginePanel()
     panel->setObjectName(QStringLiteral("aGB1"));
     static const char *const names[8] = {"CheckBox1", "CheckBox2", "CheckBox3", "CheckBox4",
                                          "CheckBox5", "CheckBox6", "CheckBox7", "CheckBox8"};
-    const QString captions[8] = {tr("Match Case"),    tr("Only Whole Word"),       tr("Whole Word (Right)"),
-                                 tr("Whole Word (Left)"), tr("Delete Blanks"),     tr("Delete Blanks (Right)"),
-                                 tr("Delete Blanks (Left)"), tr("Only Delete")};
+    const QString captions[8] = {
+        tr("Match Case"),    tr("Only Whole Word"),       tr("Whole Word (Right)"),   tr("Whole Word (Left)"),
+        tr("Delete Blanks"), tr("Delete Blanks (Right)"), tr("Delete Blanks (Left)"), tr("Only Delete")};
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(PanelMargins);
     layout->setSpacing(3);
@@ -129,7 +129,8 @@ QGroupBox *OptionsColumn::buildWordEnginePanel()
     layout->addWidget(english);
     layout->addSpacing(6);
 
-    m_specialFind = MakeFlatButton(panel, "SpeedButton37", tr("Special: Find What"), QStringLiteral("special"));
+    m_specialFind =
+        MakeFlatButton(panel, "SpeedButton37", tr("Special: Find What"), QStringLiteral("special"));
     m_specialFind->setText(tr("Find What"));
     m_specialReplace =
         MakeFlatButton(panel, "SpeedButton50", tr("Special: Replace With"), QStringLiteral("special"));

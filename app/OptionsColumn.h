@@ -20,7 +20,7 @@ enum class OptionPanel { TextEngine = 1, WordEngine = 2, ReplaceEngine = 4 };
 class OptionsColumn : public QGroupBox {
     Q_OBJECT
 
-public:
+  public:
     explicit OptionsColumn(QWidget *parent = nullptr);
 
     /// Shows `panel` and hides and disables the other two.
@@ -35,7 +35,7 @@ public:
     QToolButton *specialFindButton() const noexcept { return m_specialFind; }
     QToolButton *specialReplaceButton() const noexcept { return m_specialReplace; }
 
-private:
+  private:
     QGroupBox *buildTextEnginePanel();
     QGroupBox *buildWordEnginePanel();
     QGroupBox *buildReplaceEnginePanel();

@@ -40,7 +40,8 @@ std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const 
 
 void DesktopPlatform::shellOpen(const QString &pathOrUrl)
 {
-    const QUrl url = pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
+    const QUrl url =
+        pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
     QDesktopServices::openUrl(url); // the outcome is not checked
 }
 

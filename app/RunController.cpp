@@ -12,7 +12,7 @@ namespace {
 constexpr qint64 EventInterval = 30; // milliseconds between two passes over pending events
 
 class WindowRunObserver : public RunObserver {
-public:
+  public:
     WindowRunObserver(Platform &platform, QWidget *window) : m_platform(platform), m_window(window) {}
 
     void message(const std::string &text) override { m_platform.message(m_window, FromBytes(text)); }
@@ -34,7 +34,7 @@ public:
         m_platform.message(m_window, FromBytes(error.what()));
     }
 
-private:
+  private:
     Platform &m_platform;
     QWidget *m_window;
     bool m_processedOnce = false;
@@ -43,13 +43,13 @@ private:
 
 /// Clears the in-progress mark however the run ends.
 class RunningMark {
-public:
+  public:
     explicit RunningMark(bool &running) : m_running(running) { m_running = true; }
     ~RunningMark() { m_running = false; }
     RunningMark(const RunningMark &) = delete;
     RunningMark &operator=(const RunningMark &) = delete;
 
-private:
+  private:
     bool &m_running;
 };
 

@@ -16,7 +16,7 @@ class Platform;
 class RunController : public QObject {
     Q_OBJECT
 
-public:
+  public:
     RunController(Platform &platform, QWidget *window);
 
     /// Carries out one run of `request`. Ignored while a run is in progress (a start chosen
@@ -32,11 +32,11 @@ public:
     void setExtensions(RunExtensions *extensions) noexcept { m_extensions = extensions; }
     const RunResult &lastResult() const noexcept { return m_lastResult; }
 
-signals:
+  signals:
     /// Emitted after every run that was carried out, also one that ended with an error.
     void finished();
 
-private:
+  private:
     Platform &m_platform;
     QWidget *m_window;
     RunFlag m_flag;

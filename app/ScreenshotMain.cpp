@@ -1,11 +1,11 @@
 // Saves a picture of the main window with sample content, for the documentation.
 // Usage: vexlopro-screenshot <out.png> [width height [input-page target-page panel]];
 // run with QT_QPA_PLATFORM=offscreen. The panel is the "aGB" code: 1, 2 or 4.
-#include "app/MainWindow.h"
 #include "app/InputNotebook.h"
+#include "app/MainWindow.h"
 #include "app/OptionsColumn.h"
-#include "app/TargetNotebook.h"
 #include "app/Platform.h"
+#include "app/TargetNotebook.h"
 #include "app/Windows.h"
 #include "targets/TargetListModel.h"
 

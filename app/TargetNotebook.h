@@ -15,7 +15,7 @@ class Platform;
 class TargetNotebook : public QTabWidget {
     Q_OBJECT
 
-public:
+  public:
     enum Page { FileListPage = 0, DirectoryListPage = 1, TextPage = 2 };
 
     TargetNotebook(Platform &platform, QWidget *parent = nullptr);
@@ -27,7 +27,7 @@ public:
     /// Brings the "Text" page forward and repaints at once.
     void showTextPage();
 
-private:
+  private:
     FileListPanel *m_fileList = nullptr;
     DirectoryListPanel *m_directoryList = nullptr;
     QPlainTextEdit *m_richEdit1 = nullptr;

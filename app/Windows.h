@@ -12,7 +12,7 @@ class ScanDirectoryWindow;
 /// The main window first (its creation reads the layout and installs the error handler),
 /// then the other windows, hidden, as children of it; they live until the program ends.
 class Windows {
-public:
+  public:
     explicit Windows(Platform &platform);
     ~Windows();
     Windows(const Windows &) = delete;
@@ -22,7 +22,7 @@ public:
     /// TForm2 "Scan directory(s)".
     ScanDirectoryWindow &scanDirectory() const noexcept { return *m_scanDirectory; }
 
-private:
+  private:
     std::unique_ptr<MainWindow> m_main;
     ScanDirectoryWindow *m_scanDirectory = nullptr; // owned by the main window
 };

@@ -53,7 +53,7 @@ void WriteAll(const QString &path, const QByteArray &bytes)
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> m_program; // the program folder
     std::unique_ptr<QTemporaryDir> m_data;    // target files
     std::unique_ptr<FakePlatform> m_platform;
@@ -90,7 +90,7 @@ private:
     }
     void clickRun() { find<QToolButton>("SpeedButton29")->click(); }
 
-private slots:
+  private slots:
     void init()
     {
         m_program = std::make_unique<QTemporaryDir>();
@@ -202,7 +202,8 @@ private slots:
         window().targetNotebook().setCurrentIndex(1);
         find<QLineEdit>("Edit1")->setText(QStringLiteral("foo"));
         clickRun();
-        QCOMPARE(m_platform->messages, QStringList{QStringLiteral("Please select mask! and after try again.")});
+        QCOMPARE(m_platform->messages,
+                 QStringList{QStringLiteral("Please select mask! and after try again.")});
         QCOMPARE(ReadAll(x), QByteArray("foo\n"));
         QVERIFY(!QFile::exists(m_program->filePath("a.txt")));
     }
@@ -217,8 +218,10 @@ private slots:
 
         // Both reach the window only when the scan lets pending events in: "Stop", then a
         // second start, which must be ignored while the first run is in progress.
-        QMetaObject::invokeMethod(&window(), [this] { window().menu().stop->trigger(); }, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(&window(), [this] { clickRun(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window(), [this] { window().menu().stop->trigger(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window(), [this] { clickRun(); }, Qt::QueuedConnection);
         QSignalSpy finished(&window().runController(), &RunController::finished);
         clickRun();
 
@@ -267,9 +270,11 @@ private slots:
         guarded([] { throw std::runtime_error("anything"); });
         QVERIFY(m_platform->messages.isEmpty());
         guarded([] { ToInt("abc"); });
-        guarded([] { throw Error(ErrorKind::SettingsWrite, "/x/vexlopro.ini", "Unable to write to /x/vexlopro.ini"); });
-        QCOMPARE(m_platform->messages,
-                 (QStringList{QStringLiteral("mistake!"), QStringLiteral("Unable to write to /x/vexlopro.ini")}));
+        guarded([] {
+            throw Error(ErrorKind::SettingsWrite, "/x/vexlopro.ini", "Unable to write to /x/vexlopro.ini");
+        });
+        QCOMPARE(m_platform->messages, (QStringList{QStringLiteral("mistake!"),
+                                                    QStringLiteral("Unable to write to /x/vexlopro.ini")}));
     }
 
     void layoutSurvivesARestart()
@@ -342,7 +347,8 @@ private slots:
         window().close();
         QCOMPARE(closed.count(), 1);
         QCOMPARE(m_platform->messages.size(), 1);
-        QCOMPARE(m_platform->messages.first(), QStringLiteral("Unable to write to ") + gone + "/vexlopro.ini");
+        QCOMPARE(m_platform->messages.first(),
+                 QStringLiteral("Unable to write to ") + gone + "/vexlopro.ini");
     }
 
     void exactlyOneOptionPanelIsShown()
@@ -404,7 +410,8 @@ private slots:
                                  "SpeedButton40", "SpeedButton39", "SpeedButton46", "SpeedButton47",
                                  "SpeedButton48", "SpeedButton49", "SpeedButton37", "SpeedButton50"})
             QVERIFY2(find<QToolButton>(name), name);
-        QCOMPARE(find<QToolButton>("SpeedButton6")->toolTip(), QStringLiteral("History - \"What to find\" strings..."));
+        QCOMPARE(find<QToolButton>("SpeedButton6")->toolTip(),
+                 QStringLiteral("History - \"What to find\" strings..."));
     }
 
     void fieldsFollowTheWidthsOfTheirBoxes()
