@@ -31,7 +31,7 @@ std::string FoldedCopy(std::string_view s, bool fold)
 }
 
 /// Trims the staged line that starts at `from`.
-void TrimStagedTail(std::string &s, std::size_t from, const TextEngineOptions &options)
+void TrimStagedTail(ByteBuffer &s, std::size_t from, const TextEngineOptions &options)
 {
     if (!options.deleteBlanks && !options.deleteBlanksRight && !options.deleteBlanksLeft)
         return;
@@ -40,13 +40,13 @@ void TrimStagedTail(std::string &s, std::size_t from, const TextEngineOptions &o
     const bool left = options.deleteBlanks || options.deleteBlanksLeft;
     if (right) {
         std::size_t end = s.size();
-        while (end > from && isBlank(s[end - 1]))
+        while (end > from && isBlank(s.data()[end - 1]))
             --end;
-        s.resize(end);
+        s.truncate(end);
     }
     if (left) {
         std::size_t first = from;
-        while (first < s.size() && isBlank(s[first]))
+        while (first < s.size() && isBlank(s.data()[first]))
             ++first;
         s.erase(from, first - from);
     }
@@ -54,10 +54,14 @@ void TrimStagedTail(std::string &s, std::size_t from, const TextEngineOptions &o
 
 class Pass {
 public:
-    Pass(std::string_view input, OutputSink &sink) : d(input.data()), n(input.size()), m_sink(sink) {}
+    Pass(const char *data, std::size_t size, bool final, OutputSink &sink)
+        : d(data), n(size), m_final(final), m_sink(sink)
+    {
+    }
 
-    void inLine(const TextOperation &op);
-    void block(const TextOperation &op);
+    /// Both return how much of the window was done with (a line start, or the window's size).
+    std::size_t inLine(const TextOperation &op);
+    std::size_t block(const TextOperation &op);
 
 private:
     std::size_t lineEnd(std::size_t pos) const { return pos + FindBreak(d + pos, n - pos); }
@@ -80,48 +84,93 @@ private:
             m_sink.staged().append(d + from, size);
     }
     void copyLines(std::size_t from, std::size_t to);
+    void convertBreaks(std::size_t from, std::size_t to);
 
     const char *d;
     std::size_t n;
+    bool m_final; // no more input follows the window
     OutputSink &m_sink;
 };
 
 /// Copies the whole lines in [from, to) (`to` is a line start or the end), every break CR LF.
+/// Stretches already in CR LF form pass as they stand; elsewhere each break is rewritten.
 void Pass::copyLines(std::size_t from, std::size_t to)
 {
-    std::size_t p = from;
-    while (p < to) {
-        const std::size_t irregular = p + FindIrregularBreak(d + p, to - p, to < n);
-        if (irregular >= to) {
-            unchanged(p, to - p);
-            break;
-        }
-        unchanged(p, irregular - p);
-        m_sink.staged() += "\r\n";
-        p = irregular + 1;
-    }
-    if (to == n && to > from && !IsBreak(static_cast<unsigned char>(d[n - 1])))
+    if (from >= to)
+        return;
+    const std::size_t regular = from + FindIrregularBreak(d + from, to - from, to < n);
+    unchanged(from, regular - from);
+    if (regular < to)
+        convertBreaks(regular, to);
+    else if (to == n && !IsBreak(static_cast<unsigned char>(d[n - 1])))
         m_sink.staged() += "\r\n"; // the last line had no break of its own
     m_sink.maybeFlush();
 }
 
-void Pass::inLine(const TextOperation &op)
+/// Copies [from, to) turning every break (CR LF, LF or CR) into CR LF and ending a last
+/// line without a break with one.
+void Pass::convertBreaks(std::size_t from, std::size_t to)
+{
+    ByteBuffer &out = m_sink.staged();
+    // At most every byte is a lone break and doubles; 16 spare bytes let whole blocks be stored.
+    char *w = out.extend(2 * (to - from) + 2 + 16);
+    const char *r = d + from;
+    const char *const end = d + to;
+    const char *const all = d + n;
+    const auto takeBreak = [&] {
+        r += (*r == '\r' && r + 1 < all && r[1] == '\n') ? 2 : 1;
+        *w++ = '\r';
+        *w++ = '\n';
+    };
+#if VEXLO_HAVE_SSE2
+    const __m128i crs = _mm_set1_epi8('\r');
+    const __m128i lfs = _mm_set1_epi8('\n');
+    while (r + 16 <= end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(r));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(w), v);
+        const unsigned mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, crs), _mm_cmpeq_epi8(v, lfs))));
+        if (!mask) {
+            r += 16;
+            w += 16;
+            continue;
+        }
+        const int at = __builtin_ctz(mask);
+        r += at;
+        w += at;
+        takeBreak();
+    }
+#endif
+    while (r < end) {
+        if (IsBreak(static_cast<unsigned char>(*r)))
+            takeBreak();
+        else
+            *w++ = *r++;
+    }
+    if (to == n && !IsBreak(static_cast<unsigned char>(d[n - 1]))) {
+        *w++ = '\r';
+        *w++ = '\n';
+    }
+    out.truncate(static_cast<std::size_t>(w - out.data()));
+}
+
+std::size_t Pass::inLine(const TextOperation &op)
 {
     const TextEngineOptions &options = op.options;
     const InLinePattern pattern = MakeInLinePattern(op.find, options);
     const bool fold = !options.matchCase;
     if (!Searchable(pattern.search)) {
         copyLines(0, n);
-        return;
+        return n;
     }
     const Lines &r = op.inLine.lines;
-    std::string &out = m_sink.staged();
+    ByteBuffer &out = m_sink.staged();
     std::size_t cur = 0;
     while (cur < n) {
         const std::size_t hit = find(cur, n, pattern.search, fold);
         if (hit >= n) {
             copyLines(cur, n);
-            return;
+            return n;
         }
         const std::size_t start = cur + StartOfLine(d + cur, hit - cur);
         copyLines(cur, start);
@@ -152,27 +201,28 @@ void Pass::inLine(const TextOperation &op)
         m_sink.maybeFlush();
         cur = nextLine(end);
     }
+    return n;
 }
 
-void Pass::block(const TextOperation &op)
+std::size_t Pass::block(const TextOperation &op)
 {
     const Lines &f = op.findLines;
     const Lines &r = op.replacementLines;
     const bool fold = !op.options.matchCase;
     if (f.empty() || !Searchable(f.front()) || !Searchable(f.back())) {
         copyLines(0, n);
-        return;
+        return n;
     }
     const std::string first = FoldedCopy(f.front(), fold);
     const std::string last = FoldedCopy(f.back(), fold);
-    std::string &out = m_sink.staged();
+    ByteBuffer &out = m_sink.staged();
 
     std::size_t cur = 0;
     while (cur < n) {
         const std::size_t hit = find(cur, n, first, fold);
         if (hit >= n) {
             copyLines(cur, n);
-            return;
+            return n;
         }
         const std::size_t start = cur + StartOfLine(d + cur, hit - cur);
         copyLines(cur, start);
@@ -184,6 +234,8 @@ void Pass::block(const TextOperation &op)
         std::size_t pos = nextLine(end);
         for (std::size_t j = 1; matched && j < f.size(); ++j) {
             if (pos >= n) {
+                if (!m_final)
+                    return start; // the rest of the block is still to be read
                 matched = false;
                 break;
             }
@@ -230,13 +282,14 @@ void Pass::block(const TextOperation &op)
         m_sink.maybeFlush();
         cur = nextLine(lastEnd);
     }
+    return n;
 }
 
 } // namespace
 
-OutputSink::OutputSink(std::string &target) : m_staging(target) {}
+OutputSink::OutputSink(std::string &target) : m_staging(m_own), m_target(&target) {}
 
-OutputSink::OutputSink(std::string &staging, FlushFn flush, std::size_t chunkBytes)
+OutputSink::OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes)
     : m_staging(staging), m_flush(std::move(flush)), m_chunkBytes(chunkBytes)
 {
     m_staging.clear();
@@ -272,6 +325,14 @@ void OutputSink::finish()
 {
     if (m_flush)
         flushAll();
+    else if (m_target)
+        m_target->append(m_staging.data(), m_staging.size());
+}
+
+void OutputSink::flush()
+{
+    if (m_flush)
+        flushAll();
 }
 
 void OutputSink::flushAll()
@@ -288,13 +349,18 @@ void OutputSink::flushAll()
     m_pendingBytes = 0;
 }
 
-void ApplyToSink(std::string_view input, const TextOperation &op, OutputSink &sink)
+std::size_t ApplyToSink(std::string_view window, const TextOperation &op, OutputSink &sink, bool final)
 {
-    Pass pass(input, sink);
-    if (op.kind == TextOperation::Kind::Block)
-        pass.block(op);
-    else
-        pass.inLine(op);
+    std::size_t size = window.size();
+    if (!final) {
+        // Only whole lines: up to the last break, and not a CR whose LF may still follow.
+        const std::size_t upTo = size > 0 && window[size - 1] == '\r' ? size - 1 : size;
+        size = StartOfLine(window.data(), upTo);
+        if (size == 0)
+            return 0;
+    }
+    Pass pass(window.data(), size, final, sink);
+    return op.kind == TextOperation::Kind::Block ? pass.block(op) : pass.inLine(op);
 }
 
 } // namespace vexlo

@@ -4,6 +4,8 @@
 #include "run/TextEngine.h"
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -24,6 +26,63 @@ InLinePattern MakeInLinePattern(std::string_view find, const TextEngineOptions &
 /// Removes blanks (bytes <= 32) from the ends the "Delete Blanks" options name. Cannot fail.
 void TrimBlanks(std::string &line, const TextEngineOptions &options);
 
+class ByteBuffer;
+
+/// A growable byte buffer that, unlike std::string, leaves new room uninitialised.
+class ByteBuffer {
+public:
+    std::size_t size() const noexcept { return m_size; }
+    std::size_t capacity() const noexcept { return m_capacity; }
+    char *data() noexcept { return m_data.get(); }
+    /// Makes room for `n` more bytes and returns where they go; size() grows by `n`.
+    /// Throws std::bad_alloc when memory runs out.
+    char *extend(std::size_t n)
+    {
+        if (m_size + n > m_capacity)
+            grow(m_size + n);
+        char *at = m_data.get() + m_size;
+        m_size += n;
+        return at;
+    }
+    void append(const char *p, std::size_t n)
+    {
+        if (n)
+            std::memcpy(extend(n), p, n);
+    }
+    ByteBuffer &operator+=(std::string_view s)
+    {
+        append(s.data(), s.size());
+        return *this;
+    }
+    void truncate(std::size_t size) noexcept { m_size = size < m_size ? size : m_size; }
+    void erase(std::size_t from, std::size_t count) noexcept
+    {
+        std::memmove(m_data.get() + from, m_data.get() + from + count, m_size - from - count);
+        m_size -= count;
+    }
+    void clear() noexcept { m_size = 0; }
+    void release() noexcept
+    {
+        m_data.reset();
+        m_size = m_capacity = 0;
+    }
+
+private:
+    void grow(std::size_t need)
+    {
+        const std::size_t capacity = need > 2 * m_capacity ? need : 2 * m_capacity;
+        std::unique_ptr<char[]> bigger(new char[capacity]);
+        if (m_size)
+            std::memcpy(bigger.get(), m_data.get(), m_size);
+        m_data = std::move(bigger);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<char[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 /// Collects output bytes. Stretches of the input that pass unchanged are kept as references
 /// into the input (when large) instead of being copied; everything else is staged. With a
 /// flush function the collected pieces are handed over whenever about `chunkBytes` have
@@ -36,17 +95,20 @@ public:
     };
     using FlushFn = std::function<void(const std::vector<Piece> &)>;
 
-    /// Everything is appended to `target`. Throws std::bad_alloc when memory runs out.
+    /// Everything is appended to `target` by finish(). Throws std::bad_alloc when memory runs out.
     explicit OutputSink(std::string &target);
     /// Pieces go to `flush` in order; `flush` may throw, the error then ends the operation.
-    OutputSink(std::string &staging, FlushFn flush, std::size_t chunkBytes);
+    OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes);
 
     /// Appends bytes of the input; they must stay valid until finish(). Throws what flush throws.
     void verbatim(const char *data, std::size_t size);
     /// Staged bytes: append to this string (after it, call maybeFlush()).
-    std::string &staged() noexcept { return m_staging; }
+    ByteBuffer &staged() noexcept { return m_staging; }
     /// Hands over the collected pieces once enough have gathered. Throws what flush throws.
     void maybeFlush();
+    /// Hands over everything collected so far (before the input buffer is reused).
+    /// Throws what flush throws.
+    void flush();
     /// Hands over everything that is left. Throws what flush throws.
     void finish();
 
@@ -54,7 +116,9 @@ private:
     void closeStagedRun();
     void flushAll();
 
-    std::string &m_staging;
+    ByteBuffer m_own;
+    ByteBuffer &m_staging;
+    std::string *m_target = nullptr;
     FlushFn m_flush;
     std::size_t m_chunkBytes = 0;
     std::size_t m_stagedFrom = 0; // start of the staged bytes not yet listed as a piece
@@ -69,7 +133,11 @@ private:
 };
 
 /// Applies `op` to the bytes of a whole file, writing the result (every line followed by CR LF)
-/// to `sink`. Same result as JoinLines(op(SplitLines(input))). Throws only what the sink throws.
-void ApplyToSink(std::string_view input, const TextOperation &op, OutputSink &sink);
+/// to `sink`: with `final`, the window is the whole (rest of the) file and the result equals
+/// JoinLines(op(SplitLines(window))). Without it, more input follows the window: only whole
+/// lines are processed, and a block that may continue past the window is left for later.
+/// Returns how many bytes of the window were done with (a line start); the caller keeps the
+/// rest, appends more input and calls again. Throws only what the sink throws.
+std::size_t ApplyToSink(std::string_view window, const TextOperation &op, OutputSink &sink, bool final = true);
 
 } // namespace vexlo

@@ -5,7 +5,9 @@
 #include "run/FileIo.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdlib>
 #include <memory>
 #include <random>
@@ -32,7 +34,8 @@ bool g_useUnnamedTemporary = true;
 
 namespace {
 
-constexpr std::size_t kChunkBytes = std::size_t{8} << 20;   // output handed to write() at once
+constexpr std::size_t kReadBytes = std::size_t{4} << 20;    // input read at once
+constexpr std::size_t kChunkBytes = std::size_t{4} << 20;   // output handed to write() at once
 constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;  // larger buffers are not kept
 
 /// The input buffer of the calling thread, reused from file to file.
@@ -40,13 +43,15 @@ struct ReadBuffer {
     std::unique_ptr<char[]> data;
     std::size_t capacity = 0;
 
-    char *reserve(std::size_t size)
+    /// Room for `size` bytes, keeping the first `keep`.
+    char *reserve(std::size_t size, std::size_t keep)
     {
         if (size > capacity) {
-            data.reset(); // give the old block back before taking a bigger one
-            capacity = 0;
-            data.reset(new char[size]); // left uninitialised: read() fills it
-            capacity = size;
+            const std::size_t grown = std::max(size, capacity * 2);
+            std::unique_ptr<char[]> bigger(new char[grown]); // left uninitialised: read() fills it
+            std::copy(data.get(), data.get() + keep, bigger.get());
+            data = std::move(bigger);
+            capacity = grown;
         }
         return data.get();
     }
@@ -60,7 +65,7 @@ struct ReadBuffer {
 };
 
 thread_local ReadBuffer t_input;
-thread_local std::string t_staging;
+thread_local ByteBuffer t_staging;
 
 class FileDescriptor {
 public:
@@ -113,32 +118,26 @@ std::string ResolveTarget(const std::string &path, struct stat &info)
     return resolved;
 }
 
-/// Reads the whole file into the thread's buffer.
-std::string_view ReadAll(int fd, std::size_t sizeHint, const std::string &path)
+/// Appends up to `want` bytes of the file to the thread's buffer after its first `have`
+/// bytes; returns the new size and sets `eof` when the file has ended.
+std::size_t ReadMore(int fd, std::size_t have, std::size_t want, bool &eof, const std::string &path)
 {
-    std::size_t capacity = sizeHint + 1; // one spare byte shows that the end was reached
-    char *data = t_input.reserve(capacity);
-    std::size_t size = 0;
-    for (;;) {
-        if (size == capacity) {
-            // The file grew while being read: keep what is there and take more room.
-            std::unique_ptr<char[]> bigger(new char[capacity * 2]);
-            std::copy(data, data + size, bigger.get());
-            t_input.data = std::move(bigger);
-            t_input.capacity = capacity * 2;
-            capacity *= 2;
-            data = t_input.data.get();
-        }
-        const ssize_t got = ::read(fd, data + size, capacity - size);
+    char *data = t_input.reserve(have + want, have);
+    const std::size_t limit = have + want;
+    while (have < limit) {
+        const ssize_t got = ::read(fd, data + have, limit - have);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
             throw IoError("read", path, errno);
         }
-        if (got == 0)
-            return {data, size};
-        size += static_cast<std::size_t>(got);
+        if (got == 0) {
+            eof = true;
+            break;
+        }
+        have += static_cast<std::size_t>(got);
     }
+    return have;
 }
 
 void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std::string &path)
@@ -265,8 +264,6 @@ void RewriteFile(const std::string &path, const TextOperation &op)
     struct Release {
         ~Release() { t_input.shrinkIfHuge(); }
     } release;
-    const std::string_view input = ReadAll(in.get(), static_cast<std::size_t>(opened.st_size), path);
-    in.reset();
 
     Temporary temporary(target, path);
     if (::fchown(temporary.fd(), opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
@@ -274,15 +271,29 @@ void RewriteFile(const std::string &path, const TextOperation &op)
     if (::fchmod(temporary.fd(), opened.st_mode & 07777) != 0)
         throw IoError("write", path, errno);
 
+    // The file is read in pieces that stay in the processor's caches; a piece is processed up
+    // to its last whole line and the rest waits for the next piece.
     const int outFd = temporary.fd();
     OutputSink sink(
         t_staging, [&](const std::vector<OutputSink::Piece> &pieces) { WritePieces(outFd, pieces, path); },
         kChunkBytes);
-    ApplyToSink(input, op, sink);
+    std::size_t have = 0;
+    bool eof = false;
+    for (;;) {
+        have = ReadMore(in.get(), have, kReadBytes, eof, path);
+        char *data = t_input.data.get();
+        const std::size_t done = ApplyToSink({data, have}, op, sink, eof);
+        sink.flush(); // the output may point into the buffer that is about to be reused
+        if (eof)
+            break;
+        std::memmove(data, data + done, have - done);
+        have -= done;
+    }
+    in.reset();
     sink.finish();
     temporary.commit();
     if (t_staging.capacity() > kKeepBuffer)
-        std::string().swap(t_staging);
+        t_staging.release();
 }
 
 } // namespace vexlo
