@@ -75,7 +75,8 @@ int main(int argc, char **argv)
     std::printf("add %d paths in one batch: %lld ms\n", Count, static_cast<long long>(addMs));
     std::printf("add %d paths in batches of 500 with event processing: %lld ms\n", Count,
                 static_cast<long long>(batchedMs));
-    std::printf("scroll through %d pages with repaint: %lld ms\n", pages, static_cast<long long>(scrollMs));
+    std::printf("scroll through %d pages with repaint: %lld ms (%.2f ms a page)\n", pages,
+                static_cast<long long>(scrollMs), pages ? double(scrollMs) / pages : 0.0);
     std::printf("check all + remove selected on %d entries: %lld ms\n", model.count() + 1,
                 static_cast<long long>(removeMs));
     return 0;

@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <QStorageInfo>
 #include <QToolButton>
 #include <QTreeView>
@@ -135,6 +136,17 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     showDirectory(cleanDirectory(QDir::currentPath()));
     m_dirView->setFocus();
 
+    // The model loads in the background: once the folders on the way are in, show the current one.
+    // It also sorts each folder after loading it, which moves the rows again.
+    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
+        const QString prefix = loaded.endsWith(QLatin1Char('/')) ? loaded : loaded + QLatin1Char('/');
+        if (m_revealPending && (m_directory == loaded || m_directory.startsWith(prefix)))
+            revealDirectory();
+    });
+    connect(m_dirModel, &QAbstractItemModel::layoutChanged, this, [this] {
+        if (m_revealPending)
+            revealDirectory();
+    });
     connect(m_driveCombo, &QComboBox::activated, this, [this](int index) { guarded([&] { driveChosen(index); }); });
     connect(m_dirView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &index) { guarded([&] { currentChanged(index); }); });
@@ -186,6 +198,7 @@ void ScanDirectoryWindow::currentChanged(const QModelIndex &index)
 {
     if (!index.isValid() || m_scanning)
         return;
+    m_revealPending = false; // the user is choosing now
     m_directory = cleanDirectory(m_dirModel->filePath(index));
     updateDirectoryLabel();
 }
@@ -215,13 +228,27 @@ void ScanDirectoryWindow::showDirectory(const QString &dir)
     if (m_dirModel->rootPath() != root)
         m_dirView->setRootIndex(m_dirModel->setRootPath(root));
 
-    const QModelIndex at = m_dirModel->index(dir);
-    m_dirView->setCurrentIndex(at);
-    m_dirView->expand(at);
-    m_dirView->scrollTo(at);
     // Shown even when the model has not reached the directory yet.
     m_directory = dir;
+    m_revealPending = true;
+    revealDirectory();
     updateDirectoryLabel();
+}
+
+void ScanDirectoryWindow::revealDirectory()
+{
+    const QModelIndex at = m_dirModel->index(m_directory);
+    if (!at.isValid())
+        return;
+    const QSignalBlocker quiet(m_dirView->selectionModel());
+    // Only the way to the directory stays open (rows that moved while sorting may have
+    // taken an expanded state with them).
+    m_dirView->collapseAll();
+    m_dirView->setCurrentIndex(at);
+    m_dirView->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect);
+    m_dirView->expand(at);
+    m_dirView->scrollTo(at); // expands the folders on the way
+    m_dirView->viewport()->update();
 }
 
 void ScanDirectoryWindow::processEventsThrottled()

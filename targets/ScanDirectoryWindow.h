@@ -58,6 +58,7 @@ private:
     void currentChanged(const QModelIndex &index);
     void showDirectory(const QString &dir);
     void updateDirectoryLabel();
+    void revealDirectory();
 
     Platform &m_platform;
     TargetListModel &m_fileList;
@@ -76,6 +77,7 @@ private:
     std::vector<std::string> m_listBox1;
     std::vector<std::string> m_listBox2;
     bool m_scanning = false;
+    bool m_revealPending = false; // the current directory still has to be brought into view
     bool m_settingsSaved = false; // by the scan, just before it closes the window
     std::string m_lastFlag;       // "alala" as last read or written
     qint64 m_lastEvents = 0;
