@@ -287,8 +287,6 @@ std::size_t Pass::block(const TextOperation &op)
 
 } // namespace
 
-OutputSink::OutputSink(std::string &target) : m_staging(m_own), m_target(&target) {}
-
 OutputSink::OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes)
     : m_staging(staging), m_flush(std::move(flush)), m_chunkBytes(chunkBytes)
 {
@@ -297,10 +295,6 @@ OutputSink::OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkByte
 
 void OutputSink::verbatim(const char *data, std::size_t size)
 {
-    if (!m_flush) {
-        m_staging.append(data, size);
-        return;
-    }
     closeStagedRun();
     m_refs.push_back({data, 0, size});
     m_pendingBytes += size;
@@ -317,22 +311,18 @@ void OutputSink::closeStagedRun()
 
 void OutputSink::maybeFlush()
 {
-    if (m_flush && (m_pendingBytes + m_staging.size() >= m_chunkBytes || m_refs.size() >= kMaxRefs))
+    if ((m_pendingBytes + m_staging.size() >= m_chunkBytes || m_refs.size() >= kMaxRefs))
         flushAll();
 }
 
 void OutputSink::finish()
 {
-    if (m_flush)
-        flushAll();
-    else if (m_target)
-        m_target->append(m_staging.data(), m_staging.size());
+    flushAll();
 }
 
 void OutputSink::flush()
 {
-    if (m_flush)
-        flushAll();
+    flushAll();
 }
 
 void OutputSink::flushAll()

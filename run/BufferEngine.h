@@ -84,9 +84,9 @@ private:
 };
 
 /// Collects output bytes. Stretches of the input that pass unchanged are kept as references
-/// into the input (when large) instead of being copied; everything else is staged. With a
-/// flush function the collected pieces are handed over whenever about `chunkBytes` have
-/// gathered, so memory stays near the input's size; without one, all goes into `target`.
+/// into the input (when large) instead of being copied; everything else is staged. The
+/// collected pieces are handed to the flush function whenever about `chunkBytes` have
+/// gathered, so the staging buffer stays small.
 class OutputSink {
 public:
     struct Piece {
@@ -95,8 +95,6 @@ public:
     };
     using FlushFn = std::function<void(const std::vector<Piece> &)>;
 
-    /// Everything is appended to `target` by finish(). Throws std::bad_alloc when memory runs out.
-    explicit OutputSink(std::string &target);
     /// Pieces go to `flush` in order; `flush` may throw, the error then ends the operation.
     OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes);
 
@@ -116,9 +114,7 @@ private:
     void closeStagedRun();
     void flushAll();
 
-    ByteBuffer m_own;
     ByteBuffer &m_staging;
-    std::string *m_target = nullptr;
     FlushFn m_flush;
     std::size_t m_chunkBytes = 0;
     std::size_t m_stagedFrom = 0; // start of the staged bytes not yet listed as a piece

@@ -199,8 +199,16 @@ std::string JoinLines(const Lines &lines)
 
 std::string ApplyToBuffer(std::string_view input, const TextOperation &op)
 {
+    // Staged output moves to the result in pieces, so the result is not built twice over.
     std::string out;
-    OutputSink sink(out);
+    ByteBuffer staging;
+    OutputSink sink(
+        staging,
+        [&out](const std::vector<OutputSink::Piece> &pieces) {
+            for (const OutputSink::Piece &piece : pieces)
+                out.append(piece.data, piece.size);
+        },
+        std::size_t{1} << 20);
     ApplyToSink(input, op, sink);
     sink.finish();
     return out;
