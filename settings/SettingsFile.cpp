@@ -131,13 +131,21 @@ std::string encodeValue(std::string_view value)
 
 std::optional<std::string> loadBytes(const std::filesystem::path &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // Only a regular file holds settings: a directory or a FIFO in its place reads as missing.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
         return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in)
+            return std::nullopt;
+        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        if (in.bad())
+            return std::nullopt;
+        return bytes;
+    } catch (const std::exception &) {
         return std::nullopt;
-    return bytes;
+    }
 }
 
 std::string fullPath(const std::filesystem::path &path)

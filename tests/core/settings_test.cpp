@@ -120,6 +120,20 @@ TEST_F(SettingsTest, FailedWriteKeepsTheOldFileAndLeavesNoTemporary)
     EXPECT_THROW(nowhere.write("s", "k", "v"), Error);
 }
 
+TEST_F(SettingsTest, ADirectoryInPlaceOfTheFileReadsAsMissingAndRefusesWrites)
+{
+    std::filesystem::create_directory(ini);
+    EXPECT_EQ(settings.read("Wich_Option_Top", "aGB", "aGB"), "aGB");
+    try {
+        settings.write("Wich_Option_Top", "aGB", "1");
+        FAIL() << "writing over a directory must fail";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::SettingsWrite);
+        EXPECT_NE(std::string(e.what()).find("Unable to write to " + ini.string()), std::string::npos);
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(ini));
+}
+
 TEST_F(SettingsTest, DialogLocationRemembersFolderAndFilter)
 {
     const DialogLocation location{"2"};
