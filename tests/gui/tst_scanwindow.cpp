@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -233,6 +234,37 @@ private slots:
         QTest::mouseClick(window.findChild<QToolButton *>(QStringLiteral("SpeedButton2")), Qt::LeftButton);
         QCOMPARE(m_errors.size(), std::size_t(2));
         QVERIFY(!window.isVisible());
+    }
+
+    void eventsDuringTheScanCannotStartASecondOneOrClose()
+    {
+        // A clock that moves 50 ms at every look, so the scan processes events at each entry.
+        struct RunningClock : FakePlatform {
+            using FakePlatform::FakePlatform;
+            qint64 tickCount() override { return now += 50; }
+        } platform(ProgramFolder(m_program->path().toStdString()));
+        ScanDirectoryWindow window(platform, *m_list);
+        window.show();
+        QVERIFY(window.setDirectory(m_tree->path()));
+        window.findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("*.txt"));
+        window.findChild<QCheckBox *>(QStringLiteral("CheckBox1"))->setChecked(true);
+        auto *scanButton = window.findChild<QToolButton *>(QStringLiteral("SpeedButton1"));
+
+        int nested = 0;
+        QTimer::singleShot(0, &window, [&] {
+            ++nested;
+            QVERIFY(window.isScanning());
+            QVERIFY(!scanButton->isEnabled());
+            window.scan();                                   // ignored
+            QTest::keyClick(&window, Qt::Key_Escape);        // ignored
+            window.close();                                  // ignored
+            QVERIFY(window.isVisible());
+        });
+        QTest::mouseClick(scanButton, Qt::LeftButton);
+        QCOMPARE(nested, 1);
+        QCOMPARE(paths(), (std::vector<std::string>{f("a.txt"), f("s/b.txt")}));
+        QVERIFY(!window.isVisible());
+        QVERIFY(scanButton->isEnabled());
     }
 
     // A picture of the window for a look by eye: VEXLO_GRAB_DIR=<folder>.
