@@ -5,12 +5,12 @@
 #include "targets/TargetListModel.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QListView>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -36,8 +36,8 @@ int main(int argc, char **argv)
     std::vector<std::string> paths;
     paths.reserve(Count);
     for (int i = 0; i < Count; ++i)
-        paths.push_back("/home/user/projects/site/pages/section" + std::to_string(i / 100) + "/page"
-                        + std::to_string(i) + ".html");
+        paths.push_back("/home/user/projects/site/pages/section" + std::to_string(i / 100) + "/page" +
+                        std::to_string(i) + ".html");
 
     QElapsedTimer clock;
     clock.start();
@@ -118,7 +118,10 @@ int main(int argc, char **argv)
         turn.restart();
     });
     watcher.start(0);
-    QTimer::singleShot(0, &window, [&] { turn.restart(); window.scan(); });
+    QTimer::singleShot(0, &window, [&] {
+        turn.restart();
+        window.scan();
+    });
     clock.restart();
     while (window.isVisible())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -134,6 +137,7 @@ int main(int argc, char **argv)
                 static_cast<long long>(removeMs));
     std::printf("scan window, 100 folders x 1000 files, \"*.txt\" with subfolders: %lld ms, %d entries, "
                 "longest pause %lld ms over %d event turns\n",
-                static_cast<long long>(scanMs), fileList.count(), static_cast<long long>(longestPause), turns);
+                static_cast<long long>(scanMs), fileList.count(), static_cast<long long>(longestPause),
+                turns);
     return 0;
 }

@@ -12,12 +12,12 @@ class TargetListModel;
 
 /// Stops the program through the Platform: a message box, then the end.
 class PlatformProgramStop : public ProgramStop {
-public:
+  public:
     PlatformProgramStop(Platform &platform, QWidget *parent) : m_platform(platform), m_parent(parent) {}
     void showMessage(const std::string &text) override;
     void terminate() override;
 
-private:
+  private:
     Platform &m_platform;
     QWidget *m_parent;
 };

@@ -31,7 +31,8 @@ DirectoryListPanel::DirectoryListPanel(Platform &platform, QWidget *parent)
     CreateEditMenu(m_maskEdit, "PopupMenu16");
     m_maskMenu = CreateMaskMenu(m_maskEdit, "DirectoryMaskMenu");
 
-    QToolButton *maskButton = MakeFlatButton(this, "SpeedButton51", tr("Select mask..."), QStringLiteral("mask"));
+    QToolButton *maskButton =
+        MakeFlatButton(this, "SpeedButton51", tr("Select mask..."), QStringLiteral("mask"));
     // Carries no action: the button is shown and does nothing.
     QToolButton *createButton =
         MakeFlatButton(this, "SpeedButton52", tr("Create file list..."), QStringLiteral("filelist-create"));

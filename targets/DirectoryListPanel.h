@@ -19,7 +19,7 @@ class TargetListModel;
 class DirectoryListPanel : public QGroupBox {
     Q_OBJECT
 
-public:
+  public:
     DirectoryListPanel(Platform &platform, QWidget *parent = nullptr);
 
     TargetListModel &model() const noexcept { return *m_model; }
@@ -29,7 +29,7 @@ public:
     QString maskText() const;
     std::string mask() const;
 
-private:
+  private:
     Platform &m_platform;
     TargetListModel *m_model = nullptr;
     QListView *m_view = nullptr;

@@ -16,7 +16,7 @@ class TargetListModel;
 class FileListPanel : public QGroupBox {
     Q_OBJECT
 
-public:
+  public:
     FileListPanel(Platform &platform, QWidget *parent = nullptr);
 
     TargetListModel &model() const noexcept { return *m_model; }
@@ -29,12 +29,12 @@ public:
     void removeSelected();
     void clearList();
 
-signals:
+  signals:
     void addFilesRequested();
     void advancedAddRequested();
     void scanDirectoryRequested();
 
-private:
+  private:
     void showContextMenu(const QPoint &pos);
 
     Platform &m_platform;

@@ -67,9 +67,9 @@ bool canEnter(const QString &dir)
 } // namespace
 
 ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
-                          | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                          | Qt::WindowCloseButtonHint),
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
       m_platform(platform), m_fileList(fileList)
 {
     setObjectName(QStringLiteral("TForm2"));
@@ -100,14 +100,16 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     m_maskEdit = new QLineEdit(this);
     m_maskEdit->setObjectName(QStringLiteral("Edit1"));
     m_maskMenu = CreateMaskMenu(m_maskEdit, "PopupMenu17");
-    QToolButton *maskButton = MakeFlatButton(this, "SpeedButton3", tr("Select mask..."), QStringLiteral("mask"));
+    QToolButton *maskButton =
+        MakeFlatButton(this, "SpeedButton3", tr("Select mask..."), QStringLiteral("mask"));
 
     m_subfoldersBox = new QCheckBox(tr("Include subfolders"), this);
     m_subfoldersBox->setObjectName(QStringLiteral("CheckBox1"));
 
     m_scanButton = MakeFlatButton(this, "SpeedButton1", tr("Scan selected and Add files in File List..."),
                                   QStringLiteral("scan"));
-    m_closeButton = MakeFlatButton(this, "SpeedButton2", tr("Close without scan..."), QStringLiteral("close"));
+    m_closeButton =
+        MakeFlatButton(this, "SpeedButton2", tr("Close without scan..."), QStringLiteral("close"));
     for (QToolButton *button : {m_scanButton, m_closeButton})
         button->setIconSize(QSize(32, 32));
 
@@ -147,7 +149,8 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
         if (m_revealPending)
             revealDirectory();
     });
-    connect(m_driveCombo, &QComboBox::activated, this, [this](int index) { guarded([&] { driveChosen(index); }); });
+    connect(m_driveCombo, &QComboBox::activated, this,
+            [this](int index) { guarded([&] { driveChosen(index); }); });
     connect(m_dirView->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &index) { guarded([&] { currentChanged(index); }); });
     connect(maskButton, &QToolButton::clicked, this,
@@ -178,8 +181,8 @@ void ScanDirectoryWindow::fillDrives()
     QStringList roots{QStringLiteral("/")};
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         const QString root = volume.rootPath();
-        if (volume.isValid() && volume.isReady() && volume.device().startsWith("/dev/")
-            && QFileInfo(root).isDir() && !roots.contains(root))
+        if (volume.isValid() && volume.isReady() && volume.device().startsWith("/dev/") &&
+            QFileInfo(root).isDir() && !roots.contains(root))
             roots << root;
     }
     std::sort(roots.begin(), roots.end());
@@ -217,7 +220,8 @@ void ScanDirectoryWindow::showDirectory(const QString &dir)
     qsizetype longest = -1;
     for (int i = 0; i < m_driveCombo->count(); ++i) {
         const QString root = m_driveCombo->itemData(i).toString();
-        const bool holds = root == QLatin1String("/") || dir == root || dir.startsWith(root + QLatin1Char('/'));
+        const bool holds =
+            root == QLatin1String("/") || dir == root || dir.startsWith(root + QLatin1Char('/'));
         if (holds && root.size() > longest) {
             drive = i;
             longest = root.size();
@@ -268,7 +272,7 @@ void ScanDirectoryWindow::scan()
     const std::string mask = ToBytes(m_maskEdit->text());
 
     m_scanning = true;
-    const QList<QWidget *> controls{m_driveCombo, m_dirView,      m_maskEdit,
+    const QList<QWidget *> controls{m_driveCombo, m_dirView,     m_maskEdit,
                                     m_scanButton, m_closeButton, m_subfoldersBox};
     for (QWidget *control : controls)
         control->setEnabled(false);

@@ -26,7 +26,7 @@ class TargetListModel;
 class ScanDirectoryWindow : public QDialog {
     Q_OBJECT
 
-public:
+  public:
     ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent = nullptr);
     ~ScanDirectoryWindow() override;
 
@@ -43,12 +43,12 @@ public:
     const std::vector<std::string> &workList1() const noexcept { return m_listBox1; }
     const std::vector<std::string> &workList2() const noexcept { return m_listBox2; }
 
-protected:
+  protected:
     void showEvent(QShowEvent *event) override;
     void done(int result) override;
     void keyPressEvent(QKeyEvent *event) override;
 
-private:
+  private:
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings);
     void onlyDirAddInLB2(const std::string &mask);

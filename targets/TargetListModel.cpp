@@ -29,8 +29,8 @@ QVariant TargetListModel::data(const QModelIndex &index, int role) const
 
 bool TargetListModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::CheckStateRole
-        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+    if (role != Qt::CheckStateRole ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return false;
     setChecked(index.row(), value.toInt() == Qt::Checked);
     return true;

@@ -16,7 +16,7 @@ namespace vexlo {
 class TargetListModel : public QAbstractListModel {
     Q_OBJECT
 
-public:
+  public:
     explicit TargetListModel(QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -42,7 +42,7 @@ public:
     /// Keeps every entry but row `selectedRow` (-1: none), each of them checked.
     void removeSelected(int selectedRow);
 
-private:
+  private:
     std::vector<TargetEntry> m_entries;
 };
 
@@ -50,7 +50,7 @@ private:
 /// scan does not insert rows one by one. flush() on the way (e.g. from the progress
 /// callback) shows what was found so far; the destructor flushes the rest.
 class ModelScanResult : public ScanResult {
-public:
+  public:
     explicit ModelScanResult(TargetListModel &model, bool checked = false)
         : m_model(model), m_checked(checked)
     {
@@ -62,7 +62,7 @@ public:
     void append(std::string path) override { m_pending.push_back(std::move(path)); }
     void flush();
 
-private:
+  private:
     TargetListModel &m_model;
     bool m_checked;
     std::vector<std::string> m_pending;

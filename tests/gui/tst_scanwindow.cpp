@@ -26,7 +26,7 @@ using vexlo::test::FakePlatform;
 class ScanWindowTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> m_program; // the settings folder
     std::unique_ptr<QTemporaryDir> m_tree;    // F: a.txt, s/b.txt
     std::unique_ptr<FakePlatform> m_platform;
@@ -68,7 +68,7 @@ private:
         QVERIFY(!window.isScanning());
     }
 
-private slots:
+  private slots:
     void init()
     {
         m_program = std::make_unique<QTemporaryDir>();
@@ -218,7 +218,8 @@ private slots:
         // A program folder below a plain file: the settings file can be read (as missing)
         // but never written.
         touch(m_program->filePath(QStringLiteral("plain")));
-        FakePlatform platform(ProgramFolder(m_program->filePath(QStringLiteral("plain/folder")).toStdString()));
+        FakePlatform platform(
+            ProgramFolder(m_program->filePath(QStringLiteral("plain/folder")).toStdString()));
         ScanDirectoryWindow window(platform, *m_list);
         window.show();
         QVERIFY(window.setDirectory(m_tree->path()));
@@ -255,9 +256,9 @@ private slots:
             ++nested;
             QVERIFY(window.isScanning());
             QVERIFY(!scanButton->isEnabled());
-            window.scan();                                   // ignored
-            QTest::keyClick(&window, Qt::Key_Escape);        // ignored
-            window.close();                                  // ignored
+            window.scan();                            // ignored
+            QTest::keyClick(&window, Qt::Key_Escape); // ignored
+            window.close();                           // ignored
             QVERIFY(window.isVisible());
         });
         QTest::mouseClick(scanButton, Qt::LeftButton);

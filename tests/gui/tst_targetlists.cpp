@@ -47,7 +47,7 @@ QByteArray readAll(const QString &path)
 class TargetListsTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<FakePlatform> m_platform;
     std::vector<std::exception_ptr> m_errors;
@@ -60,7 +60,7 @@ private:
         file.write(text);
     }
 
-private slots:
+  private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -135,7 +135,8 @@ private slots:
     void fileListShortcutsAndContextMenu()
     {
         FileListPanel panel(*m_platform);
-        QAbstractItemModelTester tester(&panel.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&panel.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         panel.model().appendMany({"/a", "/b", "/c"}, false);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
@@ -149,10 +150,9 @@ private slots:
         QStringList captions;
         for (QAction *item : panel.contextMenu()->actions())
             captions << (item->isSeparator() ? QStringLiteral("-") : item->text());
-        QCOMPARE(captions, (QStringList{"Add Files", "Advanced Add Files", "Scan Directory",
-                                        "Advanced Add Directory", "-",
-                                        "Remove selected file from File List          ",
-                                        "Clear File List"}));
+        QCOMPARE(captions,
+                 (QStringList{"Add Files", "Advanced Add Files", "Scan Directory", "Advanced Add Directory",
+                              "-", "Remove selected file from File List          ", "Clear File List"}));
         QCOMPARE(panel.contextMenu()->objectName(), QStringLiteral("PopupMenu2"));
 
         // The menu gives the list the focus before it pops up, and forwards the adding commands.
@@ -160,7 +160,8 @@ private slots:
         QSignalSpy advanced(&panel, &FileListPanel::advancedAddRequested);
         QSignalSpy scan(&panel, &FileListPanel::scanDirectoryRequested);
         view->clearFocus();
-        for (const char *choice : {"Add Files", "Advanced Add Files", "Advanced Add Directory", "Scan Directory"}) {
+        for (const char *choice :
+             {"Add Files", "Advanced Add Files", "Advanced Add Directory", "Scan Directory"}) {
             m_platform->popupChoices.push_back(QString::fromLatin1(choice));
             emit view->customContextMenuRequested(QPoint(4, 4));
         }
@@ -180,7 +181,8 @@ private slots:
     void maskMenuAndEditMenuActOnEdit5()
     {
         DirectoryListPanel panel(*m_platform);
-        QAbstractItemModelTester tester(&panel.model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester tester(&panel.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
         auto *edit = panel.findChild<QLineEdit *>(QStringLiteral("Edit5"));
         QVERIFY(edit);
         edit->setText(QStringLiteral("typed"));
@@ -219,7 +221,8 @@ private slots:
         m_platform->dialogAnswers.push_back(OpenFileResult{{"/x/one.txt", "/x/two.txt"}, 2});
         guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
         QVERIFY(m_errors.empty());
-        QCOMPARE(contents(list), (Entries{{"/x/one.txt", false}, {"/x/one.txt", true}, {"/x/two.txt", true}}));
+        QCOMPARE(contents(list),
+                 (Entries{{"/x/one.txt", false}, {"/x/one.txt", true}, {"/x/two.txt", true}}));
         QCOMPARE(m_platform->dialogRequests.size(), 1);
         const OpenFileRequest &first = m_platform->dialogRequests.at(0);
         QVERIFY(first.multiple);
@@ -271,8 +274,9 @@ private slots:
         m_platform->dialogAnswers.push_back(OpenFileResult{{"/x/one.txt"}, 1});
         guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
         QVERIFY(m_platform->dialogRequests.isEmpty());
-        QCOMPARE(m_platform->messages,
-                 QStringList{QStringLiteral("Critical mistake!, Error Code: [001]\r\nSetup Vexlo Pro again..")});
+        QCOMPARE(
+            m_platform->messages,
+            QStringList{QStringLiteral("Critical mistake!, Error Code: [001]\r\nSetup Vexlo Pro again..")});
         QCOMPARE(m_platform->terminations, 1);
         QCOMPARE(list.count(), 0);
         QVERIFY(m_errors.empty());
