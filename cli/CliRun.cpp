@@ -118,6 +118,9 @@ int RunRewrite(const CliRequest &request)
             ++failures;
     }
 
+    rewriteBatch();
+
+    // Each directory in turn, so that failures are reported in the order of the targets.
     // Directory lines of a scan are no targets; the files below them are listed anyway.
     std::vector<std::string> found;
     VectorScanResult sink(found);
@@ -131,8 +134,8 @@ int RunRewrite(const CliRequest &request)
         for (std::string &path : found)
             if (path.empty() || path.back() != PathSeparator)
                 batch.push_back(std::move(path));
+        rewriteBatch();
     }
-    rewriteBatch();
     return failures == 0 ? ExitOk : ExitFailed;
 }
 
