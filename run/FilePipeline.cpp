@@ -301,11 +301,16 @@ private:
             }
             // The file's identity is taken while holding the lock, so every earlier entry's
             // identity is known when this one is compared with them.
-            s.key = entryKey(path);
-            if (s.key) {
-                int &count = m_inFlight[*s.key];
-                s.deferred = count > 0;
-                ++count;
+            try {
+                s.key = entryKey(path);
+                if (s.key) {
+                    int &count = m_inFlight[*s.key];
+                    s.deferred = count > 0;
+                    ++count;
+                }
+            } catch (...) { // out of memory: the calling thread rewrites it in its turn
+                s.key.reset();
+                s.deferred = true;
             }
             if (s.deferred) {
                 s.ready = true;

@@ -459,3 +459,22 @@ TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
     }
     EXPECT_EQ(listNames(tmp.path()).size(), 12u);
 }
+
+TEST(RewriteFiles, ACallbackThatThrowsLeavesNoTemporaryFiles)
+{
+    TempDir tmp;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 30; ++i) {
+        paths.push_back(tmp.file(numbered(i)));
+        writeBytes(paths.back(), "a\n");
+    }
+    PipelineCallbacks callbacks;
+    int done = 0;
+    callbacks.fileDone = [&](const std::string &) {
+        if (++done == 2)
+            throw std::runtime_error("observer gave up");
+    };
+    EXPECT_THROW(RewriteFiles(paths, TextOperation{}, PipelineOptions{}, callbacks), std::runtime_error);
+    EXPECT_EQ(listNames(tmp.path()).size(), 30u);
+    EXPECT_BYTES_EQ("a\n", readBytes(paths[2]));
+}
