@@ -8,11 +8,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -37,12 +37,45 @@ Error wrapped(const std::string &path, const std::exception &e)
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
 }
 
-// A complete new content waiting beside its target for the rename. Removed unless committed.
+std::string randomSuffix()
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    static constexpr char Chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string s(8, 'x');
+    for (char &c : s)
+        c = Chars[random() % (sizeof Chars - 1)];
+    return s;
+}
+
+// The new content of one file, waiting beside its target for the rename. Where the file
+// system allows it the temporary file has no name until the commit, so not even a crash
+// leaves it behind; otherwise it is removed unless committed.
 class PreparedFile {
 public:
-    PreparedFile(std::string target, std::string temp) : m_target(std::move(target)), m_temp(std::move(temp)) {}
+    /// Creates the temporary file in the folder of `target`. Throws Error{Io} naming `path`.
+    PreparedFile(std::string target, const std::string &path) : m_target(std::move(target))
+    {
+        const std::size_t slash = m_target.rfind('/');
+        const std::string dir = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
+        const std::string base = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
+        m_prefix = dir + "." + base.substr(0, 200) + ".vexlo-";
+        static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0;
+        if (canNameLater) {
+            m_fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+            if (m_fd >= 0)
+                return;
+            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+                throw IoError("create a temporary file for", path, errno);
+        }
+        std::string name = m_prefix + "XXXXXX";
+        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (m_fd < 0)
+            throw IoError("create a temporary file for", path, errno);
+        m_name = std::move(name);
+    }
     PreparedFile(PreparedFile &&other) noexcept
-        : m_target(std::move(other.m_target)), m_temp(std::exchange(other.m_temp, {}))
+        : m_target(std::move(other.m_target)), m_prefix(std::move(other.m_prefix)),
+          m_name(std::exchange(other.m_name, {})), m_fd(std::exchange(other.m_fd, -1))
     {
     }
     PreparedFile &operator=(PreparedFile &&other) noexcept
@@ -50,34 +83,58 @@ public:
         if (this != &other) {
             discard();
             m_target = std::move(other.m_target);
-            m_temp = std::exchange(other.m_temp, {});
+            m_prefix = std::move(other.m_prefix);
+            m_name = std::exchange(other.m_name, {});
+            m_fd = std::exchange(other.m_fd, -1);
         }
         return *this;
     }
     ~PreparedFile() { discard(); }
 
-    /// Renames the new content over the target. Throws Error{Io}; the temporary file is then gone.
+    int fd() const noexcept { return m_fd; }
+
+    /// Puts the new content in the target's place. Throws Error{Io}; the temporary file is
+    /// then gone and the target as it was.
     void commit(const std::string &path)
     {
-        if (::rename(m_temp.c_str(), m_target.c_str()) != 0) {
-            const int reason = errno;
-            ::unlink(m_temp.c_str());
-            m_temp.clear();
-            throw IoError("replace", path, reason);
+        try {
+            if (m_name.empty()) {
+                const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+                for (int attempt = 0; m_name.empty(); ++attempt) {
+                    std::string name = m_prefix + randomSuffix();
+                    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                        m_name = std::move(name);
+                    else if (errno != EEXIST || attempt > 100)
+                        throw IoError("write", path, errno);
+                }
+            }
+            const int fd = std::exchange(m_fd, -1);
+            if (::close(fd) != 0)
+                throw IoError("write", path, errno);
+            if (::rename(m_name.c_str(), m_target.c_str()) != 0)
+                throw IoError("replace", path, errno);
+            m_name.clear();
+        } catch (...) {
+            discard();
+            throw;
         }
-        m_temp.clear();
     }
 
 private:
     void discard() noexcept
     {
-        if (!m_temp.empty())
-            ::unlink(m_temp.c_str());
-        m_temp.clear();
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+        if (!m_name.empty())
+            ::unlink(m_name.c_str());
+        m_name.clear();
     }
 
     std::string m_target;
-    std::string m_temp;
+    std::string m_prefix;
+    std::string m_name; // empty while unnamed, and once committed
+    int m_fd = -1;
 };
 
 std::string readAll(int fd, const std::string &path, off_t sizeHint)
@@ -168,28 +225,15 @@ PreparedFile prepare(const std::string &path, const TextOperation &op)
     const std::string output = ApplyToBuffer(bytes, op);
     bytes = std::string(); // give the memory back before the write
 
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = dir + "." + base.substr(0, 200) + ".vexlo-XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (out < 0)
-        throw IoError("create a temporary file for", path, errno);
-    PreparedFile prepared(target, temp); // removes the temporary file should anything below fail
-    try {
-        // Owner first: changing it may clear the set-id bits that the mode then restores.
-        // Someone else's file cannot be given back to its owner; it then becomes ours.
-        if (::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
-            throw IoError("write", path, errno);
-        if (::fchmod(out, opened.st_mode & 07777) != 0)
-            throw IoError("write", path, errno);
-        writeAll(out, output, path);
-    } catch (...) {
-        ::close(out);
-        throw;
-    }
-    if (::close(out) != 0)
+    PreparedFile prepared(target, path); // gone again should anything below fail
+    const int out = prepared.fd();
+    // Owner first: changing it may clear the set-id bits that the mode then restores.
+    // Someone else's file cannot be given back to its owner; it then becomes ours.
+    if (::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
         throw IoError("write", path, errno);
+    if (::fchmod(out, opened.st_mode & 07777) != 0)
+        throw IoError("write", path, errno);
+    writeAll(out, output, path);
     return prepared;
 }
 
