@@ -59,7 +59,7 @@ bool filterStandardStreams(const TextOperation &op)
 
 // Prints each entry as the scan finds it, in large writes.
 class PrintedScan : public ScanResult {
-public:
+  public:
     void append(std::string path) override
     {
         m_buffer += path;
@@ -77,7 +77,7 @@ public:
 
     bool failed() const { return m_failed; }
 
-private:
+  private:
     std::string m_buffer;
     bool m_failed = false;
 };

@@ -51,7 +51,7 @@ std::string randomSuffix()
 // system allows it the temporary file has no name until the commit, so not even a crash
 // leaves it behind; otherwise it is removed unless committed.
 class PreparedFile {
-public:
+  public:
     /// Creates the temporary file in the folder of `target`. Throws Error{Io} naming `path`.
     PreparedFile(std::string target, const std::string &path) : m_target(std::move(target))
     {
@@ -120,7 +120,7 @@ public:
         }
     }
 
-private:
+  private:
     void discard() noexcept
     {
         if (m_fd >= 0)
@@ -214,7 +214,8 @@ PreparedFile prepare(const std::string &path, const TextOperation &op)
         if (::fstat(in, &opened) != 0)
             throw IoError("read", path, errno);
         if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
-            throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': the file changed while it was opened");
+            throw Error(ErrorKind::Io, path,
+                        "cannot rewrite '" + path + "': the file changed while it was opened");
         bytes = readAll(in, path, opened.st_size);
     } catch (...) {
         ::close(in);
@@ -260,7 +261,7 @@ struct FileKeyHash {
 // one file after the other. An entry naming the same file as an earlier entry that is not yet
 // committed is left to the calling thread, which rewrites it after the earlier one.
 class OrderedRewriter {
-public:
+  public:
     OrderedRewriter(const std::vector<std::string> &paths, const TextOperation &op,
                     const PipelineOptions &options, const PipelineCallbacks &callbacks, unsigned threads)
         : m_paths(paths), m_op(op), m_options(options), m_callbacks(callbacks),
@@ -282,7 +283,7 @@ public:
         return m_result;
     }
 
-private:
+  private:
     struct Slot {
         bool ready = false;
         bool skip = false;     // a directory line
@@ -402,9 +403,7 @@ private:
             {
                 std::unique_lock lock(m_mutex);
                 // Once claiming has stopped, unclaimed entries are left to this thread.
-                m_ready.wait(lock, [&] {
-                    return index < m_next ? slot(index).ready : m_cancel;
-                });
+                m_ready.wait(lock, [&] { return index < m_next ? slot(index).ready : m_cancel; });
                 claimed = index < m_next;
                 if (claimed) {
                     taken = std::move(slot(index));

@@ -43,7 +43,7 @@ void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &
 }
 
 class Run {
-public:
+  public:
     Run(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag, RunObserver &observer,
         RunExtensions *extensions)
         : m_request(request), m_folder(folder), m_flag(flag), m_observer(observer), m_extensions(extensions)
@@ -86,7 +86,7 @@ public:
         return m_result;
     }
 
-private:
+  private:
     TextOperation oneLineOperation() const
     {
         TextOperation op;
@@ -140,7 +140,8 @@ private:
                 return; // one find line with a block of replacement lines: nothing to do
             op.kind = TextOperation::Kind::InLine;
             op.find = find.front();
-            op.inLine = InLineReplacement::OneString(replacement.empty() ? std::string() : replacement.front());
+            op.inLine =
+                InLineReplacement::OneString(replacement.empty() ? std::string() : replacement.front());
         } else {
             op.kind = TextOperation::Kind::Block;
             op.findLines = find;

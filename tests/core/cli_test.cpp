@@ -19,7 +19,7 @@ struct Outcome {
 };
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     // Runs the program in the temporary folder with `input` on standard input.
     Outcome cli(const std::vector<std::string> &args, std::string_view input = {})
     {
@@ -155,7 +155,8 @@ TEST_F(CliTest, FindLinesReplacesBlocks)
     const char *input = "1 begin\nend 2\nz\n";
     EXPECT_BYTES_EQ("1  2\r\nz\r\n", filter({"--find-lines", "block.txt"}, input));
     EXPECT_BYTES_EQ("1 X 2\r\nz\r\n", filter({"--find-lines", "block.txt", "--replace", "X"}, input));
-    EXPECT_BYTES_EQ("1 R1\r\nR2 2\r\nz\r\n", filter({"--find-lines", "block.txt", "--replace-lines", "two.txt"}, input));
+    EXPECT_BYTES_EQ("1 R1\r\nR2 2\r\nz\r\n",
+                    filter({"--find-lines", "block.txt", "--replace-lines", "two.txt"}, input));
 }
 
 TEST_F(CliTest, DirectoriesAreScannedWithTheMaskAndTheirFilesRewritten)
@@ -164,7 +165,8 @@ TEST_F(CliTest, DirectoriesAreScannedWithTheMaskAndTheirFilesRewritten)
     const auto other = file("d1/a.dat", "foo\n");
     const auto b = file("d2/sub/b.txt", "foo\n");
     const auto c = file("d3/c.txt", "foo\n");
-    Outcome o = cli({"--dir", "d1", "--dir", "d2/sub/", "--mask", "*.TXT", "--find", "foo", "--replace", "x"});
+    Outcome o =
+        cli({"--dir", "d1", "--dir", "d2/sub/", "--mask", "*.TXT", "--find", "foo", "--replace", "x"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_BYTES_EQ("x\r\n", readBytes(a));
     EXPECT_BYTES_EQ("x\r\n", readBytes(b));
@@ -211,15 +213,15 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndTouchNothing)
         {"--find-lines", "empty.txt", "t.txt"},                // no find line
         {"--find-lines", "missing.txt", "t.txt"},              // unreadable lines file
         {"--find", "a", "--replace", "b", "--replace-lines", "empty.txt", "t.txt"},
-        {"--find", "a"},                                       // no target
-        {"--find", "a", "--mask", "*.txt", "t.txt"},           // mask without a directory
-        {"--find", "a", "--dir", "."},                         // directory without a mask
-        {"--find", "a", "--dir", ".", "--mask", ""},           // empty mask
-        {"--find", "a", "-", "-"},                             // standard input twice
-        {"--find", "a", "--bogus", "t.txt"},                   // unknown option
-        {"--find", "a", "--match-case=yes", "t.txt"},          // a flag with a value
-        {"--scan", ".", "--find", "a"},                        // scan with an operation
-        {"--find"},                                            // missing value
+        {"--find", "a"},                              // no target
+        {"--find", "a", "--mask", "*.txt", "t.txt"},  // mask without a directory
+        {"--find", "a", "--dir", "."},                // directory without a mask
+        {"--find", "a", "--dir", ".", "--mask", ""},  // empty mask
+        {"--find", "a", "-", "-"},                    // standard input twice
+        {"--find", "a", "--bogus", "t.txt"},          // unknown option
+        {"--find", "a", "--match-case=yes", "t.txt"}, // a flag with a value
+        {"--scan", ".", "--find", "a"},               // scan with an operation
+        {"--find"},                                   // missing value
     };
     for (const auto &args : cases) {
         const Outcome o = cli(args);

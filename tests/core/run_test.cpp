@@ -24,7 +24,7 @@ std::string numbered(int i, const char *extension = ".txt")
 }
 
 class RecordingObserver : public RunObserver {
-public:
+  public:
     void message(const std::string &text) override { messages.push_back(text); }
     void scanProgress() override
     {
@@ -51,7 +51,7 @@ public:
 };
 
 class RecordingExtensions : public RunExtensions {
-public:
+  public:
     void run(Branch b, const RunRequest &, const std::vector<std::string> &p) override
     {
         branches.push_back(b);
@@ -62,7 +62,7 @@ public:
 };
 
 class RunTest : public ::testing::Test {
-protected:
+  protected:
     RunTest() : folder(tmp.path() / "program")
     {
         fs::create_directory(folder.dir());
@@ -177,12 +177,12 @@ TEST_F(RunTest, MultiLineFollowsTheFindAndReplaceLineCounts)
     };
     const std::string original = "a foo b\nbegin\nend x\n";
     const Case cases[] = {
-        {"foo", "", "a  b\r\nbegin\r\nend x\r\n"},                // f = 1, r = 0
-        {"foo\r\n", "R\r\n", "a R b\r\nbegin\r\nend x\r\n"},      // f = 1, r = 1
-        {"foo", "R1\r\nR2", original.c_str()},                    // f = 1, r = 2: untouched
-        {"begin\r\nend", "", "a foo b\r\n x\r\n"},                // f = 2, r = 0
-        {"begin\r\nend", "Y", "a foo b\r\nY x\r\n"},              // f = 2, r = 1
-        {"begin\nend", "Y\nZ", "a foo b\r\nY\r\nZ x\r\n"},        // f = 2, r = 2
+        {"foo", "", "a  b\r\nbegin\r\nend x\r\n"},           // f = 1, r = 0
+        {"foo\r\n", "R\r\n", "a R b\r\nbegin\r\nend x\r\n"}, // f = 1, r = 1
+        {"foo", "R1\r\nR2", original.c_str()},               // f = 1, r = 2: untouched
+        {"begin\r\nend", "", "a foo b\r\n x\r\n"},           // f = 2, r = 0
+        {"begin\r\nend", "Y", "a foo b\r\nY x\r\n"},         // f = 2, r = 1
+        {"begin\nend", "Y\nZ", "a foo b\r\nY\r\nZ x\r\n"},   // f = 2, r = 2
     };
     for (const Case &c : cases) {
         const auto path = file("m.txt", original);
@@ -370,7 +370,7 @@ TEST_F(RunTest, HistoriesAreRecordedBeforeAnythingElse)
     run();
     EXPECT_BYTES_EQ("find\r\n", readBytes(folder.file("WhatToFind0.vexlopro"))); // counter "9"
     EXPECT_BYTES_EQ("r1\r\nr2\r\n", readBytes(folder.file("ReplaceWithMultiLine6.vexlopro")));
-    EXPECT_FALSE(fs::exists(folder.file("ReplaceWith4.vexlopro")));       // empty Edit2
+    EXPECT_FALSE(fs::exists(folder.file("ReplaceWith4.vexlopro")));         // empty Edit2
     EXPECT_FALSE(fs::exists(folder.file("WhatToFindMultiLine1.vexlopro"))); // empty Memo1
 }
 
