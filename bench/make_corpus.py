@@ -44,7 +44,7 @@ def write_big(path, megabytes, rng, eol):
 def write_long_lines(path, rng, eol):
     pool = line_pool(rng, 2000)
     with open(path, "wb") as out:
-        for _ in range(4):
+        for _ in range(40):
             parts = [rng.choice(pool) for _ in range(100000)]  # about 5 MB per line
             for _ in range(3):
                 parts.insert(rng.randrange(len(parts)), "foo")

@@ -6,7 +6,7 @@
 #   DIR     where the corpus goes (default /dev/shm/vexlo-bench, in memory);
 #   --disk  put it on the ext4 disk instead, under bench/corpus/ of the source tree.
 # The corpus (made once, kept as DIR/pristine) is a tree of 20,000 small source-like files,
-# one 1 GB text file with the find word on about 1% of its lines, and a file of four lines of
+# one 1 GB text file with the find word on about 1% of its lines, and a file of forty lines of
 # about 5 MB each. Every timed run works on a fresh copy (cp -a from the pristine one).
 # Environment: VEXLO_CLI (default build/bin/vexlopro-cli beside this script's tree).
 set -euo pipefail

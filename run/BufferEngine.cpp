@@ -287,14 +287,19 @@ std::size_t Pass::block(const TextOperation &op)
 
 } // namespace
 
-OutputSink::OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes)
-    : m_staging(staging), m_flush(std::move(flush)), m_chunkBytes(chunkBytes)
+OutputSink::OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes, bool referInput)
+    : m_staging(staging), m_flush(std::move(flush)), m_chunkBytes(chunkBytes), m_referInput(referInput)
 {
     m_staging.clear();
 }
 
 void OutputSink::verbatim(const char *data, std::size_t size)
 {
+    if (!m_referInput) {
+        m_staging.append(data, size);
+        maybeFlush();
+        return;
+    }
     closeStagedRun();
     m_refs.push_back({data, 0, size});
     m_pendingBytes += size;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vexlo {
@@ -61,6 +62,12 @@ public:
         m_size -= count;
     }
     void clear() noexcept { m_size = 0; }
+    void swap(ByteBuffer &other) noexcept
+    {
+        m_data.swap(other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+    }
     void release() noexcept
     {
         m_data.reset();
@@ -96,7 +103,9 @@ public:
     using FlushFn = std::function<void(const std::vector<Piece> &)>;
 
     /// Pieces go to `flush` in order; `flush` may throw, the error then ends the operation.
-    OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes);
+    /// Without `referInput`, input bytes are copied too, so every flush hands over exactly
+    /// the staging buffer's content [0, size) and the input may be reused at once.
+    OutputSink(ByteBuffer &staging, FlushFn flush, std::size_t chunkBytes, bool referInput = true);
 
     /// Appends bytes of the input; they must stay valid until finish(). Throws what flush throws.
     void verbatim(const char *data, std::size_t size);
@@ -117,6 +126,7 @@ private:
     ByteBuffer &m_staging;
     FlushFn m_flush;
     std::size_t m_chunkBytes = 0;
+    bool m_referInput = true;
     std::size_t m_stagedFrom = 0; // start of the staged bytes not yet listed as a piece
     std::size_t m_pendingBytes = 0;
     struct Ref {

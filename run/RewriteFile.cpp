@@ -9,7 +9,11 @@
 #include <climits>
 #include <cstring>
 #include <cstdlib>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <random>
 #include <string>
 
@@ -34,8 +38,10 @@ bool g_useUnnamedTemporary = true;
 
 namespace {
 
-constexpr std::size_t kReadBytes = std::size_t{4} << 20;    // input read at once
-constexpr std::size_t kChunkBytes = std::size_t{4} << 20;   // output handed to write() at once
+// Small pieces keep input and output in the processor's caches while they are worked on.
+constexpr std::size_t kReadBytes = std::size_t{256} << 10;  // input read at once
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10; // output handed to write() at once
+constexpr std::size_t kBackgroundFrom = std::size_t{32} << 20; // files this large get a writer thread
 constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;  // larger buffers are not kept
 
 /// The input buffer of the calling thread, reused from file to file.
@@ -171,6 +177,79 @@ void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std
     }
 }
 
+/// Writes the output of a large file on a thread of its own while the next part is prepared.
+/// Hands over whole staging buffers; a failed write is reported at the next hand-over.
+class BackgroundWriter {
+public:
+    BackgroundWriter(int fd, const std::string &path) : m_fd(fd), m_path(path), m_thread([this] { work(); }) {}
+    ~BackgroundWriter()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+
+    /// Takes the staging buffer's bytes (swapping in an empty buffer). Throws Error{Io} when
+    /// an earlier write failed.
+    void write(ByteBuffer &staging)
+    {
+        waitIdle();
+        {
+            std::lock_guard lock(m_mutex);
+            m_pending.swap(staging);
+            m_busy = true;
+        }
+        m_wake.notify_all();
+    }
+    /// Waits until everything handed over is written. Throws Error{Io} when a write failed.
+    void waitIdle()
+    {
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return !m_busy; });
+        if (m_error)
+            throw *m_error;
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_busy || m_stop; });
+            if (m_stop)
+                return;
+            lock.unlock();
+            std::optional<Error> failure;
+            try {
+                if (!m_error) // after a failure the rest is not written
+                    WritePieces(m_fd, {{m_pending.data(), m_pending.size()}}, m_path);
+            } catch (const Error &error) {
+                failure = error;
+            }
+            lock.lock();
+            m_pending.clear();
+            if (failure && !m_error)
+                m_error = std::move(failure);
+            m_busy = false;
+            m_done.notify_all();
+        }
+    }
+
+    int m_fd;
+    std::string m_path;
+    ByteBuffer m_pending;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::condition_variable m_done;
+    bool m_busy = false;
+    bool m_stop = false;
+    std::optional<Error> m_error;
+    std::thread m_thread; // last: starts once everything above is ready
+};
+
 std::string RandomSuffix()
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
@@ -188,7 +267,8 @@ public:
     Temporary(const std::string &target, const std::string &path) : m_target(target), m_path(path)
     {
         m_prefix = DirectoryOf(target) + "/." + NameOf(target).substr(0, 200) + ".vexlo-";
-        if (detail::g_useUnnamedTemporary && ::access("/proc/self/fd", X_OK) == 0) {
+        static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0; // for linkat below
+        if (detail::g_useUnnamedTemporary && canNameLater) {
             m_fd.reset(::open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
             if (m_fd.get() >= 0)
                 return;
@@ -272,25 +352,41 @@ void RewriteFile(const std::string &path, const TextOperation &op)
         throw IoError("write", path, errno);
 
     // The file is read in pieces that stay in the processor's caches; a piece is processed up
-    // to its last whole line and the rest waits for the next piece.
+    // to its last whole line and the rest waits for the next piece. A large file's output is
+    // written by a second thread meanwhile; it then gets copies, not references into the input.
     const int outFd = temporary.fd();
-    OutputSink sink(
-        t_staging, [&](const std::vector<OutputSink::Piece> &pieces) { WritePieces(outFd, pieces, path); },
-        kChunkBytes);
+    std::optional<BackgroundWriter> writer;
+    if (static_cast<std::size_t>(opened.st_size) >= kBackgroundFrom)
+        writer.emplace(outFd, path);
+    const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
+        if (writer)
+            writer->write(t_staging); // the pieces are exactly the staging buffer's content
+        else
+            WritePieces(outFd, pieces, path);
+    };
+    OutputSink sink(t_staging, flush, kChunkBytes, !writer);
     std::size_t have = 0;
+    std::size_t want = kReadBytes;
     bool eof = false;
     for (;;) {
-        have = ReadMore(in.get(), have, kReadBytes, eof, path);
+        have = ReadMore(in.get(), have, want, eof, path);
         char *data = t_input.data.get();
         const std::size_t done = ApplyToSink({data, have}, op, sink, eof);
-        sink.flush(); // the output may point into the buffer that is about to be reused
+        if (!writer)
+            sink.flush(); // the output may point into the buffer that is about to be reused
         if (eof)
             break;
         std::memmove(data, data + done, have - done);
         have -= done;
+        // A line longer than what was read: read as much again, so it takes few rounds.
+        want = done == 0 ? std::max(kReadBytes, have) : kReadBytes;
     }
     in.reset();
     sink.finish();
+    if (writer) {
+        writer->waitIdle();
+        writer.reset();
+    }
     temporary.commit();
     if (t_staging.capacity() > kKeepBuffer)
         t_staging.release();

@@ -113,9 +113,9 @@ TEST(RewriteFile, RewritesFilesWithoutMatchesAndEmptyFiles)
 
 TEST(RewriteFile, LargeFilesComeOutAsTheBufferFormGivesThem)
 {
-    // Larger than one output chunk, with long unchanged stretches and every break style.
+    // Large enough for the writer thread, with long unchanged stretches and every break style.
     std::string input;
-    for (int i = 0; input.size() < (20u << 20); ++i)
+    for (int i = 0; input.size() < (40u << 20); ++i)
         input += (i % 997 == 0 ? "some foo here" : "plain line of text") + std::string(i % 5 == 0 ? "\n" : "\r\n");
     input += "tail foo";
     TempDir dir;
@@ -209,6 +209,18 @@ TEST(RewriteFile, LeavesTheOriginalWhenTheWriteFails)
         EXPECT_BYTES_EQ("bar\r\n", readBytes(dir.file("a.txt")));
         EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"a.txt"});
     }
+}
+
+TEST(RewriteFile, LeavesTheOriginalWhenAWriteOfALargeFileFails)
+{
+    WriteHookGuard guard;
+    TempDir dir;
+    const std::string original(40u << 20, 'x');
+    writeBytes(dir.file("big.txt"), original);
+    detail::g_rewriteWritev = FailingWritev;
+    ExpectIoError(dir.file("big.txt"));
+    EXPECT_TRUE(readBytes(dir.file("big.txt")) == original);
+    EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"big.txt"});
 }
 
 TEST(RewriteFile, LeavesTheOriginalWhenTheDiskIsFull)
