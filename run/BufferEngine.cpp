@@ -53,7 +53,7 @@ void TrimStagedTail(ByteBuffer &s, std::size_t from, const TextEngineOptions &op
 }
 
 class Pass {
-public:
+  public:
     Pass(const char *data, std::size_t size, bool final, OutputSink &sink)
         : d(data), n(size), m_final(final), m_sink(sink)
     {
@@ -63,7 +63,7 @@ public:
     std::size_t inLine(const TextOperation &op);
     std::size_t block(const TextOperation &op);
 
-private:
+  private:
     std::size_t lineEnd(std::size_t pos) const { return pos + FindBreak(d + pos, n - pos); }
     std::size_t nextLine(std::size_t end) const
     {

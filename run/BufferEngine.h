@@ -5,8 +5,8 @@
 
 #include <cstddef>
 #include <cstring>
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,7 +31,7 @@ class ByteBuffer;
 
 /// A growable byte buffer that, unlike std::string, leaves new room uninitialised.
 class ByteBuffer {
-public:
+  public:
     std::size_t size() const noexcept { return m_size; }
     std::size_t capacity() const noexcept { return m_capacity; }
     char *data() noexcept { return m_data.get(); }
@@ -74,7 +74,7 @@ public:
         m_size = m_capacity = 0;
     }
 
-private:
+  private:
     void grow(std::size_t need)
     {
         const std::size_t capacity = need > 2 * m_capacity ? need : 2 * m_capacity;
@@ -95,7 +95,7 @@ private:
 /// collected pieces are handed to the flush function whenever about `chunkBytes` have
 /// gathered, so the staging buffer stays small.
 class OutputSink {
-public:
+  public:
     struct Piece {
         const char *data;
         std::size_t size;
@@ -119,7 +119,7 @@ public:
     /// Hands over everything that is left. Throws what flush throws.
     void finish();
 
-private:
+  private:
     void closeStagedRun();
     void flushAll();
 
@@ -144,6 +144,7 @@ private:
 /// lines are processed, and a block that may continue past the window is left for later.
 /// Returns how many bytes of the window were done with (a line start); the caller keeps the
 /// rest, appends more input and calls again. Throws only what the sink throws.
-std::size_t ApplyToSink(std::string_view window, const TextOperation &op, OutputSink &sink, bool final = true);
+std::size_t ApplyToSink(std::string_view window, const TextOperation &op, OutputSink &sink,
+                        bool final = true);
 
 } // namespace vexlo

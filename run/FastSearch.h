@@ -18,7 +18,10 @@ constexpr unsigned char FoldByte(unsigned char c) noexcept
     return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 32) : c;
 }
 
-constexpr bool IsBreak(unsigned char c) noexcept { return c == '\r' || c == '\n'; }
+constexpr bool IsBreak(unsigned char c) noexcept
+{
+    return c == '\r' || c == '\n';
+}
 
 namespace detail {
 
@@ -30,16 +33,23 @@ inline bool EqualFolded(const unsigned char *hay, const unsigned char *foldedNee
     return true;
 }
 
-inline bool IsLetter(unsigned char c) noexcept { return (c | 32) >= 'a' && (c | 32) <= 'z'; }
+inline bool IsLetter(unsigned char c) noexcept
+{
+    return (c | 32) >= 'a' && (c | 32) <= 'z';
+}
 
-inline int CountTrailingZeros(unsigned v) noexcept { return __builtin_ctz(v); }
+inline int CountTrailingZeros(unsigned v) noexcept
+{
+    return __builtin_ctz(v);
+}
 
 } // namespace detail
 
 /// Offset of the first occurrence of `needle` in [hay, hay + size), or `size` when there is
 /// none. With `fold` the needle must already be upper-cased and letters match either case.
 /// An empty needle never occurs. Cannot fail.
-inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string_view needle, bool fold) noexcept
+inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string_view needle,
+                             bool fold) noexcept
 {
     const std::size_t k = needle.size();
     if (k == 0 || k > size)

@@ -4,18 +4,18 @@
 #include "run/BufferEngine.h"
 #include "run/FileIo.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <climits>
-#include <cstring>
-#include <cstdlib>
 #include <condition_variable>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <random>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,10 +39,10 @@ bool g_useUnnamedTemporary = true;
 namespace {
 
 // Small pieces keep input and output in the processor's caches while they are worked on.
-constexpr std::size_t kReadBytes = std::size_t{256} << 10;  // input read at once
-constexpr std::size_t kChunkBytes = std::size_t{256} << 10; // output handed to write() at once
+constexpr std::size_t kReadBytes = std::size_t{256} << 10;     // input read at once
+constexpr std::size_t kChunkBytes = std::size_t{256} << 10;    // output handed to write() at once
 constexpr std::size_t kBackgroundFrom = std::size_t{32} << 20; // files this large get a writer thread
-constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;  // larger buffers are not kept
+constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;     // larger buffers are not kept
 
 /// The input buffer of the calling thread, reused from file to file.
 struct ReadBuffer {
@@ -74,7 +74,7 @@ thread_local ReadBuffer t_input;
 thread_local ByteBuffer t_staging;
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
     ~FileDescriptor() { reset(); }
     FileDescriptor(const FileDescriptor &) = delete;
@@ -93,7 +93,7 @@ public:
         return fd;
     }
 
-private:
+  private:
     int m_fd;
 };
 
@@ -158,7 +158,8 @@ void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std
         next += iov.size();
         std::size_t first = 0;
         while (first < iov.size()) {
-            const ssize_t put = detail::g_rewriteWritev(fd, iov.data() + first, static_cast<int>(iov.size() - first));
+            const ssize_t put =
+                detail::g_rewriteWritev(fd, iov.data() + first, static_cast<int>(iov.size() - first));
             if (put < 0) {
                 if (errno == EINTR)
                     continue;
@@ -180,8 +181,10 @@ void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std
 /// Writes the output of a large file on a thread of its own while the next part is prepared.
 /// Hands over whole staging buffers; a failed write is reported at the next hand-over.
 class BackgroundWriter {
-public:
-    BackgroundWriter(int fd, const std::string &path) : m_fd(fd), m_path(path), m_thread([this] { work(); }) {}
+  public:
+    BackgroundWriter(int fd, const std::string &path) : m_fd(fd), m_path(path), m_thread([this] { work(); })
+    {
+    }
     ~BackgroundWriter()
     {
         {
@@ -213,7 +216,7 @@ public:
             throw *m_error;
     }
 
-private:
+  private:
     void work()
     {
         std::unique_lock lock(m_mutex);
@@ -263,7 +266,7 @@ std::string RandomSuffix()
 /// The temporary file beside the target. While unnamed, `name` is empty and nothing needs
 /// cleaning up; once named, the destructor removes it unless it was renamed.
 class Temporary {
-public:
+  public:
     Temporary(const std::string &target, const std::string &path) : m_target(target), m_path(path)
     {
         m_prefix = DirectoryOf(target) + "/." + NameOf(target).substr(0, 200) + ".vexlo-";
@@ -309,7 +312,7 @@ public:
         m_name.clear();
     }
 
-private:
+  private:
     std::string m_target;
     std::string m_path;
     std::string m_prefix;
@@ -339,7 +342,8 @@ void RewriteFile(const std::string &path, const TextOperation &op)
     if (::fstat(in.get(), &opened) != 0)
         throw IoError("read", path, errno);
     if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
-        throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': the file changed while it was opened");
+        throw Error(ErrorKind::Io, path,
+                    "cannot rewrite '" + path + "': the file changed while it was opened");
 
     struct Release {
         ~Release() { t_input.shrinkIfHuge(); }

@@ -111,7 +111,7 @@ TEST(ReplaceInLine, ReplacesOnlyTheFirstOccurrenceAndKeepsTheCaseOfTheRest)
     EXPECT_EQ(InLine({"xABCx", "xAbcx"}, "abc", "r"), (Lines{"xrx", "xrx"}));
     EXPECT_EQ(InLine({"xABCx"}, "abc", "r", Opts({kCase})), (Lines{"xABCx"}));
     EXPECT_EQ(InLine({"\xc4", "\xe4"}, "\xe4", "r"), (Lines{"\xc4", "r"})); // only a-z fold
-    EXPECT_EQ(InLine({"barfoo"}, "foo", "foo"), (Lines{"barfoo"})); // produced text not searched
+    EXPECT_EQ(InLine({"barfoo"}, "foo", "foo"), (Lines{"barfoo"}));         // produced text not searched
 }
 
 TEST(ReplaceInLine, OnlyWholeWordNeedsASpaceOnBothSides)
@@ -172,8 +172,7 @@ TEST(ReplaceBlock, ReplacesABlockFromTheFirstFindToTheEndOfTheLast)
 {
     const Lines text{"1 begin 2", "mid", "3 end 4"};
     EXPECT_EQ(Apply(text, BlockOp({"begin", "mid", "end"}, {"X"}, {})), (Lines{"1 X 4"}));
-    EXPECT_EQ(Apply(text, BlockOp({"BEGIN", "mid", "END"}, {"A", "B", "C"}, {})),
-              (Lines{"1 A", "B", "C 4"}));
+    EXPECT_EQ(Apply(text, BlockOp({"BEGIN", "mid", "END"}, {"A", "B", "C"}, {})), (Lines{"1 A", "B", "C 4"}));
     // Inner lines are compared exactly, whatever "Match Case" says.
     EXPECT_EQ(Apply({"1 begin 2", "Mid", "3 end 4"}, BlockOp({"begin", "mid", "end"}, {"X"}, {})),
               (Lines{"1 begin 2", "Mid", "3 end 4"}));
@@ -216,7 +215,7 @@ TEST(ReplaceBlock, EmptyOrBrokenFirstOrLastFindLineNeverMatches)
 namespace {
 
 class RandomCases {
-public:
+  public:
     explicit RandomCases(unsigned seed) : m_random(seed) {}
 
     std::string text(std::size_t maxLength)
@@ -252,9 +251,12 @@ public:
             *flag = pick(3) == 0;
         return o;
     }
-    std::size_t pick(std::size_t bound) { return std::uniform_int_distribution<std::size_t>(0, bound - 1)(m_random); }
+    std::size_t pick(std::size_t bound)
+    {
+        return std::uniform_int_distribution<std::size_t>(0, bound - 1)(m_random);
+    }
 
-private:
+  private:
     std::mt19937 m_random;
 };
 
@@ -313,7 +315,8 @@ TEST(ApplyToBuffer, GivesTheSameBytesAsTheLineOperationsOnRandomTexts)
         TextOperation op;
         if (random.pick(2) == 0) {
             const std::size_t shape = random.pick(3); // empty, one string, several lines
-            op = InLineOp(random.piece(), shape == 0 ? Lines{} : random.pieces(shape == 1 ? 1 : 2 + random.pick(3)),
+            op = InLineOp(random.piece(),
+                          shape == 0 ? Lines{} : random.pieces(shape == 1 ? 1 : 2 + random.pick(3)),
                           random.options());
         } else {
             Lines find = random.pieces(1 + random.pick(3));
@@ -325,7 +328,8 @@ TEST(ApplyToBuffer, GivesTheSameBytesAsTheLineOperationsOnRandomTexts)
         const std::string actual = ApplyToBuffer(input, op);
         if (round % 4 == 0) { // the streaming forms too: output and input in small pieces
             ASSERT_EQ(test::visible(expected), test::visible(Streamed(input, op, 7))) << "round " << round;
-            ASSERT_EQ(test::visible(expected), test::visible(ReadInPieces(input, op, random))) << "round " << round;
+            ASSERT_EQ(test::visible(expected), test::visible(ReadInPieces(input, op, random)))
+                << "round " << round;
         }
         ASSERT_EQ(test::visible(expected), test::visible(actual))
             << "round " << round << ", input " << test::visible(input) << ", find "
@@ -343,7 +347,8 @@ TEST(ApplyToBuffer, HandlesLongStretchesBetweenHitsInEveryBreakStyle)
             input += random.pick(400) == 0 ? "x foo y" : "plain text line";
             input += random.pick(100) == 0 ? "\n" : brk;
         }
-        for (const TextOperation &op : {InLineOp("FOO", {"bar"}, {}), BlockOp({"foo", "plain"}, {"a", "b"}, {})}) {
+        for (const TextOperation &op :
+             {InLineOp("FOO", {"bar"}, {}), BlockOp({"foo", "plain"}, {"a", "b"}, {})}) {
             const std::string expected = JoinLines(Reference(SplitLines(input), op));
             EXPECT_EQ(expected, ApplyToBuffer(input, op));
             EXPECT_EQ(expected, Streamed(input, op, 10000));

@@ -47,7 +47,7 @@ std::string ExpectIoError(const std::string &path, const TextOperation &op = Foo
 
 /// A small tmpfs of our own over a folder (needs root); gone again at the end of the test.
 class ScratchMount {
-public:
+  public:
     ScratchMount(const fs::path &dir, const char *options) : m_dir(dir)
     {
         fs::create_directory(dir);
@@ -59,9 +59,12 @@ public:
             ::umount2(m_dir.c_str(), MNT_DETACH);
     }
     bool mounted() const { return m_mounted; }
-    bool makeReadOnly() { return ::mount(nullptr, m_dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+    bool makeReadOnly()
+    {
+        return ::mount(nullptr, m_dir.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
-private:
+  private:
     fs::path m_dir;
     bool m_mounted = false;
 };
@@ -116,7 +119,8 @@ TEST(RewriteFile, LargeFilesComeOutAsTheBufferFormGivesThem)
     // Large enough for the writer thread, with long unchanged stretches and every break style.
     std::string input;
     for (int i = 0; input.size() < (40u << 20); ++i)
-        input += (i % 997 == 0 ? "some foo here" : "plain line of text") + std::string(i % 5 == 0 ? "\n" : "\r\n");
+        input +=
+            (i % 997 == 0 ? "some foo here" : "plain line of text") + std::string(i % 5 == 0 ? "\n" : "\r\n");
     input += "tail foo";
     TempDir dir;
     writeBytes(dir.file("big.txt"), input);
