@@ -28,9 +28,9 @@ struct ButtonSpec {
     const char *icon;
 };
 
-QToolButton *MakeSmallButton(QWidget *parent, const ButtonSpec &spec)
+QToolButton *MakeSmallButton(QWidget *parent, const ButtonSpec &item)
 {
-    QToolButton *button = MakeFlatButton(parent, spec.name, spec.hint, QString::fromLatin1(spec.icon));
+    QToolButton *button = MakeFlatButton(parent, item.name, item.hint, QString::fromLatin1(item.icon));
     button->setIconSize(QSize(16, 16));
     button->setFixedSize(ButtonSize, ButtonSize);
     return button;
@@ -70,16 +70,16 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
 
     auto *strip = new QHBoxLayout;
     strip->setSpacing(1);
-    for (const ButtonSpec &spec : buttons) {
-        QToolButton *button = MakeSmallButton(box, spec);
+    for (const ButtonSpec &item : buttons) {
+        QToolButton *button = MakeSmallButton(box, item);
         strip->addWidget(button);
-        if (spec.icon == std::string_view("clear"))
+        if (item.icon == std::string_view("clear"))
             QObject::connect(button, &QToolButton::clicked, field,
                              [field] { guarded([field] { field->clear(); }); });
-        else if (spec.icon == std::string_view("copy"))
+        else if (item.icon == std::string_view("copy"))
             QObject::connect(button, &QToolButton::clicked, field,
                              [field] { guarded([field] { field->copy(); }); });
-        else if (spec.icon == std::string_view("paste"))
+        else if (item.icon == std::string_view("paste"))
             QObject::connect(button, &QToolButton::clicked, field,
                              [field] { guarded([field] { field->paste(); }); });
     }
@@ -244,8 +244,8 @@ QWidget *InputNotebook::buildRealTimePage()
         {"SpeedButton46", QStringLiteral("Clipboard"), "clipboard"},
         {"SpeedButton47", QStringLiteral("Notes"), "notes"},
     };
-    for (const ButtonSpec &spec : textButtons)
-        stripLayout->addWidget(MakeSmallButton(strip, spec));
+    for (const ButtonSpec &item : textButtons)
+        stripLayout->addWidget(MakeSmallButton(strip, item));
     stripLayout->addStretch(1);
     m_copyText = strip->findChild<QToolButton *>(QStringLiteral("SpeedButton43"));
     m_pasteText = strip->findChild<QToolButton *>(QStringLiteral("SpeedButton44"));

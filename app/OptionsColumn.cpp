@@ -130,10 +130,10 @@ QGroupBox *OptionsColumn::buildWordEnginePanel()
     layout->addSpacing(6);
 
     m_specialFind =
-        MakeFlatButton(panel, "SpeedButton37", tr("Special: Find What"), QStringLiteral("special"));
+        MakeFlatButton(panel, "SpeedButton37", tr("Special: Find What"), QStringLiteral("caret-codes"));
     m_specialFind->setText(tr("Find What"));
     m_specialReplace =
-        MakeFlatButton(panel, "SpeedButton50", tr("Special: Replace With"), QStringLiteral("special"));
+        MakeFlatButton(panel, "SpeedButton50", tr("Special: Replace With"), QStringLiteral("caret-codes"));
     m_specialReplace->setText(tr("Replace With"));
     for (QToolButton *button : {m_specialFind, m_specialReplace}) {
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
