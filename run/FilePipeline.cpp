@@ -265,7 +265,7 @@ class OrderedRewriter {
     OrderedRewriter(const std::vector<std::string> &paths, const TextOperation &op,
                     const PipelineOptions &options, const PipelineCallbacks &callbacks, unsigned threads)
         : m_paths(paths), m_op(op), m_options(options), m_callbacks(callbacks),
-          m_slots(std::max<std::size_t>(4, 4 * std::size_t(threads))), m_threadCount(threads)
+          m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads)
     {
     }
 
@@ -341,7 +341,7 @@ class OrderedRewriter {
             if (m_options.skipDirectoryLines && isDirectoryLine(path)) {
                 s.skip = true;
                 s.ready = true;
-                m_ready.notify_all();
+                readied();
                 continue;
             }
             // The file's identity is taken while holding the lock, so every earlier entry's
@@ -359,7 +359,7 @@ class OrderedRewriter {
             }
             if (s.deferred) {
                 s.ready = true;
-                m_ready.notify_all();
+                readied();
                 continue;
             }
             lock.unlock();
@@ -376,8 +376,26 @@ class OrderedRewriter {
             s.prepared = std::move(prepared);
             s.error = std::move(error);
             s.ready = true;
-            m_ready.notify_all();
+            readied();
         }
+    }
+
+    // A slot became ready. The waiting calling thread is woken once a run of entries is ready
+    // for it, or when no more can become ready without it (all claimed, all slots taken, or
+    // claiming stopped): one wake-up per run, not per file.
+    // Called with the lock held.
+    void readied()
+    {
+        if (!m_callerWaiting)
+            return;
+        const std::size_t batch = m_slots.size() / 2;
+        std::size_t run = 0;
+        while (m_committed + run < m_next && run < batch && slot(m_committed + run).ready)
+            ++run;
+        if (run == 0)
+            return;
+        if (run >= batch || m_cancel || m_next >= m_paths.size() || m_next >= m_committed + m_slots.size())
+            m_ready.notify_all();
     }
 
     // Rewrites one entry on this thread, from its current state on disk.
@@ -403,7 +421,9 @@ class OrderedRewriter {
             {
                 std::unique_lock lock(m_mutex);
                 // Once claiming has stopped, unclaimed entries are left to this thread.
+                m_callerWaiting = true;
                 m_ready.wait(lock, [&] { return index < m_next ? slot(index).ready : m_cancel; });
+                m_callerWaiting = false;
                 claimed = index < m_next;
                 if (claimed) {
                     taken = std::move(slot(index));
@@ -489,7 +509,8 @@ class OrderedRewriter {
 
     std::mutex m_mutex;
     std::condition_variable m_space; // a slot became free, or cancel
-    std::condition_variable m_ready; // a slot became ready
+    std::condition_variable m_ready; // a run of slots became ready
+    bool m_callerWaiting = false;    // the calling thread waits on m_ready
     std::vector<Slot> m_slots;
     std::unordered_map<FileKey, int, FileKeyHash> m_inFlight;
     std::string m_lastDir;
