@@ -2,6 +2,7 @@
 
 #include "app/Error.h"
 #include "run/BufferEngine.h"
+#include "run/FastSearch.h"
 #include "run/FileIo.h"
 
 #include <algorithm>
@@ -9,7 +10,9 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +21,7 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +47,7 @@ constexpr std::size_t kReadBytes = std::size_t{256} << 10;     // input read at 
 constexpr std::size_t kChunkBytes = std::size_t{256} << 10;    // output handed to write() at once
 constexpr std::size_t kBackgroundFrom = std::size_t{32} << 20; // files this large get a writer thread
 constexpr std::size_t kKeepBuffer = std::size_t{64} << 20;     // larger buffers are not kept
+constexpr std::size_t kStretchBytes = std::size_t{2} << 20;    // input one thread transforms at once
 
 /// The input buffer of the calling thread, reused from file to file.
 struct ReadBuffer {
@@ -320,6 +325,164 @@ class Temporary {
     FileDescriptor m_fd;
 };
 
+/// Whether every line comes out of `op` independently of the lines around it, so the file
+/// may be cut into stretches of whole lines that are transformed apart.
+bool LinesIndependent(const TextOperation &op)
+{
+    return op.kind != TextOperation::Kind::Block || op.findLines.size() <= 1;
+}
+
+/// Transforms a large file on two threads: the file is mapped and cut into stretches of whole
+/// lines; each thread transforms the stretch it took into a buffer of its own and writes it
+/// once every earlier stretch is written. The process holds a few stretches, whatever the
+/// file's size: pages of the mapping that are done with are given back.
+class StretchRewriter {
+  public:
+    StretchRewriter(const char *data, std::size_t size, int out, const TextOperation &op,
+                    const std::string &path)
+        : m_data(data), m_size(size), m_out(out), m_op(op), m_path(path)
+    {
+    }
+
+    /// Throws Error{Io} on a failed write, std::bad_alloc when memory runs out.
+    void run()
+    {
+        std::thread helper([this] { work(); });
+        work();
+        helper.join();
+        if (m_failure)
+            std::rethrow_exception(m_failure);
+    }
+
+  private:
+    struct Stop {}; // another thread failed: this one gives up quietly
+
+    struct Stretch {
+        const char *data = nullptr;
+        std::size_t size = 0;
+        std::size_t index = 0;
+    };
+
+    void work()
+    {
+        Stretch stretch;
+        ByteBuffer staging;
+        try {
+            while (take(stretch)) {
+                const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
+                    waitTurn(stretch.index);
+                    WritePieces(m_out, pieces, m_path);
+                };
+                // Flushed when the stretch is done (or its references pile up), in its turn.
+                OutputSink sink(staging, flush, SIZE_MAX);
+                ApplyToSink({stretch.data, stretch.size}, m_op, sink);
+                sink.finish();
+                release(stretch.data, stretch.size);
+                waitTurn(stretch.index);
+                std::lock_guard lock(m_mutex);
+                ++m_turn;
+                m_turnChanged.notify_all();
+            }
+        } catch (const Stop &) {
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            if (!m_failure)
+                m_failure = std::current_exception();
+            m_stop = true;
+            m_turnChanged.notify_all();
+        }
+    }
+
+    /// The next stretch: up to the last line break before kStretchBytes on, or to the end of a
+    /// line longer than that. Returns false once the file is done.
+    bool take(Stretch &stretch)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_stop)
+            throw Stop{};
+        const char *d = m_data;
+        const std::size_t from = m_taken;
+        std::size_t to = m_size;
+        if (m_size - from > kStretchBytes) {
+            const std::size_t aim = from + kStretchBytes;
+            // Not between the CR and LF of a pair.
+            const std::size_t upTo = d[aim - 1] == '\r' && d[aim] == '\n' ? aim - 1 : aim;
+            const std::size_t past = StartOfLine(d + from, upTo - from);
+            if (past > 0) {
+                to = from + past;
+            } else {
+                const std::size_t brk = aim + FindBreak(d + aim, m_size - aim);
+                if (brk < m_size)
+                    to = brk + (d[brk] == '\r' && brk + 1 < m_size && d[brk + 1] == '\n' ? 2 : 1);
+            }
+        }
+        if (to == from)
+            return false;
+        m_taken = to;
+        stretch.data = d + from;
+        stretch.size = to - from;
+        stretch.index = m_stretches++;
+        return true;
+    }
+
+    /// Drops the mapped pages wholly inside a stretch that is done with; they stay in the
+    /// page cache.
+    static void release(const char *data, std::size_t size)
+    {
+        static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+        const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+        if (end > first)
+            ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
+    }
+
+    void waitTurn(std::size_t index)
+    {
+        std::unique_lock lock(m_mutex);
+        m_turnChanged.wait(lock, [&] { return m_turn == index || m_stop; });
+        if (m_stop)
+            throw Stop{};
+    }
+
+    const char *m_data;
+    std::size_t m_size;
+    int m_out;
+    const TextOperation &m_op;
+    const std::string &m_path;
+    std::mutex m_mutex;
+    std::condition_variable m_turnChanged;
+    bool m_stop = false;
+    std::size_t m_taken = 0;      // bytes taken so far
+    std::size_t m_stretches = 0;  // stretches taken so far
+    std::size_t m_turn = 0;       // the stretch whose output is written next
+    std::exception_ptr m_failure;
+};
+
+/// The whole file mapped for reading, or nothing when it cannot be.
+class Mapping {
+  public:
+    Mapping(int fd, std::size_t size) : m_size(size)
+    {
+        void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map == MAP_FAILED)
+            return;
+        ::madvise(map, size, MADV_SEQUENTIAL);
+        m_data = static_cast<const char *>(map);
+    }
+    ~Mapping()
+    {
+        if (m_data)
+            ::munmap(const_cast<char *>(m_data), m_size);
+    }
+    Mapping(const Mapping &) = delete;
+    Mapping &operator=(const Mapping &) = delete;
+    const char *data() const { return m_data; }
+
+  private:
+    const char *m_data = nullptr;
+    std::size_t m_size;
+};
+
 } // namespace
 
 void RewriteFile(const std::string &path, const TextOperation &op)
@@ -354,6 +517,18 @@ void RewriteFile(const std::string &path, const TextOperation &op)
         throw IoError("write", path, errno);
     if (::fchmod(temporary.fd(), opened.st_mode & 07777) != 0)
         throw IoError("write", path, errno);
+
+    // A large file whose lines come out independently is transformed on two threads.
+    const auto size = static_cast<std::size_t>(opened.st_size);
+    if (size >= kBackgroundFrom && LinesIndependent(op)) {
+        Mapping mapping(in.get(), size);
+        if (mapping.data()) {
+            StretchRewriter(mapping.data(), size, temporary.fd(), op, path).run();
+            in.reset();
+            temporary.commit();
+            return;
+        }
+    }
 
     // The file is read in pieces that stay in the processor's caches; a piece is processed up
     // to its last whole line and the rest waits for the next piece. A large file's output is

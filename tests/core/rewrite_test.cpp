@@ -128,6 +128,40 @@ TEST(RewriteFile, LargeFilesComeOutAsTheBufferFormGivesThem)
     EXPECT_TRUE(readBytes(dir.file("big.txt")) == ApplyToBuffer(input, FooToBar()));
 }
 
+TEST(RewriteFile, LargeFilesWithLoneCrBreaksAndVeryLongLinesComeOutWhole)
+{
+    // Stretches of a large file are cut at line breaks: every break style, CR LF pairs and
+    // lines of several MB must come out as the buffer form gives them.
+    std::string input;
+    static const char *const kBreaks[] = {"\r", "\n", "\r\n"};
+    for (int i = 0; input.size() < (36u << 20); ++i) {
+        input += i % 13 == 0 ? "foo at the start" : "text then foo";
+        if (i % 40000 == 7)
+            input += std::string((3u << 20) + i % 5, 'y') + "foo";
+        input += kBreaks[i % 3];
+    }
+    // And a file whose CR LF pairs straddle every multiple of 1 MB.
+    constexpr std::size_t kMb = std::size_t{1} << 20;
+    std::string straddling = "foo" + std::string(kMb - 4, 'c') + "\r\n";
+    while (straddling.size() < (36u << 20))
+        straddling += "foo" + std::string(kMb - 5, 'c') + "\r\n";
+    ASSERT_EQ(straddling.substr(2 * kMb - 1, 2), "\r\n");
+    TextOperation block;
+    block.kind = TextOperation::Kind::Block;
+    block.findLines = {"then foo"};
+    block.replacementLines = {"a", "b"};
+    for (const TextOperation &op : {FooToBar(), block}) {
+        TempDir dir;
+        writeBytes(dir.file("big.txt"), input);
+        RewriteFile(dir.file("big.txt"), op);
+        EXPECT_TRUE(readBytes(dir.file("big.txt")) == ApplyToBuffer(input, op));
+        writeBytes(dir.file("big.txt"), straddling);
+        RewriteFile(dir.file("big.txt"), op);
+        EXPECT_TRUE(readBytes(dir.file("big.txt")) == ApplyToBuffer(straddling, op));
+        EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"big.txt"});
+    }
+}
+
 TEST(RewriteFile, KeepsTheOwnerWherePermitted)
 {
     if (::geteuid() != 0)
