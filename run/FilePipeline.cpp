@@ -562,10 +562,12 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
                             const PipelineOptions &options, const PipelineCallbacks &callbacks)
 {
-    unsigned threads = options.threads != 0 ? options.threads : std::thread::hardware_concurrency();
-    threads = std::clamp(threads, 1u, 16u);
-    if (threads == 1 || paths.size() < 2)
+    if (options.threads == 1 || paths.size() < 2)
         return rewriteOneByOne(paths, op, options, callbacks);
+    // By default one worker per core besides the calling thread, which commits: more threads
+    // than cores cost more in switching between them than they gain.
+    const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
+    const unsigned threads = std::clamp(options.threads != 0 ? options.threads : cores - 1, 1u, 16u);
     return OrderedRewriter(paths, op, options, callbacks, threads).run();
 }
 

@@ -17,8 +17,8 @@ struct PipelineOptions {
     bool stopAtFirstError = true;
     /// Skip entries ending in the path separator (directory lines of a scan result).
     bool skipDirectoryLines = false;
-    /// Worker threads that read and transform ahead; 0 = one per core, 1 = everything on
-    /// the calling thread through RewriteFile.
+    /// Worker threads that read and transform ahead; 0 = one per core besides the calling
+    /// thread (at least one), 1 = everything on the calling thread through RewriteFile.
     unsigned threads = 0;
 };
 
