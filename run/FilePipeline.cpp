@@ -21,6 +21,10 @@ namespace vexlo {
 
 namespace {
 
+// Files this large are not read whole: the calling thread rewrites them in their turn
+// through RewriteFile, which streams them, so memory stays far below twice their size.
+constexpr off_t kStreamFrom = off_t{32} << 20;
+
 bool isDirectoryLine(const std::string &path)
 {
     return !path.empty() && path.back() == '/';
@@ -287,7 +291,8 @@ class OrderedRewriter {
     struct Slot {
         bool ready = false;
         bool skip = false;     // a directory line
-        bool deferred = false; // same file as an earlier entry in flight
+        bool deferred = false; // same file as an earlier entry in flight, or a large file
+        bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
         std::optional<PreparedFile> prepared;
         std::optional<Error> error;
@@ -296,12 +301,14 @@ class OrderedRewriter {
     Slot &slot(std::size_t index) { return m_slots[index % m_slots.size()]; }
 
     // Where the rewrite of `path` would put its result; nothing when the path does not lead
-    // to an entry (it then fails on its own). Called with the lock held.
-    std::optional<FileKey> entryKey(const std::string &path)
+    // to an entry (it then fails on its own). Sets `large` for a regular file too large to be
+    // held in memory with its result. Called with the lock held.
+    std::optional<FileKey> entryKey(const std::string &path, bool &large)
     {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0)
             return std::nullopt;
+        large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
         std::string target = path;
         if (S_ISLNK(st.st_mode)) {
             char *resolved = ::realpath(path.c_str(), nullptr);
@@ -309,6 +316,8 @@ class OrderedRewriter {
                 return std::nullopt;
             target = resolved;
             std::free(resolved);
+            if (::stat(target.c_str(), &st) == 0)
+                large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
         }
         const std::size_t slash = target.rfind('/');
         std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
@@ -347,10 +356,10 @@ class OrderedRewriter {
             // The file's identity is taken while holding the lock, so every earlier entry's
             // identity is known when this one is compared with them.
             try {
-                s.key = entryKey(path);
+                s.key = entryKey(path, s.large);
                 if (s.key) {
                     int &count = m_inFlight[*s.key];
-                    s.deferred = count > 0;
+                    s.deferred = count > 0 || s.large;
                     ++count;
                 }
             } catch (...) { // out of memory: the calling thread rewrites it in its turn
@@ -399,10 +408,13 @@ class OrderedRewriter {
     }
 
     // Rewrites one entry on this thread, from its current state on disk.
-    std::optional<Error> rewriteHere(const std::string &path)
+    std::optional<Error> rewriteHere(const std::string &path, bool large)
     {
         try {
-            prepare(path, m_op).commit(path);
+            if (large)
+                RewriteFile(path, m_op);
+            else
+                prepare(path, m_op).commit(path);
         } catch (const Error &e) {
             return e;
         } catch (const std::exception &e) {
@@ -438,7 +450,7 @@ class OrderedRewriter {
                 taken.prepared.reset();
                 stopClaiming();
             } else if (!claimed || taken.deferred) {
-                error = rewriteHere(path);
+                error = rewriteHere(path, claimed && taken.large);
                 done = !error;
             } else if (taken.error) {
                 error = std::move(taken.error);

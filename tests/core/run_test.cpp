@@ -460,6 +460,37 @@ TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
     EXPECT_EQ(listNames(tmp.path()).size(), 12u);
 }
 
+TEST(RewriteFiles, ALargeFileAmongSmallOnesIsRewrittenInItsTurn)
+{
+    // The large file is streamed by the calling thread; the order and the stop at the first
+    // failure stay as for the small ones around it.
+    TempDir tmp;
+    std::string big;
+    while (big.size() < (33u << 20))
+        big += "a line with foo\n";
+    std::vector<std::string> paths;
+    for (int i = 0; i < 6; ++i) {
+        paths.push_back(tmp.file(numbered(i, "")));
+        writeBytes(paths.back(), i == 2 ? big : "foo\n");
+    }
+    paths.push_back(paths[2]); // the large file once more, after its first rewrite
+    paths.push_back(tmp.file("none"));
+    paths.push_back(tmp.file(numbered(0, "")));
+    TextOperation op;
+    op.find = "foo";
+    op.inLine = InLineReplacement::OneString("bar");
+    std::vector<std::string> done;
+    PipelineCallbacks callbacks;
+    callbacks.fileDone = [&](const std::string &p) { done.push_back(p); };
+    const PipelineResult result = RewriteFiles(paths, op, PipelineOptions{}, callbacks);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(done, std::vector<std::string>(paths.begin(), paths.begin() + 7));
+    const std::string once = ApplyToBuffer(big, op);
+    EXPECT_TRUE(readBytes(paths[2]) == ApplyToBuffer(once, op));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(paths[0]));
+    EXPECT_EQ(listNames(tmp.path()).size(), 6u);
+}
+
 TEST(RewriteFiles, ACallbackThatThrowsLeavesNoTemporaryFiles)
 {
     TempDir tmp;
