@@ -196,10 +196,13 @@ std::string resolveTarget(const std::string &path, struct stat &info)
 // Reads the file, applies `op` and writes the result to a temporary file beside the real file,
 // with the refusals and messages of RewriteFile: only regular files, none without write
 // permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
-PreparedFile prepare(const std::string &path, const TextOperation &op)
+// `known` is the path's own lstat() when the caller has just taken it (not a link).
+PreparedFile prepare(const std::string &path, const TextOperation &op, const struct stat *known = nullptr)
 {
     struct stat info;
-    const std::string target = resolveTarget(path, info);
+    const std::string target = known ? path : resolveTarget(path, info);
+    if (known)
+        info = *known;
     if (S_ISDIR(info.st_mode))
         throw IoError("rewrite", path, EISDIR);
     if (!S_ISREG(info.st_mode))
@@ -294,6 +297,7 @@ class OrderedRewriter {
         bool deferred = false; // same file as an earlier entry in flight, or a large file
         bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
+        std::optional<struct stat> info; // the entry's lstat(), when it is no link
         std::optional<PreparedFile> prepared;
         std::optional<Error> error;
     };
@@ -303,12 +307,14 @@ class OrderedRewriter {
     // Where the rewrite of `path` would put its result; nothing when the path does not lead
     // to an entry (it then fails on its own). Sets `large` for a regular file too large to be
     // held in memory with its result. Called with the lock held.
-    std::optional<FileKey> entryKey(const std::string &path, bool &large)
+    std::optional<FileKey> entryKey(const std::string &path, bool &large, std::optional<struct stat> &info)
     {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0)
             return std::nullopt;
         large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
+        if (!S_ISLNK(st.st_mode))
+            info = st;
         std::string target = path;
         if (S_ISLNK(st.st_mode)) {
             char *resolved = ::realpath(path.c_str(), nullptr);
@@ -356,7 +362,7 @@ class OrderedRewriter {
             // The file's identity is taken while holding the lock, so every earlier entry's
             // identity is known when this one is compared with them.
             try {
-                s.key = entryKey(path, s.large);
+                s.key = entryKey(path, s.large, s.info);
                 if (s.key) {
                     int &count = m_inFlight[*s.key];
                     s.deferred = count > 0 || s.large;
@@ -371,11 +377,12 @@ class OrderedRewriter {
                 readied();
                 continue;
             }
+            const std::optional<struct stat> info = s.info;
             lock.unlock();
             std::optional<PreparedFile> prepared;
             std::optional<Error> error;
             try {
-                prepared.emplace(prepare(path, m_op));
+                prepared.emplace(prepare(path, m_op, info ? &*info : nullptr));
             } catch (const Error &e) {
                 error = e;
             } catch (const std::exception &e) {
