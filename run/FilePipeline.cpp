@@ -196,9 +196,16 @@ std::string resolveTarget(const std::string &path, struct stat &info)
 // Reads the file, applies `op` and writes the result to a temporary file beside the real file,
 // with the refusals and messages of RewriteFile: only regular files, none without write
 // permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
-// `known` is the path's own lstat() when the caller has just taken it (not a link).
-PreparedFile prepare(const std::string &path, const TextOperation &op, const struct stat *known = nullptr)
+// What the caller already knows of an entry that is no link: its lstat(), and whether a file
+// created in its folder gets the same owner and group anyway (so fchown() has nothing to do).
+struct KnownEntry {
+    struct stat info;
+    bool newFilesShareOwner = false;
+};
+
+PreparedFile prepare(const std::string &path, const TextOperation &op, const KnownEntry *entry = nullptr)
 {
+    const struct stat *known = entry ? &entry->info : nullptr;
     struct stat info;
     const std::string target = known ? path : resolveTarget(path, info);
     if (known)
@@ -207,8 +214,12 @@ PreparedFile prepare(const std::string &path, const TextOperation &op, const str
         throw IoError("rewrite", path, EISDIR);
     if (!S_ISREG(info.st_mode))
         throw notRegular(path);
-    if (!(info.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
-        throw IoError("write", path, (info.st_mode & S_IWUSR) ? errno : EACCES);
+    if (!(info.st_mode & S_IWUSR))
+        throw IoError("write", path, EACCES);
+    // The owner's bits decide for the owner (and root passes anyway); ask only for others.
+    const uid_t me = ::geteuid();
+    if (info.st_uid != me && me != 0 && ::access(target.c_str(), W_OK) != 0)
+        throw IoError("write", path, errno);
 
     // Non-blocking and without following links: an entry swapped since the check above
     // neither hangs on a FIFO nor leads somewhere else.
@@ -237,7 +248,9 @@ PreparedFile prepare(const std::string &path, const TextOperation &op, const str
     const int out = prepared.fd();
     // Owner first: changing it may clear the set-id bits that the mode then restores.
     // Someone else's file cannot be given back to its owner; it then becomes ours.
-    if (::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
+    const bool sameOwner = entry && entry->newFilesShareOwner && opened.st_uid == entry->info.st_uid &&
+                           opened.st_gid == entry->info.st_gid;
+    if (!sameOwner && ::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
         throw IoError("write", path, errno);
     if (::fchmod(out, opened.st_mode & 07777) != 0)
         throw IoError("write", path, errno);
@@ -297,7 +310,7 @@ class OrderedRewriter {
         bool deferred = false; // same file as an earlier entry in flight, or a large file
         bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
-        std::optional<struct stat> info; // the entry's lstat(), when it is no link
+        std::optional<KnownEntry> known; // the entry's lstat(), when it is no link
         std::optional<PreparedFile> prepared;
         std::optional<Error> error;
     };
@@ -307,14 +320,14 @@ class OrderedRewriter {
     // Where the rewrite of `path` would put its result; nothing when the path does not lead
     // to an entry (it then fails on its own). Sets `large` for a regular file too large to be
     // held in memory with its result. Called with the lock held.
-    std::optional<FileKey> entryKey(const std::string &path, bool &large, std::optional<struct stat> &info)
+    std::optional<FileKey> entryKey(const std::string &path, bool &large, std::optional<KnownEntry> &known)
     {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0)
             return std::nullopt;
         large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
-        if (!S_ISLNK(st.st_mode))
-            info = st;
+        const bool isLink = S_ISLNK(st.st_mode);
+        const struct stat entryInfo = st;
         std::string target = path;
         if (S_ISLNK(st.st_mode)) {
             char *resolved = ::realpath(path.c_str(), nullptr);
@@ -336,6 +349,11 @@ class OrderedRewriter {
                 return std::nullopt;
             m_lastDir = std::move(dir);
             m_lastDirInfo = dirInfo;
+        }
+        if (!isLink) {
+            // A new file belongs to us, in the folder's group when the folder is set-group-ID.
+            const gid_t newGroup = (m_lastDirInfo.st_mode & S_ISGID) ? m_lastDirInfo.st_gid : ::getegid();
+            known = KnownEntry{entryInfo, entryInfo.st_uid == ::geteuid() && entryInfo.st_gid == newGroup};
         }
         return FileKey{m_lastDirInfo.st_dev, m_lastDirInfo.st_ino, std::move(name)};
     }
@@ -362,7 +380,7 @@ class OrderedRewriter {
             // The file's identity is taken while holding the lock, so every earlier entry's
             // identity is known when this one is compared with them.
             try {
-                s.key = entryKey(path, s.large, s.info);
+                s.key = entryKey(path, s.large, s.known);
                 if (s.key) {
                     int &count = m_inFlight[*s.key];
                     s.deferred = count > 0 || s.large;
@@ -377,12 +395,12 @@ class OrderedRewriter {
                 readied();
                 continue;
             }
-            const std::optional<struct stat> info = s.info;
+            const std::optional<KnownEntry> known = s.known;
             lock.unlock();
             std::optional<PreparedFile> prepared;
             std::optional<Error> error;
             try {
-                prepared.emplace(prepare(path, m_op, info ? &*info : nullptr));
+                prepared.emplace(prepare(path, m_op, known ? &*known : nullptr));
             } catch (const Error &e) {
                 error = e;
             } catch (const std::exception &e) {

@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 
@@ -458,6 +459,45 @@ TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
         EXPECT_BYTES_EQ(readBytes(tmp2.file(name)), readBytes(tmp.file(name))) << name;
     }
     EXPECT_EQ(listNames(tmp.path()).size(), 12u);
+}
+
+TEST(RewriteFiles, KeepsModeOwnerAndGroupAlsoInASetGroupIdFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "changing owners needs root";
+    TempDir tmp;
+    const fs::path shared = tmp.path() / "shared";
+    fs::create_directory(shared);
+    // New files in a set-group-ID folder take the folder's group: one file keeps that group
+    // without help, the other must be given its own group back.
+    ASSERT_EQ(::chown(shared.c_str(), 0, 65534), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 02755), 0);
+    const std::string others = tmp.file("others"), inGroup = (shared / "in-group").string(),
+                      ownGroup = (shared / "own-group").string();
+    for (const auto &p : {others, inGroup, ownGroup})
+        writeBytes(p, "foo\n");
+    ASSERT_EQ(::chown(others.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(others.c_str(), 0640), 0);
+    ASSERT_EQ(::chmod(inGroup.c_str(), 0644), 0);
+    ASSERT_EQ(::chmod(ownGroup.c_str(), 0644), 0);
+    ASSERT_EQ(::chown(inGroup.c_str(), 0, 65534), 0);
+    ASSERT_EQ(::chown(ownGroup.c_str(), 0, 0), 0);
+
+    TextOperation op;
+    op.find = "foo";
+    op.inLine = InLineReplacement::OneString("bar");
+    const PipelineResult result = RewriteFiles({others, inGroup, ownGroup}, op, PipelineOptions{}, {});
+    EXPECT_EQ(result.rewritten, 3u);
+    const auto owner = [](const std::string &p) {
+        struct stat st {};
+        ::stat(p.c_str(), &st);
+        return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+               std::to_string(st.st_mode & 07777);
+    };
+    EXPECT_EQ(owner(others), "65534:65534 " + std::to_string(0640));
+    EXPECT_EQ(owner(inGroup), "0:65534 " + std::to_string(0644));
+    EXPECT_EQ(owner(ownGroup), "0:0 " + std::to_string(0644));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(ownGroup));
 }
 
 TEST(RewriteFiles, ALargeFileAmongSmallOnesIsRewrittenInItsTurn)
