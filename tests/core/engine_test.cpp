@@ -216,7 +216,7 @@ namespace {
 
 class RandomCases {
   public:
-    explicit RandomCases(unsigned seed) : m_random(seed) {}
+    explicit RandomCases(unsigned start) : m_random(start) {}
 
     std::string text(std::size_t maxLength)
     {
