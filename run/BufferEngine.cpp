@@ -85,6 +85,8 @@ class Pass {
     }
     void copyLines(std::size_t from, std::size_t to);
     void convertBreaks(std::size_t from, std::size_t to);
+    void putReplaced(std::size_t start, std::size_t cut, std::size_t afterFrom, std::size_t afterTo,
+                     const Lines &r, bool oneString, const TextEngineOptions &options);
 
     const char *d;
     std::size_t n;
@@ -154,6 +156,35 @@ void Pass::convertBreaks(std::size_t from, std::size_t to)
     out.truncate(static_cast<std::size_t>(w - out.data()));
 }
 
+/// Stages the lines a replacement produces: the input from `start` to `cut`, the
+/// replacement, the input from `afterFrom` to `afterTo`. One string (or none) gives one
+/// blank-trimmed line; two lines or more give untrimmed lines.
+void Pass::putReplaced(std::size_t start, std::size_t cut, std::size_t afterFrom, std::size_t afterTo,
+                       const Lines &r, bool oneString, const TextEngineOptions &options)
+{
+    ByteBuffer &out = m_sink.staged();
+    if (oneString) {
+        const std::size_t produced = out.size();
+        put(start, cut);
+        if (!r.empty())
+            out += r.front();
+        put(afterFrom, afterTo);
+        TrimStagedTail(out, produced, options);
+        out += "\r\n";
+        return;
+    }
+    put(start, cut);
+    out += r.front();
+    out += "\r\n";
+    for (std::size_t j = 1; j + 1 < r.size(); ++j) {
+        out += r[j];
+        out += "\r\n";
+    }
+    out += r.back();
+    put(afterFrom, afterTo);
+    out += "\r\n";
+}
+
 std::size_t Pass::inLine(const TextOperation &op)
 {
     const TextEngineOptions &options = op.options;
@@ -164,7 +195,6 @@ std::size_t Pass::inLine(const TextOperation &op)
         return n;
     }
     const Lines &r = op.inLine.lines;
-    ByteBuffer &out = m_sink.staged();
     std::size_t cur = 0;
     while (cur < n) {
         const std::size_t hit = find(cur, n, pattern.search, fold);
@@ -178,26 +208,7 @@ std::size_t Pass::inLine(const TextOperation &op)
         const std::size_t q = hit + pattern.findOffset;
         const std::size_t afterFrom = q + pattern.findLength;
 
-        if (!op.inLine.isMultiLine()) {
-            const std::size_t produced = out.size();
-            put(start, q);
-            if (!r.empty())
-                out += r.front();
-            put(afterFrom, end);
-            TrimStagedTail(out, produced, options);
-            out += "\r\n";
-        } else {
-            put(start, q);
-            out += r.front();
-            out += "\r\n";
-            for (std::size_t j = 1; j + 1 < r.size(); ++j) {
-                out += r[j];
-                out += "\r\n";
-            }
-            out += r.back();
-            put(afterFrom, end);
-            out += "\r\n";
-        }
+        putReplaced(start, q, afterFrom, end, r, !op.inLine.isMultiLine(), options);
         m_sink.maybeFlush();
         cur = nextLine(end);
     }
@@ -215,7 +226,6 @@ std::size_t Pass::block(const TextOperation &op)
     }
     const std::string first = FoldedCopy(f.front(), fold);
     const std::string last = FoldedCopy(f.back(), fold);
-    ByteBuffer &out = m_sink.staged();
 
     std::size_t cur = 0;
     while (cur < n) {
@@ -259,26 +269,7 @@ std::size_t Pass::block(const TextOperation &op)
             cur = next;
             continue;
         }
-        if (r.size() <= 1) {
-            const std::size_t produced = out.size();
-            put(start, hit);
-            if (!r.empty())
-                out += r.front();
-            put(afterFrom, lastEnd);
-            TrimStagedTail(out, produced, op.options);
-            out += "\r\n";
-        } else {
-            put(start, hit);
-            out += r.front();
-            out += "\r\n";
-            for (std::size_t j = 1; j + 1 < r.size(); ++j) {
-                out += r[j];
-                out += "\r\n";
-            }
-            out += r.back();
-            put(afterFrom, lastEnd);
-            out += "\r\n";
-        }
+        putReplaced(start, hit, afterFrom, lastEnd, r, r.size() <= 1, op.options);
         m_sink.maybeFlush();
         cur = nextLine(lastEnd);
     }
