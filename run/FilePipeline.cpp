@@ -362,56 +362,64 @@ class OrderedRewriter {
     {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_space.wait(lock, [&] {
-                return m_cancel || m_next >= m_paths.size() || m_next < m_committed + m_slots.size();
-            });
+            m_space.wait(lock, [&] { return m_cancel || m_next >= m_paths.size() || canClaim(); });
             if (m_cancel || m_next >= m_paths.size())
                 return;
-            const std::size_t index = m_next++;
-            Slot &s = slot(index);
-            s = Slot{};
-            const std::string &path = m_paths[index];
-            if (m_options.skipDirectoryLines && isDirectoryLine(path)) {
-                s.skip = true;
-                s.ready = true;
-                readied();
-                continue;
-            }
-            // The file's identity is taken while holding the lock, so every earlier entry's
-            // identity is known when this one is compared with them.
-            try {
-                s.key = entryKey(path, s.large, s.known);
-                if (s.key) {
-                    int &count = m_inFlight[*s.key];
-                    s.deferred = count > 0 || s.large;
-                    ++count;
-                }
-            } catch (...) { // out of memory: the calling thread rewrites it in its turn
-                s.key.reset();
-                s.deferred = true;
-            }
-            if (s.deferred) {
-                s.ready = true;
-                readied();
-                continue;
-            }
-            const std::optional<KnownEntry> known = s.known;
-            lock.unlock();
-            std::optional<PreparedFile> prepared;
-            std::optional<Error> error;
-            try {
-                prepared.emplace(prepare(path, m_op, known ? &*known : nullptr));
-            } catch (const Error &e) {
-                error = e;
-            } catch (const std::exception &e) {
-                error = wrapped(path, e);
-            }
-            lock.lock();
-            s.prepared = std::move(prepared);
-            s.error = std::move(error);
+            claimOne(lock);
+        }
+    }
+
+    // An entry is left to claim and a slot is free for it. Called with the lock held.
+    bool canClaim() const { return m_next < m_paths.size() && m_next < m_committed + m_slots.size(); }
+
+    // Claims the next entry and prepares it, releasing the lock while the file is worked on.
+    // Called with the lock held, by the workers and by the calling thread while it would wait.
+    void claimOne(std::unique_lock<std::mutex> &lock)
+    {
+        const std::size_t index = m_next++;
+        Slot &s = slot(index);
+        s = Slot{};
+        const std::string &path = m_paths[index];
+        if (m_options.skipDirectoryLines && isDirectoryLine(path)) {
+            s.skip = true;
             s.ready = true;
             readied();
+            return;
         }
+        // The file's identity is taken while holding the lock, so every earlier entry's
+        // identity is known when this one is compared with them.
+        try {
+            s.key = entryKey(path, s.large, s.known);
+            if (s.key) {
+                int &count = m_inFlight[*s.key];
+                s.deferred = count > 0 || s.large;
+                ++count;
+            }
+        } catch (...) { // out of memory: the calling thread rewrites it in its turn
+            s.key.reset();
+            s.deferred = true;
+        }
+        if (s.deferred) {
+            s.ready = true;
+            readied();
+            return;
+        }
+        const std::optional<KnownEntry> known = s.known;
+        lock.unlock();
+        std::optional<PreparedFile> prepared;
+        std::optional<Error> error;
+        try {
+            prepared.emplace(prepare(path, m_op, known ? &*known : nullptr));
+        } catch (const Error &e) {
+            error = e;
+        } catch (const std::exception &e) {
+            error = wrapped(path, e);
+        }
+        lock.lock();
+        s.prepared = std::move(prepared);
+        s.error = std::move(error);
+        s.ready = true;
+        readied();
     }
 
     // A slot became ready. The waiting calling thread is woken once a run of entries is ready
@@ -458,9 +466,16 @@ class OrderedRewriter {
             {
                 std::unique_lock lock(m_mutex);
                 // Once claiming has stopped, unclaimed entries are left to this thread.
-                m_callerWaiting = true;
-                m_ready.wait(lock, [&] { return index < m_next ? slot(index).ready : m_cancel; });
-                m_callerWaiting = false;
+                // Rather than wait, help: prepare the next unclaimed entry on this thread.
+                while (!(index < m_next ? slot(index).ready : m_cancel)) {
+                    if (!m_cancel && canClaim()) {
+                        claimOne(lock);
+                        continue;
+                    }
+                    m_callerWaiting = true;
+                    m_ready.wait(lock);
+                    m_callerWaiting = false;
+                }
                 claimed = index < m_next;
                 if (claimed) {
                     taken = std::move(slot(index));
