@@ -1,6 +1,7 @@
 #include "run/FilePipeline.h"
 
 #include "run/RewriteFile.h"
+#include "run/TemporaryFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -40,106 +40,6 @@ Error wrapped(const std::string &path, const std::exception &e)
 {
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
 }
-
-std::string randomSuffix()
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char Chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string s(8, 'x');
-    for (char &c : s)
-        c = Chars[random() % (sizeof Chars - 1)];
-    return s;
-}
-
-// The new content of one file, waiting beside its target for the rename. Where the file
-// system allows it the temporary file has no name until the commit, so not even a crash
-// leaves it behind; otherwise it is removed unless committed.
-class PreparedFile {
-  public:
-    /// Creates the temporary file in the folder of `target`. Throws Error{Io} naming `path`.
-    PreparedFile(std::string target, const std::string &path) : m_target(std::move(target))
-    {
-        const std::size_t slash = m_target.rfind('/');
-        const std::string dir = slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1);
-        const std::string base = slash == std::string::npos ? m_target : m_target.substr(slash + 1);
-        m_prefix = dir + "." + base.substr(0, 200) + ".vexlo-";
-        static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0;
-        if (canNameLater) {
-            m_fd = ::open(dir.empty() ? "." : dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-            if (m_fd >= 0)
-                return;
-            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-                throw IoError("create a temporary file for", path, errno);
-        }
-        std::string name = m_prefix + "XXXXXX";
-        m_fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (m_fd < 0)
-            throw IoError("create a temporary file for", path, errno);
-        m_name = std::move(name);
-    }
-    PreparedFile(PreparedFile &&other) noexcept
-        : m_target(std::move(other.m_target)), m_prefix(std::move(other.m_prefix)),
-          m_name(std::exchange(other.m_name, {})), m_fd(std::exchange(other.m_fd, -1))
-    {
-    }
-    PreparedFile &operator=(PreparedFile &&other) noexcept
-    {
-        if (this != &other) {
-            discard();
-            m_target = std::move(other.m_target);
-            m_prefix = std::move(other.m_prefix);
-            m_name = std::exchange(other.m_name, {});
-            m_fd = std::exchange(other.m_fd, -1);
-        }
-        return *this;
-    }
-    ~PreparedFile() { discard(); }
-
-    int fd() const noexcept { return m_fd; }
-
-    /// Puts the new content in the target's place. Throws Error{Io}; the temporary file is
-    /// then gone and the target as it was.
-    void commit(const std::string &path)
-    {
-        try {
-            if (m_name.empty()) {
-                const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-                for (int attempt = 0; m_name.empty(); ++attempt) {
-                    std::string name = m_prefix + randomSuffix();
-                    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                        m_name = std::move(name);
-                    else if (errno != EEXIST || attempt > 100)
-                        throw IoError("write", path, errno);
-                }
-            }
-            const int fd = std::exchange(m_fd, -1);
-            if (::close(fd) != 0)
-                throw IoError("write", path, errno);
-            if (::rename(m_name.c_str(), m_target.c_str()) != 0)
-                throw IoError("replace", path, errno);
-            m_name.clear();
-        } catch (...) {
-            discard();
-            throw;
-        }
-    }
-
-  private:
-    void discard() noexcept
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
-        if (!m_name.empty())
-            ::unlink(m_name.c_str());
-        m_name.clear();
-    }
-
-    std::string m_target;
-    std::string m_prefix;
-    std::string m_name; // empty while unnamed, and once committed
-    int m_fd = -1;
-};
 
 std::string readAll(int fd, const std::string &path, off_t sizeHint)
 {
@@ -176,26 +76,6 @@ void writeAll(int fd, std::string_view bytes, const std::string &path)
     }
 }
 
-// The file a path names: a symbolic link is resolved so that its target is rewritten.
-std::string resolveTarget(const std::string &path, struct stat &info)
-{
-    if (::lstat(path.c_str(), &info) != 0)
-        throw IoError("read", path, errno);
-    if (!S_ISLNK(info.st_mode))
-        return path;
-    char *resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        throw IoError("read", path, errno);
-    std::string target = resolved;
-    std::free(resolved);
-    if (::lstat(target.c_str(), &info) != 0)
-        throw IoError("read", path, errno);
-    return target;
-}
-
-// Reads the file, applies `op` and writes the result to a temporary file beside the real file,
-// with the refusals and messages of RewriteFile: only regular files, none without write
-// permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
 // What the caller already knows of an entry that is no link: its lstat(), and whether a file
 // created in its folder gets the same owner and group anyway (so fchown() has nothing to do).
 struct KnownEntry {
@@ -203,11 +83,14 @@ struct KnownEntry {
     bool newFilesShareOwner = false;
 };
 
-PreparedFile prepare(const std::string &path, const TextOperation &op, const KnownEntry *entry = nullptr)
+// Reads the file, applies `op` and writes the result to a temporary file beside the real file,
+// with the refusals and messages of RewriteFile: only regular files, none without write
+// permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
+TemporaryFile prepare(const std::string &path, const TextOperation &op, const KnownEntry *entry = nullptr)
 {
     const struct stat *known = entry ? &entry->info : nullptr;
     struct stat info;
-    const std::string target = known ? path : resolveTarget(path, info);
+    const std::string target = known ? path : ResolveTarget(path, info);
     if (known)
         info = *known;
     if (S_ISDIR(info.st_mode))
@@ -244,7 +127,7 @@ PreparedFile prepare(const std::string &path, const TextOperation &op, const Kno
     const std::string output = ApplyToBuffer(bytes, op);
     bytes = std::string(); // give the memory back before the write
 
-    PreparedFile prepared(target, path); // gone again should anything below fail
+    TemporaryFile prepared(target, path); // gone again should anything below fail
     const int out = prepared.fd();
     // Owner first: changing it may clear the set-id bits that the mode then restores.
     // Someone else's file cannot be given back to its owner; it then becomes ours.
@@ -311,7 +194,7 @@ class OrderedRewriter {
         bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
         std::optional<KnownEntry> known; // the entry's lstat(), when it is no link
-        std::optional<PreparedFile> prepared;
+        std::optional<TemporaryFile> prepared;
         std::optional<Error> error;
     };
 
@@ -406,7 +289,7 @@ class OrderedRewriter {
         }
         const std::optional<KnownEntry> known = s.known;
         lock.unlock();
-        std::optional<PreparedFile> prepared;
+        std::optional<TemporaryFile> prepared;
         std::optional<Error> error;
         try {
             prepared.emplace(prepare(path, m_op, known ? &*known : nullptr));
@@ -447,7 +330,7 @@ class OrderedRewriter {
             if (large)
                 RewriteFile(path, m_op);
             else
-                prepare(path, m_op).commit(path);
+                prepare(path, m_op).commit();
         } catch (const Error &e) {
             return e;
         } catch (const std::exception &e) {
@@ -496,7 +379,7 @@ class OrderedRewriter {
                 error = std::move(taken.error);
             } else {
                 try {
-                    taken.prepared->commit(path);
+                    taken.prepared->commit();
                     done = true;
                 } catch (const Error &e) {
                     error = e;

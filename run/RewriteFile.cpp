@@ -1,4 +1,5 @@
 #include "run/RewriteFile.h"
+#include "run/TemporaryFile.h"
 
 #include "app/Error.h"
 #include "run/BufferEngine.h"
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstdint>
@@ -16,7 +16,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -101,33 +100,6 @@ class FileDescriptor {
   private:
     int m_fd;
 };
-
-std::string DirectoryOf(const std::string &path)
-{
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string NameOf(const std::string &path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-/// The file a path names: a symbolic link is resolved so that its target is rewritten.
-std::string ResolveTarget(const std::string &path, struct stat &info)
-{
-    if (::lstat(path.c_str(), &info) != 0)
-        throw IoError("read", path, errno);
-    if (!S_ISLNK(info.st_mode))
-        return path;
-    char resolved[PATH_MAX];
-    if (::realpath(path.c_str(), resolved) == nullptr || ::lstat(resolved, &info) != 0)
-        throw IoError("read", path, errno);
-    return resolved;
-}
 
 /// Appends up to `want` bytes of the file to the thread's buffer after its first `have`
 /// bytes; returns the new size and sets `eof` when the file has ended.
@@ -256,73 +228,6 @@ class BackgroundWriter {
     bool m_stop = false;
     std::optional<Error> m_error;
     std::thread m_thread; // last: starts once everything above is ready
-};
-
-std::string RandomSuffix()
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    std::string s(8, 'x');
-    for (char &c : s)
-        c = kChars[random() % (sizeof kChars - 1)];
-    return s;
-}
-
-/// The temporary file beside the target. While unnamed, `name` is empty and nothing needs
-/// cleaning up; once named, the destructor removes it unless it was renamed.
-class Temporary {
-  public:
-    Temporary(const std::string &target, const std::string &path) : m_target(target), m_path(path)
-    {
-        m_prefix = DirectoryOf(target) + "/." + NameOf(target).substr(0, 200) + ".vexlo-";
-        static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0; // for linkat below
-        if (detail::g_useUnnamedTemporary && canNameLater) {
-            m_fd.reset(::open(DirectoryOf(target).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
-            if (m_fd.get() >= 0)
-                return;
-            if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-                throw IoError("create a temporary file for", path, errno);
-        }
-        std::string name = m_prefix + "XXXXXX";
-        m_fd.reset(::mkostemp(name.data(), O_CLOEXEC));
-        if (m_fd.get() < 0)
-            throw IoError("create a temporary file for", path, errno);
-        m_name = name;
-    }
-    ~Temporary()
-    {
-        m_fd.reset();
-        if (!m_name.empty())
-            ::unlink(m_name.c_str());
-    }
-    int fd() const { return m_fd.get(); }
-
-    /// Closes the temporary and puts it in the target's place.
-    void commit()
-    {
-        if (m_name.empty()) {
-            const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
-            for (int attempt = 0; m_name.empty(); ++attempt) {
-                std::string name = m_prefix + RandomSuffix();
-                if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
-                    m_name = name;
-                else if (errno != EEXIST || attempt > 100)
-                    throw IoError("write", m_path, errno);
-            }
-        }
-        if (::close(m_fd.release()) != 0)
-            throw IoError("write", m_path, errno);
-        if (::rename(m_name.c_str(), m_target.c_str()) != 0)
-            throw IoError("replace", m_path, errno);
-        m_name.clear();
-    }
-
-  private:
-    std::string m_target;
-    std::string m_path;
-    std::string m_prefix;
-    std::string m_name;
-    FileDescriptor m_fd;
 };
 
 /// Whether every line comes out of `op` independently of the lines around it, so the file
@@ -512,7 +417,7 @@ void RewriteFile(const std::string &path, const TextOperation &op)
         ~Release() { t_input.shrinkIfHuge(); }
     } release;
 
-    Temporary temporary(target, path);
+    TemporaryFile temporary(target, path);
     if (::fchown(temporary.fd(), opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
         throw IoError("write", path, errno);
     if (::fchmod(temporary.fd(), opened.st_mode & 07777) != 0)

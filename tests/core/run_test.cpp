@@ -1,5 +1,6 @@
 // The run driver over temporary folders: branch choice, the passes, stops and failures.
 #include "app/Error.h"
+#include "run/FileIo.h"
 #include "run/FilePipeline.h"
 #include "run/RunDriver.h"
 #include "support/TestSupport.h"
@@ -459,6 +460,32 @@ TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
         EXPECT_BYTES_EQ(readBytes(tmp2.file(name)), readBytes(tmp.file(name))) << name;
     }
     EXPECT_EQ(listNames(tmp.path()).size(), 12u);
+}
+
+TEST(RewriteFiles, NamedTemporariesAreGoneAfterAStopAtTheFirstError)
+{
+    // Where unnamed temporary files cannot be had, the prepared files carry names: those
+    // prepared ahead of a failure must not stay behind.
+    detail::g_useUnnamedTemporary = false;
+    struct Restore {
+        ~Restore() { detail::g_useUnnamedTemporary = true; }
+    } restore;
+    TempDir tmp;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 40; ++i) {
+        paths.push_back(tmp.file(numbered(i, ".txt")));
+        writeBytes(paths.back(), "foo\n");
+    }
+    paths[5] = tmp.file("missing.txt");
+    TextOperation op;
+    op.find = "foo";
+    op.inLine = InLineReplacement::OneString("bar");
+    const PipelineResult result = RewriteFiles(paths, op, PipelineOptions{}, {});
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.rewritten, 5u);
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(paths[4]));
+    EXPECT_BYTES_EQ("foo\n", readBytes(paths[6]));
+    EXPECT_EQ(listNames(tmp.path()).size(), 40u); // the 40 files written, no temporary
 }
 
 TEST(RewriteFiles, KeepsModeOwnerAndGroupAlsoInASetGroupIdFolder)
