@@ -16,34 +16,39 @@ constexpr const char *SlotExtension = ".vexlopro";
 
 } // namespace
 
-const char *HistoryCounterKey(HistoryKind kind)
+namespace {
+
+// Each history's counter key in "vexlopro.ini" and the base name of its slot files.
+struct HistoryNames {
+    const char *counterKey;
+    const char *fileBase;
+};
+
+HistoryNames NamesOf(HistoryKind kind)
 {
     switch (kind) {
     case HistoryKind::WhatToFind:
-        return "WhatToFindHistory";
+        return {"WhatToFindHistory", "WhatToFind"};
     case HistoryKind::ReplaceWith:
-        return "ReplaceWithHistory";
+        return {"ReplaceWithHistory", "ReplaceWith"};
     case HistoryKind::WhatToFindMultiLine:
-        return "WhatToFindMultiLine";
+        return {"WhatToFindMultiLine", "WhatToFindMultiLine"};
     case HistoryKind::ReplaceWithMultiLine:
-        return "ReplaceWithMultiLine";
+        return {"ReplaceWithMultiLine", "ReplaceWithMultiLine"};
     }
-    return "";
+    return {"", ""};
+}
+
+} // namespace
+
+const char *HistoryCounterKey(HistoryKind kind)
+{
+    return NamesOf(kind).counterKey;
 }
 
 const char *HistoryFileBase(HistoryKind kind)
 {
-    switch (kind) {
-    case HistoryKind::WhatToFind:
-        return "WhatToFind";
-    case HistoryKind::ReplaceWith:
-        return "ReplaceWith";
-    case HistoryKind::WhatToFindMultiLine:
-        return "WhatToFindMultiLine";
-    case HistoryKind::ReplaceWithMultiLine:
-        return "ReplaceWithMultiLine";
-    }
-    return "";
+    return NamesOf(kind).fileBase;
 }
 
 std::filesystem::path HistoryStore::slotPath(HistoryKind kind, const std::string &slotText) const
