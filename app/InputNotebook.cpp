@@ -1,8 +1,8 @@
 #include "app/InputNotebook.h"
 
-#include "app/EditMenu.h"
-#include "app/Guarded.h"
-#include "app/Widgets.h"
+#include "widgets/EditMenu.h"
+#include "widgets/Guarded.h"
+#include "widgets/Widgets.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

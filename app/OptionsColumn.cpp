@@ -1,7 +1,7 @@
 #include "app/OptionsColumn.h"
 
-#include "app/Guarded.h"
-#include "app/Widgets.h"
+#include "widgets/Guarded.h"
+#include "widgets/Widgets.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "app/RunController.h"
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 
 #include <QCoreApplication>
 #include <QWidget>

@@ -4,7 +4,7 @@
 #include "app/InputNotebook.h"
 #include "app/MainWindow.h"
 #include "app/OptionsColumn.h"
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "app/TargetNotebook.h"
 #include "app/Windows.h"
 #include "targets/TargetListModel.h"

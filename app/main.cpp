@@ -1,7 +1,7 @@
 // Vexlo Pro: finds and replaces text in many files at once.
 #include "app/MainWindow.h"
-#include "app/Platform.h"
-#include "app/ProgramFolder.h"
+#include "widgets/Platform.h"
+#include "base/ProgramFolder.h"
 #include "app/Windows.h"
 
 #include <QApplication>

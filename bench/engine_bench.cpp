@@ -1,6 +1,6 @@
 // Rewrites the files named on the command line with one find/replace pair and prints the time
 // taken: the engine's speed without the command-line front end around it.
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/RewriteFile.h"
 
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "cli/CliArgs.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 
 #include <cerrno>
 #include <cstring>

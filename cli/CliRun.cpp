@@ -1,6 +1,6 @@
 #include "cli/CliRun.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/FilePipeline.h"
 #include "targets/ScanDir.h"
 

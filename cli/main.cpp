@@ -1,5 +1,5 @@
 // vexlopro-cli: the text engine from the command line.
-#include "app/Error.h"
+#include "base/Error.h"
 #include "cli/CliArgs.h"
 #include "cli/CliRun.h"
 

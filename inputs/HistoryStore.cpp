@@ -1,6 +1,6 @@
 #include "inputs/HistoryStore.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "settings/AtomicWrite.h"
 #include "settings/SettingsFile.h"
 

@@ -1,8 +1,8 @@
 // The ten-slot histories of the four find/replace strings, one small file per slot.
 #pragma once
 
-#include "app/ProgramFolder.h"
-#include "run/TextEngine.h"
+#include "base/ProgramFolder.h"
+#include "base/Lines.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 // Rewrites a list of files in list order, reading and transforming ahead on several threads.
 #pragma once
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/TextEngine.h"
 
 #include <cstddef>

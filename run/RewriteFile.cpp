@@ -1,7 +1,7 @@
 #include "run/RewriteFile.h"
 #include "run/TemporaryFile.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/BufferEngine.h"
 #include "run/FastSearch.h"
 #include "run/FileIo.h"

@@ -1,8 +1,8 @@
 // The "Let`s go..." run without its window: recording, branch choice, target paths, engine.
 #pragma once
 
-#include "app/Error.h"
-#include "app/ProgramFolder.h"
+#include "base/Error.h"
+#include "base/ProgramFolder.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 

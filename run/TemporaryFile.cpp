@@ -1,6 +1,6 @@
 #include "run/TemporaryFile.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/FileIo.h"
 
 #include <fcntl.h>

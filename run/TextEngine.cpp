@@ -166,37 +166,6 @@ Lines ReplaceBlock(const Lines &text, const Lines &findLines, const Lines &repla
     return out;
 }
 
-Lines SplitLines(std::string_view bytes)
-{
-    Lines lines;
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t end = pos;
-        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n')
-            ++end;
-        lines.emplace_back(bytes.substr(pos, end - pos));
-        if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n')
-            pos = end + 2;
-        else
-            pos = end + 1;
-    }
-    return lines;
-}
-
-std::string JoinLines(const Lines &lines)
-{
-    std::size_t total = 0;
-    for (const std::string &line : lines)
-        total += line.size() + 2;
-    std::string out;
-    out.reserve(total);
-    for (const std::string &line : lines) {
-        out += line;
-        out += "\r\n";
-    }
-    return out;
-}
-
 std::string ApplyToBuffer(std::string_view input, const TextOperation &op)
 {
     // Staged output moves to the result in pieces, so the result is not built twice over.

@@ -1,6 +1,8 @@
 // The line-based find-and-replace engine: the two operations and text loading/saving.
 #pragma once
 
+#include "base/Lines.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,8 +21,6 @@ struct TextEngineOptions {
     bool onlyDelete = false;         // "Only Delete": shown, consulted by no operation
 };
 
-using Lines = std::vector<std::string>;
-
 /// Replacement of ReplaceInLine: one string (possibly empty) or, when it holds two
 /// lines or more, a multi-line replacement.
 struct InLineReplacement {
@@ -36,13 +36,6 @@ Lines ReplaceInLine(const Lines &text, std::string_view find, const InLineReplac
 /// Replaces blocks of lines matching `findLines` (at least one) by `replacementLines`. Never fails.
 Lines ReplaceBlock(const Lines &text, const Lines &findLines, const Lines &replacementLines,
                    const TextEngineOptions &options);
-
-/// Splits bytes into lines: CR LF, lone LF and lone CR end a line; a break at the very end
-/// starts no further line; NUL is an ordinary byte.
-Lines SplitLines(std::string_view bytes);
-
-/// Joins lines with CR LF after every line, the last included.
-std::string JoinLines(const Lines &lines);
 
 /// One of the two operations with its inputs, as a run applies it to every file.
 struct TextOperation {

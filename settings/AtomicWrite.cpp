@@ -1,6 +1,6 @@
 #include "settings/AtomicWrite.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

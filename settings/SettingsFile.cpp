@@ -1,6 +1,6 @@
 #include "settings/SettingsFile.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "settings/AtomicWrite.h"
 
 #include <fstream>

@@ -1,7 +1,7 @@
 // The two INI files beside the executable, read and written with the private-profile rules.
 #pragma once
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <filesystem>
 #include <string>

@@ -1,6 +1,6 @@
 #include "targets/AddFiles.h"
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "targets/TargetListModel.h"
 
 namespace vexlo {

@@ -1,9 +1,9 @@
 #include "targets/DirectoryListPanel.h"
 
-#include "app/EditMenu.h"
-#include "app/Guarded.h"
-#include "app/Platform.h"
-#include "app/Widgets.h"
+#include "widgets/EditMenu.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
 #include "targets/MaskMenu.h"
 #include "targets/TargetListModel.h"
 

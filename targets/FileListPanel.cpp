@@ -1,7 +1,7 @@
 #include "targets/FileListPanel.h"
 
-#include "app/Guarded.h"
-#include "app/Platform.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
 #include "targets/TargetListModel.h"
 
 #include <QAction>

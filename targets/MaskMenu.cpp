@@ -1,6 +1,6 @@
 #include "targets/MaskMenu.h"
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 #include "targets/SearchMask.h"
 
 #include <QCursor>

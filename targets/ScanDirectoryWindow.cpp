@@ -1,8 +1,8 @@
 #include "targets/ScanDirectoryWindow.h"
 
-#include "app/Guarded.h"
-#include "app/Platform.h"
-#include "app/Widgets.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
 #include "settings/SettingsFile.h"
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"

@@ -1,6 +1,6 @@
 #include "targets/TargetListModel.h"
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 
 namespace vexlo {
 

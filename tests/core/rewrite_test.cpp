@@ -1,7 +1,7 @@
 // Rewriting files on disk: the result, and what each kind of failure leaves behind.
 #include "run/RewriteFile.h"
 
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/FileIo.h"
 #include "support/TestSupport.h"
 

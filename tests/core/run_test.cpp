@@ -1,5 +1,5 @@
 // The run driver over temporary folders: branch choice, the passes, stops and failures.
-#include "app/Error.h"
+#include "base/Error.h"
 #include "run/FileIo.h"
 #include "run/FilePipeline.h"
 #include "run/RunDriver.h"

@@ -1,4 +1,4 @@
-#include "app/Error.h"
+#include "base/Error.h"
 #include "settings/SettingsFile.h"
 #include "support/TestSupport.h"
 

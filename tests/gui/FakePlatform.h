@@ -1,7 +1,7 @@
 // A Platform for tests: records messages and dialogs, answers from queues, never blocks.
 #pragma once
 
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 
 #include <QAction>
 #include <QMenu>

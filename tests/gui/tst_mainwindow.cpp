@@ -1,8 +1,8 @@
 // The main window: runs started from it, the layout it remembers, its panels, menus and errors.
 #include "FakePlatform.h"
 
-#include "app/Error.h"
-#include "app/Guarded.h"
+#include "base/Error.h"
+#include "widgets/Guarded.h"
 #include "app/InputNotebook.h"
 #include "app/MainWindow.h"
 #include "app/OptionsColumn.h"

@@ -1,7 +1,7 @@
 // The "Scan directory(s)" window: the two-phase scan, its settings, and the ways to close it.
 #include "FakePlatform.h"
 
-#include "app/Guarded.h"
+#include "widgets/Guarded.h"
 #include "settings/SettingsFile.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"

@@ -1,8 +1,8 @@
 // The two target lists, their panels and menus, and "Add Files".
 #include "FakePlatform.h"
 
-#include "app/Error.h"
-#include "app/Guarded.h"
+#include "base/Error.h"
+#include "widgets/Guarded.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
 #include "targets/DirectoryListPanel.h"

@@ -1,4 +1,4 @@
-#include "app/Guarded.h"
+#include "widgets/Guarded.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "app/Platform.h"
+#include "widgets/Platform.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,4 +1,4 @@
-#include "app/EditMenu.h"
+#include "widgets/EditMenu.h"
 
 #include <QLineEdit>
 #include <QMenu>

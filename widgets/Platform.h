@@ -1,7 +1,7 @@
 // The platform effects the windows use, behind one interface so tests can drive every window.
 #pragma once
 
-#include "app/ProgramFolder.h"
+#include "base/ProgramFolder.h"
 
 #include <QPoint>
 #include <QString>
