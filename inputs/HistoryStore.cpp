@@ -1,7 +1,7 @@
 #include "inputs/HistoryStore.h"
 
 #include "base/Error.h"
-#include "settings/AtomicWrite.h"
+#include "base/SafeWrite.h"
 #include "settings/SettingsFile.h"
 
 #include <fstream>
@@ -65,7 +65,7 @@ std::string HistoryStore::record(HistoryKind kind, const Lines &lines)
     // The ring wraps only at exactly ten; a counter already past it keeps counting up.
     const std::string slot = next == 10 ? "0" : std::to_string(next);
 
-    WriteFileAtomically(slotPath(kind, slot), JoinLines(lines));
+    WriteFileSafely(slotPath(kind, slot).string(), JoinLines(lines));
     settings.write(CounterSection, key, slot);
     return slot;
 }

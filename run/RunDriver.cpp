@@ -2,7 +2,7 @@
 
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
-#include "settings/AtomicWrite.h"
+#include "base/SafeWrite.h"
 #include "targets/ScanDir.h"
 
 namespace vexlo {
@@ -39,7 +39,7 @@ std::vector<std::string> checkedPaths(const std::vector<TargetEntry> &entries)
 // Replaces "a.txt" with the paths, CR LF after each. Throws Error{Io}.
 void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &paths)
 {
-    WriteFileAtomically(folder.file(ScanListName), JoinLines(paths));
+    WriteFileSafely(folder.file(ScanListName).string(), JoinLines(paths));
 }
 
 class Run {

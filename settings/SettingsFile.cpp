@@ -1,7 +1,7 @@
 #include "settings/SettingsFile.h"
 
 #include "base/Error.h"
-#include "settings/AtomicWrite.h"
+#include "base/SafeWrite.h"
 
 #include <fstream>
 #include <iterator>
@@ -264,7 +264,7 @@ void SettingsFile::write(std::string_view section, std::string_view key, std::st
     }
 
     try {
-        WriteFileAtomically(m_path, out);
+        WriteFileSafely(m_path.string(), out);
     } catch (const Error &) {
         throw failure();
     }

@@ -1,4 +1,4 @@
-#include "settings/AtomicWrite.h"
+#include "base/SafeWrite.h"
 
 #include "base/Error.h"
 
@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -61,8 +64,9 @@ bool writeAll(int fd, std::string_view bytes)
 
 } // namespace
 
-void WriteFileAtomically(const std::filesystem::path &path, std::string_view bytes)
+void WriteFileSafely(const std::string &pathText, std::string_view bytes)
 {
+    const std::filesystem::path path(pathText);
     const std::string target = resolveTarget(path);
     std::string tempPath;
     const int fd = createTemporary(target, tempPath);
@@ -89,6 +93,15 @@ void WriteFileAtomically(const std::filesystem::path &path, std::string_view byt
         unlink(tempPath.c_str());
         throw IoError("write", path.string(), err);
     }
+}
+
+void CopyFileSafely(const std::string &from, const std::string &to)
+{
+    std::ifstream in(from, std::ios::binary);
+    if (!in)
+        throw IoError("read", from, errno);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    WriteFileSafely(to, bytes);
 }
 
 } // namespace vexlo
