@@ -17,7 +17,7 @@ class WindowRunObserver : public RunObserver {
 
     void message(const std::string &text) override { m_platform.message(m_window, FromBytes(text)); }
 
-    void scanProgress() override
+    void fileDone(const std::string &, Outcome) override
     {
         // Once per directory entry: keep the window alive and let "Stop" in, without
         // letting event processing dominate a scan of many thousands of entries.

@@ -3,105 +3,498 @@
 #include "base/Error.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <stdio.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <random>
-#include <string>
+#include <utility>
+#include <vector>
+
+// There is no fsync: the rename makes the new content replace the old atomically as far as
+// other programs see, as the usual in-place editors do; a forced flush would cost a disk
+// round trip per file. The folder is opened once and every later step is taken relative to
+// it, so a folder renamed or swapped for a link meanwhile cannot redirect the result.
 
 namespace vexlo {
 
+namespace fsseam {
+namespace {
+std::atomic<Hook> g_hook{nullptr};
+std::atomic<bool> g_unnamed{true};
+} // namespace
+void SetHook(Hook hook) { g_hook = hook; }
+void SetUnnamedTemporaries(bool on) { g_unnamed = on; }
+} // namespace fsseam
+
 namespace {
 
-// The file a write should land in: the target of a link, so that the link survives.
-std::string resolveTarget(const std::filesystem::path &path)
-{
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (realpath(path.c_str(), resolved))
-            return resolved;
-    }
-    return path.string();
-}
+using fsseam::Step;
 
-int createTemporary(const std::string &target, std::string &tempPath)
-{
-    const auto slash = target.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::random_device rd;
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        tempPath = folder + "." + name + ".tmp" + std::to_string(rd() % 1000000000u);
-        // 0666 lets the umask decide, as it would for a file created directly.
-        const int fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    errno = EEXIST;
-    return -1;
-}
+constexpr std::string_view kTempMarker = ".vexlo-";
+constexpr std::size_t kTempSuffix = 6;
 
-bool writeAll(int fd, std::string_view bytes)
+// Fails the step when a test asks it to: errno is set as the real call would set it.
+bool Injected(Step step, const std::string &path)
 {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
+    const fsseam::Hook hook = fsseam::g_hook.load(std::memory_order_relaxed);
+    if (!hook)
+        return false;
+    const int err = hook(step, path);
+    if (err == 0)
+        return false;
+    errno = err;
     return true;
+}
+
+Error Changed(const std::string &path)
+{
+    return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': changed while being rewritten");
+}
+
+Error NotRegular(const std::string &path)
+{
+    return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
+}
+
+std::string RandomSuffix()
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string s(kTempSuffix, 'x');
+    for (char &c : s)
+        c = kChars[random() % (sizeof kChars - 1)];
+    return s;
+}
+
+// The permission bits a new file gets: what the umask leaves of 0666. The umask is read from
+// /proc once, since asking for it means changing it for every thread.
+mode_t NewFileMode()
+{
+    static const mode_t mode = [] {
+        mode_t mask = 022;
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line))
+            if (line.rfind("Umask:", 0) == 0)
+                mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        return static_cast<mode_t>(0666 & ~mask);
+    }();
+    return mode;
+}
+
+bool SameContentState(const struct stat &a, const struct stat &b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Copies every extended attribute (ACLs included) of `from` to `to`. Attributes of the
+// security and trusted namespaces that this process may not set are left to the system;
+// anything else that cannot be copied fails the replacement, since losing an ACL can widen
+// who may read or write the file.
+void CopyAttributes(int from, int to, const std::string &path)
+{
+    std::vector<char> names(1024);
+    ssize_t length;
+    while ((length = ::flistxattr(from, names.data(), names.size())) < 0) {
+        if (errno == ENOTSUP)
+            return;
+        if (errno != ERANGE)
+            throw IoError("read the attributes of", path, errno);
+        names.resize(names.size() * 4);
+    }
+    std::vector<char> value(256);
+    for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(names.data() + at)) + 1) {
+        const char *name = names.data() + at;
+        ssize_t size;
+        while ((size = ::fgetxattr(from, name, value.data(), value.size())) < 0) {
+            if (errno != ERANGE)
+                throw IoError("read the attributes of", path, errno);
+            value.resize(value.size() * 4);
+        }
+        if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(size), 0) != 0) {
+            const bool optional = std::strncmp(name, "security.", 9) == 0 || std::strncmp(name, "trusted.", 8) == 0;
+            if (!(optional && (errno == EPERM || errno == ENOTSUP || errno == EACCES)))
+                throw IoError("keep the attributes of", path, errno);
+        }
+    }
 }
 
 } // namespace
 
-void WriteFileSafely(const std::string &pathText, std::string_view bytes)
+bool IsTemporaryName(std::string_view name)
 {
-    const std::filesystem::path path(pathText);
-    const std::string target = resolveTarget(path);
-    std::string tempPath;
-    const int fd = createTemporary(target, tempPath);
-    if (fd < 0)
-        throw IoError("write", path.string(), errno);
+    if (name.size() < 1 + kTempMarker.size() + kTempSuffix || name.front() != '.')
+        return false;
+    const std::size_t marker = name.size() - kTempSuffix - kTempMarker.size();
+    return name.substr(marker, kTempMarker.size()) == kTempMarker;
+}
 
-    struct stat old;
-    const bool hadFile = stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-    bool ok = writeAll(fd, bytes);
-    if (ok && hadFile)
-        ok = fchmod(fd, old.st_mode & 07777) == 0;
-    if (ok)
-        ok = fsync(fd) == 0;
-    int err = errno;
-    if (close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
+std::string ResolveLinks(const std::string &path)
+{
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+        return path;
+    char *resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved)
+        throw IoError("read", path, errno);
+    std::string target = resolved;
+    std::free(resolved);
+    return target;
+}
+
+FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options)
+    : m_path(std::move(path)), m_newFileMode(options.newFileMode ? options.newFileMode : NewFileMode())
+{
+    try {
+        std::string target = m_path;
+        for (int hops = 0;; ++hops) {
+            const std::size_t slash = target.rfind('/');
+            const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+            m_name = slash == std::string::npos ? target : target.substr(slash + 1);
+            if (m_name.empty() || m_name == "." || m_name == "..")
+                throw IoError("rewrite", m_path, EISDIR);
+            openFolder(folder, hops == 0 ? options : ReplaceOptions{});
+
+            struct stat entry;
+            if (Injected(Step::OpenSource, m_path) ||
+                ::fstatat(m_folder, m_name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
+                if (errno == ENOENT && options.createIfMissing && hops == 0) {
+                    m_created = true;
+                    return;
+                }
+                throw IoError("read", m_path, errno);
+            }
+            if (S_ISLNK(entry.st_mode)) {
+                // Written through: the file the link leads to is replaced, the link stays.
+                if (hops > 0)
+                    throw IoError("read", m_path, ELOOP);
+                target = ResolveLinks(target);
+                ::close(std::exchange(m_folder, -1));
+                continue;
+            }
+            if (S_ISDIR(entry.st_mode))
+                throw IoError("rewrite", m_path, EISDIR);
+            if (!S_ISREG(entry.st_mode))
+                throw NotRegular(m_path);
+            if (!options.readOnly && !(entry.st_mode & S_IWUSR))
+                throw IoError("write", m_path, EACCES);
+            // The owner's bits decide for the owner (and root passes anyway); ask only for others.
+            const uid_t me = ::geteuid();
+            if (!options.readOnly && entry.st_uid != me && me != 0 &&
+                ::faccessat(m_folder, m_name.c_str(), W_OK, AT_EACCESS) != 0)
+                throw IoError("write", m_path, errno);
+
+            // Non-blocking and without following links: an entry swapped since the look above
+            // neither hangs on a FIFO nor leads somewhere else.
+            m_source = ::openat(m_folder, m_name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+            if (m_source < 0)
+                throw IoError("read", m_path, errno);
+            if (::fstat(m_source, &m_sourceInfo) != 0)
+                throw IoError("read", m_path, errno);
+            if (!S_ISREG(m_sourceInfo.st_mode) || m_sourceInfo.st_dev != entry.st_dev ||
+                m_sourceInfo.st_ino != entry.st_ino)
+                throw Error(ErrorKind::Io, m_path, "cannot rewrite '" + m_path + "': the file changed while it was opened");
+            return;
+        }
+    } catch (...) {
+        discard();
+        throw;
     }
-    if (ok && rename(tempPath.c_str(), target.c_str()) != 0) {
-        ok = false;
-        err = errno;
+}
+
+void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions &options)
+{
+    if (Injected(Step::OpenFolder, m_path))
+        throw IoError("open the folder of", m_path, errno);
+    const std::string &root = options.heldRoot;
+    std::size_t below = std::string::npos; // where the components below the held root start
+    if (!root.empty() && folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
+        (root.back() == '/' || folder[root.size()] == '/'))
+        below = root.size();
+    const std::string start = below == std::string::npos ? folder : root;
+    m_folder = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folder < 0)
+        throw IoError("open the folder of", m_path, errno);
+    if (below == std::string::npos)
+        return;
+    std::size_t at = below;
+    while (at < folder.size()) {
+        while (at < folder.size() && folder[at] == '/')
+            ++at;
+        const std::size_t end = folder.find('/', at);
+        const std::string part = folder.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? folder.size() : end;
+        if (part.empty() || part == ".")
+            continue;
+        const int next = part == ".." ? -1 : ::openat(m_folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = part == ".." ? ELOOP : errno;
+        ::close(m_folder);
+        m_folder = next;
+        if (next < 0)
+            throw IoError("open the folder of", m_path, err == ENOTDIR ? ELOOP : err);
     }
-    if (!ok) {
-        unlink(tempPath.c_str());
-        throw IoError("write", path.string(), err);
+}
+
+FileReplacement::FileReplacement(FileReplacement &&other) noexcept
+    : m_path(std::move(other.m_path)), m_name(std::move(other.m_name)),
+      m_folder(std::exchange(other.m_folder, -1)), m_source(std::exchange(other.m_source, -1)),
+      m_output(std::exchange(other.m_output, -1)), m_tempName(std::exchange(other.m_tempName, {})),
+      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created)
+{
+}
+
+FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
+{
+    if (this != &other) {
+        discard();
+        m_path = std::move(other.m_path);
+        m_name = std::move(other.m_name);
+        m_folder = std::exchange(other.m_folder, -1);
+        m_source = std::exchange(other.m_source, -1);
+        m_output = std::exchange(other.m_output, -1);
+        m_tempName = std::exchange(other.m_tempName, {});
+        m_sourceInfo = other.m_sourceInfo;
+        m_created = other.m_created;
     }
+    return *this;
+}
+
+FileReplacement::~FileReplacement() { discard(); }
+
+std::size_t FileReplacement::read(char *data, std::size_t size)
+{
+    if (m_source < 0)
+        return 0;
+    for (;;) {
+        const ssize_t got = Injected(Step::ReadSource, m_path) ? -1 : ::read(m_source, data, size);
+        if (got >= 0)
+            return static_cast<std::size_t>(got);
+        if (errno != EINTR)
+            throw IoError("read", m_path, errno);
+    }
+}
+
+std::string FileReplacement::readAll()
+{
+    std::string bytes;
+    bytes.resize(sourceSize() + 1); // one more, to see the end in the first round
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const std::size_t got = read(bytes.data() + used, bytes.size() - used);
+        if (got == 0)
+            break;
+        used += got;
+    }
+    bytes.resize(used);
+    return bytes;
+}
+
+void FileReplacement::prepareOutput()
+{
+    if (m_output >= 0)
+        return;
+    if (Injected(Step::CreateTemporary, m_path))
+        throw IoError("create a temporary file for", m_path, errno);
+    // Given its name only at the commit, the temporary leaves nothing behind should the
+    // program end before; /proc gives the name.
+    static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0;
+    if (fsseam::g_unnamed && canNameLater) {
+        m_output = ::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (m_output < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            throw IoError("create a temporary file for", m_path, errno);
+    }
+    if (m_output < 0) {
+        const std::string prefix = "." + m_name.substr(0, 200) + std::string(kTempMarker);
+        for (int attempt = 0; m_output < 0; ++attempt) {
+            std::string name = prefix + RandomSuffix();
+            m_output = ::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            if (m_output >= 0)
+                m_tempName = std::move(name);
+            else if (errno != EEXIST || attempt > 100)
+                throw IoError("create a temporary file for", m_path, errno);
+        }
+    }
+
+    // The temporary was made 0600, stricter than anything it becomes; owner first, since
+    // changing it may clear set-id bits that the mode then restores.
+    if (Injected(Step::CopyMetadata, m_path))
+        throw IoError("keep the permissions of", m_path, errno);
+    if (m_created) {
+        if (::fchmod(m_output, m_newFileMode) != 0)
+            throw IoError("keep the permissions of", m_path, errno);
+        return;
+    }
+    struct stat made;
+    if (::fstat(m_output, &made) != 0)
+        throw IoError("keep the permissions of", m_path, errno);
+    mode_t mode = m_sourceInfo.st_mode & 07777;
+    const uid_t uid = m_sourceInfo.st_uid;
+    const gid_t gid = m_sourceInfo.st_gid;
+    if (made.st_uid != uid || made.st_gid != gid) {
+        if (::fchown(m_output, uid, gid) != 0) {
+            if (errno != EPERM)
+                throw IoError("keep the owner of", m_path, errno);
+            // Someone else's file becomes ours; its group is kept where we belong to it.
+            if (made.st_gid != gid && ::fchown(m_output, static_cast<uid_t>(-1), gid) != 0) {
+                if (errno != EPERM)
+                    throw IoError("keep the owner of", m_path, errno);
+                // The new group must not gain what only the old group had.
+                mode = (mode & ~mode_t{070}) | (mode & 070 & ((mode & 07) << 3));
+            }
+        }
+    }
+    if (::fchmod(m_output, mode) != 0)
+        throw IoError("keep the permissions of", m_path, errno);
+    CopyAttributes(m_source, m_output, m_path);
+}
+
+void FileReplacement::write(std::string_view bytes)
+{
+    const iovec piece{const_cast<char *>(bytes.data()), bytes.size()};
+    write(&piece, 1);
+}
+
+void FileReplacement::write(const struct iovec *pieces, int count)
+{
+    prepareOutput();
+    std::vector<iovec> rest;
+    while (count > 0 && pieces->iov_len == 0) {
+        ++pieces;
+        --count;
+    }
+    while (count > 0) {
+        const ssize_t put = Injected(Step::WriteTemporary, m_path) ? -1 : ::writev(m_output, pieces, std::min(count, IOV_MAX));
+        if (put < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IoError("write", m_path, errno);
+        }
+        if (put == 0)
+            throw IoError("write", m_path, EIO);
+        std::size_t done = static_cast<std::size_t>(put);
+        while (count > 0 && done >= pieces->iov_len) {
+            done -= pieces->iov_len;
+            ++pieces;
+            --count;
+        }
+        if (count > 0 && done > 0) {
+            // A short write inside a piece: go on from a copy of the rest.
+            rest.assign(pieces, pieces + count);
+            rest.front().iov_base = static_cast<char *>(rest.front().iov_base) + done;
+            rest.front().iov_len -= done;
+            pieces = rest.data();
+        }
+    }
+}
+
+void FileReplacement::commit()
+{
+    try {
+        prepareOutput(); // an empty result still replaces the file
+        if (Injected(Step::CheckUnchanged, m_path))
+            throw IoError("rewrite", m_path, errno);
+        struct stat now;
+        const bool present = ::fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+        if (m_created ? present : !present)
+            throw Changed(m_path);
+        if (!m_created) {
+            struct stat opened;
+            if (::fstat(m_source, &opened) != 0 || !SameContentState(opened, m_sourceInfo) ||
+                !SameContentState(now, m_sourceInfo))
+                throw Changed(m_path);
+        }
+
+        if (Injected(Step::NameTemporary, m_path))
+            throw IoError("write", m_path, errno);
+        if (m_tempName.empty()) {
+            const std::string self = "/proc/self/fd/" + std::to_string(m_output);
+            if (m_created) {
+                // A new file gets its name directly; a file created meanwhile is not replaced.
+                if (::linkat(AT_FDCWD, self.c_str(), m_folder, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+                    throw errno == EEXIST ? Changed(m_path) : IoError("write", m_path, errno);
+                if (::close(std::exchange(m_output, -1)) != 0)
+                    throw IoError("write", m_path, errno);
+                discard();
+                return;
+            }
+            for (int attempt = 0; m_tempName.empty(); ++attempt) {
+                std::string name = "." + m_name.substr(0, 200) + std::string(kTempMarker) + RandomSuffix();
+                if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                    m_tempName = std::move(name);
+                else if (errno != EEXIST || attempt > 100)
+                    throw IoError("write", m_path, errno);
+            }
+        }
+        if (::close(std::exchange(m_output, -1)) != 0)
+            throw IoError("write", m_path, errno);
+        if (Injected(Step::Rename, m_path))
+            throw IoError("replace", m_path, errno);
+        if (m_created) {
+            // A file created meanwhile is not replaced.
+            if (::linkat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str(), 0) != 0)
+                throw errno == EEXIST ? Changed(m_path) : IoError("replace", m_path, errno);
+        } else if (::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) != 0) {
+            throw IoError("replace", m_path, errno);
+        } else {
+            m_tempName.clear();
+        }
+        discard();
+    } catch (...) {
+        discard();
+        throw;
+    }
+}
+
+void FileReplacement::discard() noexcept
+{
+    if (m_output >= 0)
+        ::close(m_output);
+    m_output = -1;
+    if (!m_tempName.empty() && m_folder >= 0)
+        ::unlinkat(m_folder, m_tempName.c_str(), 0);
+    m_tempName.clear();
+    if (m_source >= 0)
+        ::close(m_source);
+    m_source = -1;
+    if (m_folder >= 0)
+        ::close(m_folder);
+    m_folder = -1;
+}
+
+void WriteFileSafely(const std::string &path, std::string_view bytes)
+{
+    ReplaceOptions options;
+    options.createIfMissing = true;
+    FileReplacement replacement(path, options);
+    replacement.write(bytes);
+    replacement.commit();
 }
 
 void CopyFileSafely(const std::string &from, const std::string &to)
 {
-    std::ifstream in(from, std::ios::binary);
-    if (!in)
-        throw IoError("read", from, errno);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    WriteFileSafely(to, bytes);
+    // The source is read through the unit too: it refuses what is no regular file and reads
+    // without blocking on a FIFO. It is never committed, so it stays as it is.
+    ReplaceOptions reading;
+    reading.readOnly = true;
+    FileReplacement source(from, reading);
+    const std::string bytes = source.readAll();
+    struct stat info;
+    ReplaceOptions options;
+    options.createIfMissing = true;
+    if (::stat(from.c_str(), &info) == 0)
+        options.newFileMode = info.st_mode & 0777;
+    FileReplacement replacement(to, options);
+    replacement.write(bytes);
+    replacement.commit();
 }
 
 } // namespace vexlo

@@ -1,22 +1,130 @@
 // The one way the program replaces or creates a file: new content goes to a temporary file in
-// the target's folder (held open by descriptor) and is renamed over the target once complete.
+// the target's folder, held open by descriptor from the first look to the rename, and is put in
+// the target's place only once it is complete and the target is still the file that was read.
 #pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/uio.h>
 
 #include <string>
 #include <string_view>
 
 namespace vexlo {
 
+namespace fsseam {
+
+/// The steps of a replacement, in their order. Every file-system call of the unit belongs to one.
+enum class Step {
+    OpenFolder,      // opening the folder (and the folders below a held root)
+    OpenSource,      // looking at the target and opening it for reading
+    ReadSource,      // each read of the current content
+    CreateTemporary, // creating the temporary in the held folder
+    CopyMetadata,    // owner, group, permission bits, extended attributes
+    WriteTemporary,  // each write of the new content
+    CheckUnchanged,  // the check that the target is still the file that was read
+    NameTemporary,   // giving an unnamed temporary its name, or closing it
+    Rename,          // putting it in the target's place
+};
+
+/// Called before each step; a non-zero errno value makes that step fail with it. For tests,
+/// which also use it to change the file system at a chosen moment. Not thread-safe to change
+/// while a replacement is under way.
+using Hook = int (*)(Step step, const std::string &path);
+void SetHook(Hook hook);
+
+/// Whether temporary files are created unnamed where the file system allows it (on by
+/// default); tests turn it off to cover the named temporary as well.
+void SetUnnamedTemporaries(bool on);
+
+} // namespace fsseam
+
+struct ReplaceOptions {
+    /// A missing file is created (its folder must exist) instead of being refused.
+    bool createIfMissing = false;
+    /// A folder the path lies below (a scanned directory): the folders between it and the file
+    /// are opened without following links, so a folder swapped for a link is not entered.
+    std::string heldRoot;
+    /// The permission bits of a file created (0: what the umask leaves of 0666).
+    mode_t newFileMode = 0;
+    /// Only read: a file without write permission is not refused (commit() is then not used).
+    bool readOnly = false;
+};
+
+/// Replaces one file. Construction looks at the target and opens it for reading; output()
+/// creates the temporary, with the target's owner, group, mode and extended attributes;
+/// commit() puts it in the target's place. Destroying an uncommitted replacement leaves the
+/// target as it was and removes the temporary.
+///
+/// A symbolic link is written through (the file it points to is replaced, the link stays).
+/// Refused before anything is opened for reading: a directory, a FIFO, a socket, a device, a
+/// dangling link; refused: a file whose owner has no write permission, or that this user may
+/// not write. Every failure throws Error{Io} naming the path as the caller gave it.
+class FileReplacement {
+  public:
+    explicit FileReplacement(std::string path, const ReplaceOptions &options = {});
+    FileReplacement(FileReplacement &&other) noexcept;
+    FileReplacement &operator=(FileReplacement &&other) noexcept;
+    FileReplacement(const FileReplacement &) = delete;
+    FileReplacement &operator=(const FileReplacement &) = delete;
+    ~FileReplacement();
+
+    const std::string &path() const noexcept { return m_path; }
+    /// False when the file does not exist yet and is created by the commit.
+    bool exists() const noexcept { return m_source >= 0; }
+    /// The current content's size when it was opened (0 for a new file).
+    std::size_t sourceSize() const noexcept { return static_cast<std::size_t>(m_sourceInfo.st_size); }
+
+    /// Reads up to `size` bytes of the current content; 0 at its end. Throws Error{Io}.
+    std::size_t read(char *data, std::size_t size);
+    /// The whole current content. Throws Error{Io}.
+    std::string readAll();
+
+    /// Creates the temporary on first use. Throws Error{Io}.
+    void prepareOutput();
+    /// Appends to the new content. May be called from another thread than the one that
+    /// created the temporary, but not from two at once. Throws Error{Io}.
+    void write(std::string_view bytes);
+    void write(const struct iovec *pieces, int count);
+
+    /// Puts the new content in the target's place. When the target is no longer the file
+    /// that was read (replaced, appended to, truncated, deleted; or created meanwhile, for a
+    /// new file) the new content is discarded, the target left as the other writer left it,
+    /// and Error{Io} "changed while being rewritten" is thrown.
+    void commit();
+
+  private:
+    void discard() noexcept;
+    void openFolder(const std::string &folder, const ReplaceOptions &options);
+
+    std::string m_path;       // as the caller named it, for messages
+    std::string m_name;       // the target's name in the held folder
+    int m_folder = -1;        // the target's folder, held from the first look to the rename
+    int m_source = -1;        // the current content, or -1 for a new file
+    int m_output = -1;        // the temporary
+    std::string m_tempName;   // empty while the temporary is unnamed
+    struct stat m_sourceInfo {};
+    bool m_created = false;   // the target did not exist
+    mode_t m_newFileMode = 0;
+};
+
 /// Replaces the content of `path` with `bytes`, creating the file when it does not exist (its
-/// folder must). An existing file keeps its permission bits, owner and group where permitted,
-/// and extended attributes; a symbolic link is written through, and a file whose owner has no
-/// write permission is refused. Throws Error{Io} naming `path` on failure; the old file is then
-/// byte for byte as it was and no temporary file is left.
+/// folder must) with the permissions the umask leaves. An existing file keeps what
+/// FileReplacement keeps. Throws Error{Io} naming `path`; the old file is then byte for byte
+/// as it was and no temporary file is left.
 void WriteFileSafely(const std::string &path, std::string_view bytes);
 
 /// Copies the content of `from` to `to` in the same way (`to` created or replaced; a new `to`
 /// gets the permission bits of `from`). Throws Error{Io} naming the path that failed; `to` is
 /// then as it was.
 void CopyFileSafely(const std::string &from, const std::string &to);
+
+/// The file a path leads to: a symbolic link resolved (wholly, as realpath() does), any other
+/// path as it is. Throws Error{Io} ("cannot read") naming `path` for a dangling link.
+std::string ResolveLinks(const std::string &path);
+
+/// Whether `name` has the form of the unit's named temporaries (".<name>.vexlo-XXXXXX"), so
+/// that a directory pass never takes one for a target.
+bool IsTemporaryName(std::string_view name);
 
 } // namespace vexlo

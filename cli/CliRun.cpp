@@ -100,12 +100,13 @@ int RunRewrite(const CliRequest &request)
     std::size_t failures = 0;
     PipelineOptions options;
     options.stopAtFirstError = false; // every target gets its turn
-    PipelineCallbacks callbacks;
-    callbacks.error = [](const std::string &path, const Error &e) { ReportFailure(path, e.what()); };
+    struct Reporter : RunObserver {
+        void error(const std::string &path, const Error &e) override { ReportFailure(path, e.what()); }
+    } reporter;
 
     std::vector<std::string> batch;
     auto rewriteBatch = [&] {
-        failures += RewriteFiles(batch, request.op, options, callbacks).failed;
+        failures += RewriteFiles(batch, request.op, options, reporter).failed;
         batch.clear();
     };
     for (const std::string &path : request.paths) {

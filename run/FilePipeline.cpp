@@ -1,7 +1,6 @@
 #include "run/FilePipeline.h"
 
 #include "run/RewriteFile.h"
-#include "run/TemporaryFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,115 +29,10 @@ bool isDirectoryLine(const std::string &path)
     return !path.empty() && path.back() == '/';
 }
 
-Error notRegular(const std::string &path)
-{
-    return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
-}
-
 // Any failure that is not already an Error becomes one naming the file.
 Error wrapped(const std::string &path, const std::exception &e)
 {
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
-}
-
-std::string readAll(int fd, const std::string &path, off_t sizeHint)
-{
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(std::max<off_t>(sizeHint, 0)) + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IoError("read", path, errno);
-        }
-        if (got == 0)
-            break;
-        used += static_cast<std::size_t>(got);
-    }
-    bytes.resize(used);
-    return bytes;
-}
-
-void writeAll(int fd, std::string_view bytes, const std::string &path)
-{
-    while (!bytes.empty()) {
-        const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IoError("write", path, errno);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(put));
-    }
-}
-
-// What the caller already knows of an entry that is no link: its lstat(), and whether a file
-// created in its folder gets the same owner and group anyway (so fchown() has nothing to do).
-struct KnownEntry {
-    struct stat info;
-    bool newFilesShareOwner = false;
-};
-
-// Reads the file, applies `op` and writes the result to a temporary file beside the real file,
-// with the refusals and messages of RewriteFile: only regular files, none without write
-// permission, a link followed to its target, mode and owner kept. Throws Error{Io}.
-TemporaryFile prepare(const std::string &path, const TextOperation &op, const KnownEntry *entry = nullptr)
-{
-    const struct stat *known = entry ? &entry->info : nullptr;
-    struct stat info;
-    const std::string target = known ? path : ResolveTarget(path, info);
-    if (known)
-        info = *known;
-    if (S_ISDIR(info.st_mode))
-        throw IoError("rewrite", path, EISDIR);
-    if (!S_ISREG(info.st_mode))
-        throw notRegular(path);
-    if (!(info.st_mode & S_IWUSR))
-        throw IoError("write", path, EACCES);
-    // The owner's bits decide for the owner (and root passes anyway); ask only for others.
-    const uid_t me = ::geteuid();
-    if (info.st_uid != me && me != 0 && ::access(target.c_str(), W_OK) != 0)
-        throw IoError("write", path, errno);
-
-    // Non-blocking and without following links: an entry swapped since the check above
-    // neither hangs on a FIFO nor leads somewhere else.
-    const int in = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
-    if (in < 0)
-        throw IoError("read", path, errno);
-    struct stat opened;
-    std::string bytes;
-    try {
-        if (::fstat(in, &opened) != 0)
-            throw IoError("read", path, errno);
-        if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
-            throw Error(ErrorKind::Io, path,
-                        "cannot rewrite '" + path + "': the file changed while it was opened");
-        bytes = readAll(in, path, opened.st_size);
-    } catch (...) {
-        ::close(in);
-        throw;
-    }
-    ::close(in);
-
-    const std::string output = ApplyToBuffer(bytes, op);
-    bytes = std::string(); // give the memory back before the write
-
-    TemporaryFile prepared(target, path); // gone again should anything below fail
-    const int out = prepared.fd();
-    // Owner first: changing it may clear the set-id bits that the mode then restores.
-    // Someone else's file cannot be given back to its owner; it then becomes ours.
-    const bool sameOwner = entry && entry->newFilesShareOwner && opened.st_uid == entry->info.st_uid &&
-                           opened.st_gid == entry->info.st_gid;
-    if (!sameOwner && ::fchown(out, opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
-        throw IoError("write", path, errno);
-    if (::fchmod(out, opened.st_mode & 07777) != 0)
-        throw IoError("write", path, errno);
-    writeAll(out, output, path);
-    return prepared;
 }
 
 // The directory entry a rewrite replaces: its folder's identity and its name. Unlike the
@@ -166,8 +60,8 @@ struct FileKeyHash {
 class OrderedRewriter {
   public:
     OrderedRewriter(const std::vector<std::string> &paths, const TextOperation &op,
-                    const PipelineOptions &options, const PipelineCallbacks &callbacks, unsigned threads)
-        : m_paths(paths), m_op(op), m_options(options), m_callbacks(callbacks),
+                    const PipelineOptions &options, RunObserver &observer, unsigned threads)
+        : m_paths(paths), m_op(op), m_options(options), m_observer(observer),
           m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads)
     {
     }
@@ -193,8 +87,7 @@ class OrderedRewriter {
         bool deferred = false; // same file as an earlier entry in flight, or a large file
         bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
-        std::optional<KnownEntry> known; // the entry's lstat(), when it is no link
-        std::optional<TemporaryFile> prepared;
+        std::optional<FileReplacement> prepared;
         std::optional<Error> error;
     };
 
@@ -203,24 +96,18 @@ class OrderedRewriter {
     // Where the rewrite of `path` would put its result; nothing when the path does not lead
     // to an entry (it then fails on its own). Sets `large` for a regular file too large to be
     // held in memory with its result. Called with the lock held.
-    std::optional<FileKey> entryKey(const std::string &path, bool &large, std::optional<KnownEntry> &known)
+    std::optional<FileKey> entryKey(const std::string &path, bool &large)
     {
+        std::string target;
+        try {
+            target = ResolveLinks(path);
+        } catch (const Error &) {
+            return std::nullopt;
+        }
         struct stat st;
-        if (::lstat(path.c_str(), &st) != 0)
+        if (::stat(target.c_str(), &st) != 0)
             return std::nullopt;
         large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
-        const bool isLink = S_ISLNK(st.st_mode);
-        const struct stat entryInfo = st;
-        std::string target = path;
-        if (S_ISLNK(st.st_mode)) {
-            char *resolved = ::realpath(path.c_str(), nullptr);
-            if (!resolved)
-                return std::nullopt;
-            target = resolved;
-            std::free(resolved);
-            if (::stat(target.c_str(), &st) == 0)
-                large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
-        }
         const std::size_t slash = target.rfind('/');
         std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
         std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
@@ -233,12 +120,15 @@ class OrderedRewriter {
             m_lastDir = std::move(dir);
             m_lastDirInfo = dirInfo;
         }
-        if (!isLink) {
-            // A new file belongs to us, in the folder's group when the folder is set-group-ID.
-            const gid_t newGroup = (m_lastDirInfo.st_mode & S_ISGID) ? m_lastDirInfo.st_gid : ::getegid();
-            known = KnownEntry{entryInfo, entryInfo.st_uid == ::geteuid() && entryInfo.st_gid == newGroup};
-        }
         return FileKey{m_lastDirInfo.st_dev, m_lastDirInfo.st_ino, std::move(name)};
+    }
+
+    ReplaceOptions replaceOptions(std::size_t index) const
+    {
+        ReplaceOptions options;
+        if (m_options.heldRoots)
+            options.heldRoot = (*m_options.heldRoots)[index];
+        return options;
     }
 
     void work()
@@ -272,7 +162,7 @@ class OrderedRewriter {
         // The file's identity is taken while holding the lock, so every earlier entry's
         // identity is known when this one is compared with them.
         try {
-            s.key = entryKey(path, s.large, s.known);
+            s.key = entryKey(path, s.large);
             if (s.key) {
                 int &count = m_inFlight[*s.key];
                 s.deferred = count > 0 || s.large;
@@ -287,12 +177,12 @@ class OrderedRewriter {
             readied();
             return;
         }
-        const std::optional<KnownEntry> known = s.known;
+        const ReplaceOptions options = replaceOptions(index);
         lock.unlock();
-        std::optional<TemporaryFile> prepared;
+        std::optional<FileReplacement> prepared;
         std::optional<Error> error;
         try {
-            prepared.emplace(prepare(path, m_op, known ? &*known : nullptr));
+            prepared.emplace(PrepareRewrite(path, m_op, options));
         } catch (const Error &e) {
             error = e;
         } catch (const std::exception &e) {
@@ -324,13 +214,11 @@ class OrderedRewriter {
     }
 
     // Rewrites one entry on this thread, from its current state on disk.
-    std::optional<Error> rewriteHere(const std::string &path, bool large)
+    std::optional<Error> rewriteHere(std::size_t index)
     {
+        const std::string &path = m_paths[index];
         try {
-            if (large)
-                RewriteFile(path, m_op);
-            else
-                prepare(path, m_op).commit();
+            RewriteFile(path, m_op, replaceOptions(index));
         } catch (const Error &e) {
             return e;
         } catch (const std::exception &e) {
@@ -369,11 +257,11 @@ class OrderedRewriter {
             bool done = false;
             if (claimed ? taken.skip : (m_options.skipDirectoryLines && isDirectoryLine(path))) {
                 // nothing to do
-            } else if (m_callbacks.keepGoing && !m_callbacks.keepGoing()) {
+            } else if (!m_observer.keepGoing()) {
                 taken.prepared.reset();
                 stopClaiming();
             } else if (!claimed || taken.deferred) {
-                error = rewriteHere(path, claimed && taken.large);
+                error = rewriteHere(index);
                 done = !error;
             } else if (taken.error) {
                 error = std::move(taken.error);
@@ -389,16 +277,14 @@ class OrderedRewriter {
 
             if (done) {
                 ++m_result.rewritten;
-                if (m_callbacks.fileDone)
-                    m_callbacks.fileDone(path);
+                m_observer.fileDone(path, Outcome::Done);
             } else if (error) {
                 ++m_result.failed;
                 if (m_options.stopAtFirstError) {
                     m_result.stopped = true;
                     stopClaiming();
                 }
-                if (m_callbacks.error)
-                    m_callbacks.error(path, *error);
+                m_observer.error(path, *error);
                 if (m_result.stopped)
                     return;
             }
@@ -440,7 +326,7 @@ class OrderedRewriter {
     const std::vector<std::string> &m_paths;
     const TextOperation &m_op;
     const PipelineOptions &m_options;
-    const PipelineCallbacks &m_callbacks;
+    RunObserver &m_observer;
 
     std::mutex m_mutex;
     std::condition_variable m_space; // a slot became free, or cancel
@@ -460,17 +346,21 @@ class OrderedRewriter {
 };
 
 PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const TextOperation &op,
-                               const PipelineOptions &options, const PipelineCallbacks &callbacks)
+                               const PipelineOptions &options, RunObserver &observer)
 {
     PipelineResult result;
-    for (const std::string &path : paths) {
+    for (std::size_t index = 0; index < paths.size(); ++index) {
+        const std::string &path = paths[index];
         if (options.skipDirectoryLines && isDirectoryLine(path))
             continue;
-        if (callbacks.keepGoing && !callbacks.keepGoing())
-            continue;
+        if (!observer.keepGoing())
+            break;
         std::optional<Error> error;
         try {
-            RewriteFile(path, op);
+            ReplaceOptions replace;
+            if (options.heldRoots)
+                replace.heldRoot = (*options.heldRoots)[index];
+            RewriteFile(path, op, replace);
         } catch (const Error &e) {
             error = e;
         } catch (const std::exception &e) {
@@ -478,14 +368,12 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
         }
         if (!error) {
             ++result.rewritten;
-            if (callbacks.fileDone)
-                callbacks.fileDone(path);
+            observer.fileDone(path, Outcome::Done);
             continue;
         }
         ++result.failed;
         result.stopped = options.stopAtFirstError;
-        if (callbacks.error)
-            callbacks.error(path, *error);
+        observer.error(path, *error);
         if (result.stopped)
             break;
     }
@@ -495,15 +383,15 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
 } // namespace
 
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
-                            const PipelineOptions &options, const PipelineCallbacks &callbacks)
+                            const PipelineOptions &options, RunObserver &observer)
 {
     if (options.threads == 1 || paths.size() < 2)
-        return rewriteOneByOne(paths, op, options, callbacks);
+        return rewriteOneByOne(paths, op, options, observer);
     // By default one worker per core besides the calling thread, which commits: more threads
     // than cores cost more in switching between them than they gain.
     const unsigned cores = std::max(2u, std::thread::hardware_concurrency());
     const unsigned threads = std::clamp(options.threads != 0 ? options.threads : cores - 1, 1u, 16u);
-    return OrderedRewriter(paths, op, options, callbacks, threads).run();
+    return OrderedRewriter(paths, op, options, observer, threads).run();
 }
 
 } // namespace vexlo

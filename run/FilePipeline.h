@@ -2,6 +2,7 @@
 #pragma once
 
 #include "base/Error.h"
+#include "base/RunObserver.h"
 #include "run/TextEngine.h"
 
 #include <cstddef>
@@ -20,14 +21,9 @@ struct PipelineOptions {
     /// Worker threads that read and transform ahead; 0 = one per core besides the calling
     /// thread (at least one), 1 = everything on the calling thread through RewriteFile.
     unsigned threads = 0;
-};
-
-/// Called on the calling thread, in list order.
-struct PipelineCallbacks {
-    /// Asked before each file; false skips that file.
-    std::function<bool()> keepGoing;
-    std::function<void(const std::string &path)> fileDone;
-    std::function<void(const std::string &path, const Error &error)> error;
+    /// For a directory pass: the scanned directory of each path (as many as paths), below
+    /// which no folder link is followed (see ReplaceOptions::heldRoot).
+    const std::vector<std::string> *heldRoots = nullptr;
 };
 
 struct PipelineResult {
@@ -38,9 +34,11 @@ struct PipelineResult {
 
 /// Rewrites every path with `op`, with the outcome of processing them one after the other
 /// through RewriteFile: a path listed twice is rewritten twice, the second time from the
-/// first result. A file's failure goes to callbacks.error and never throws; an exception
-/// thrown by a callback propagates after every prepared temporary file has been removed.
+/// first result. The observer is called on the calling thread in list order: keepGoing()
+/// before each file (false leaves it and every later file untouched), fileDone() for each
+/// file rewritten, error() for each that failed; a file's failure never throws. An exception
+/// thrown by the observer propagates after every prepared temporary file has been removed.
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
-                            const PipelineOptions &options, const PipelineCallbacks &callbacks);
+                            const PipelineOptions &options, RunObserver &observer);
 
 } // namespace vexlo

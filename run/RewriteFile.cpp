@@ -1,10 +1,8 @@
 #include "run/RewriteFile.h"
-#include "run/TemporaryFile.h"
 
 #include "base/Error.h"
 #include "run/BufferEngine.h"
 #include "run/FastSearch.h"
-#include "run/FileIo.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,24 +18,16 @@
 #include <thread>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-// The new content is written to a temporary file in the target's own folder and renamed over
-// the target only once it is complete, so a full disk or a failed write leaves the original
-// as it was. Where the file system allows, the temporary is created unnamed (O_TMPFILE) and
-// gets its name just before the rename, so even a crash leaves nothing behind. There is no
-// fsync: the rename makes the new content replace the old atomically as far as other programs
-// see, just as the usual in-place editors do, and a forced flush would cost a disk round trip
-// per file.
+// The new content is prepared through the write unit (base/SafeWrite.h): a temporary in the
+// target's held folder, renamed over the target once complete and only when the target is still
+// the file that was read. Files are read with read(), never mapped, so a file truncated by
+// another program meanwhile ends the read early instead of raising a signal; the commit then
+// finds the change and keeps the other writer's file.
 
 namespace vexlo {
-
-namespace detail {
-WritevFn g_rewriteWritev = ::writev;
-bool g_useUnnamedTemporary = true;
-} // namespace detail
 
 namespace {
 
@@ -77,81 +67,32 @@ struct ReadBuffer {
 thread_local ReadBuffer t_input;
 thread_local ByteBuffer t_staging;
 
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
-    ~FileDescriptor() { reset(); }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return m_fd; }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-  private:
-    int m_fd;
-};
-
 /// Appends up to `want` bytes of the file to the thread's buffer after its first `have`
 /// bytes; returns the new size and sets `eof` when the file has ended.
-std::size_t ReadMore(int fd, std::size_t have, std::size_t want, bool &eof, const std::string &path)
+std::size_t ReadMore(FileReplacement &file, std::size_t have, std::size_t want, bool &eof)
 {
     char *data = t_input.reserve(have + want, have);
     const std::size_t limit = have + want;
     while (have < limit) {
-        const ssize_t got = ::read(fd, data + have, limit - have);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IoError("read", path, errno);
-        }
+        const std::size_t got = file.read(data + have, limit - have);
         if (got == 0) {
             eof = true;
             break;
         }
-        have += static_cast<std::size_t>(got);
+        have += got;
     }
     return have;
 }
 
-void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std::string &path)
+void WritePieces(FileReplacement &out, const std::vector<OutputSink::Piece> &pieces)
 {
     constexpr std::size_t kMaxIov = 256;
     std::vector<iovec> iov;
-    std::size_t next = 0;
-    while (next < pieces.size()) {
+    for (std::size_t next = 0; next < pieces.size(); next += iov.size()) {
         iov.clear();
         for (std::size_t i = next; i < pieces.size() && iov.size() < kMaxIov; ++i)
             iov.push_back({const_cast<char *>(pieces[i].data), pieces[i].size});
-        next += iov.size();
-        std::size_t first = 0;
-        while (first < iov.size()) {
-            const ssize_t put =
-                detail::g_rewriteWritev(fd, iov.data() + first, static_cast<int>(iov.size() - first));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                throw IoError("write", path, errno);
-            }
-            if (put == 0)
-                throw IoError("write", path, EIO);
-            std::size_t done = static_cast<std::size_t>(put);
-            while (first < iov.size() && done >= iov[first].iov_len)
-                done -= iov[first++].iov_len;
-            if (first < iov.size()) {
-                iov[first].iov_base = static_cast<char *>(iov[first].iov_base) + done;
-                iov[first].iov_len -= done;
-            }
-        }
+        out.write(iov.data(), static_cast<int>(iov.size()));
     }
 }
 
@@ -159,9 +100,7 @@ void WritePieces(int fd, const std::vector<OutputSink::Piece> &pieces, const std
 /// Hands over whole staging buffers; a failed write is reported at the next hand-over.
 class BackgroundWriter {
   public:
-    BackgroundWriter(int fd, const std::string &path) : m_fd(fd), m_path(path), m_thread([this] { work(); })
-    {
-    }
+    explicit BackgroundWriter(FileReplacement &out) : m_out(out), m_thread([this] { work(); }) {}
     ~BackgroundWriter()
     {
         {
@@ -205,7 +144,7 @@ class BackgroundWriter {
             std::optional<Error> failure;
             try {
                 if (!m_error) // after a failure the rest is not written
-                    WritePieces(m_fd, {{m_pending.data(), m_pending.size()}}, m_path);
+                    WritePieces(m_out, {{m_pending.data(), m_pending.size()}});
             } catch (const Error &error) {
                 failure = error;
             }
@@ -218,8 +157,7 @@ class BackgroundWriter {
         }
     }
 
-    int m_fd;
-    std::string m_path;
+    FileReplacement &m_out;
     ByteBuffer m_pending;
     std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -237,19 +175,14 @@ bool LinesIndependent(const TextOperation &op)
     return op.kind != TextOperation::Kind::Block || op.findLines.size() <= 1;
 }
 
-/// Transforms a large file on two threads: the file is mapped and cut into stretches of whole
-/// lines; each thread transforms the stretch it took into a buffer of its own and writes it
-/// once every earlier stretch is written. The process holds a few stretches, whatever the
-/// file's size: pages of the mapping that are done with are given back.
+/// Transforms a large file on two threads: the file is read in stretches of whole lines; each
+/// thread transforms the stretch it took into a buffer of its own and writes it once every
+/// earlier stretch is written. The process holds a few stretches, whatever the file's size.
 class StretchRewriter {
   public:
-    StretchRewriter(const char *data, std::size_t size, int out, const TextOperation &op,
-                    const std::string &path)
-        : m_data(data), m_size(size), m_out(out), m_op(op), m_path(path)
-    {
-    }
+    StretchRewriter(FileReplacement &file, const TextOperation &op) : m_file(file), m_op(op) {}
 
-    /// Throws Error{Io} on a failed write, std::bad_alloc when memory runs out.
+    /// Throws Error{Io} on a failed read or write, std::bad_alloc when memory runs out.
     void run()
     {
         std::thread helper([this] { work(); });
@@ -262,28 +195,22 @@ class StretchRewriter {
   private:
     struct Stop {}; // another thread failed: this one gives up quietly
 
-    struct Stretch {
-        const char *data = nullptr;
-        std::size_t size = 0;
-        std::size_t index = 0;
-    };
-
     void work()
     {
-        Stretch stretch;
+        std::string stretch;
+        std::size_t index = 0;
         ByteBuffer staging;
         try {
-            while (take(stretch)) {
+            while (take(stretch, index)) {
                 const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
-                    waitTurn(stretch.index);
-                    WritePieces(m_out, pieces, m_path);
+                    waitTurn(index);
+                    WritePieces(m_file, pieces);
                 };
                 // Flushed when the stretch is done (or its references pile up), in its turn.
                 OutputSink sink(staging, flush, SIZE_MAX);
-                ApplyToSink({stretch.data, stretch.size}, m_op, sink);
+                ApplyToSink({stretch.data(), stretch.size()}, m_op, sink);
                 sink.finish();
-                release(stretch.data, stretch.size);
-                waitTurn(stretch.index);
+                waitTurn(index);
                 std::lock_guard lock(m_mutex);
                 ++m_turn;
                 m_turnChanged.notify_all();
@@ -298,47 +225,48 @@ class StretchRewriter {
         }
     }
 
-    /// The next stretch: up to the last line break before kStretchBytes on, or to the end of a
-    /// line longer than that. Returns false once the file is done.
-    bool take(Stretch &stretch)
+    /// Reads the next stretch into `stretch`: the bytes left over from the last read and about
+    /// kStretchBytes more, up to the last line break (a CR at the very end waits for the next
+    /// read, which may hold its LF); a line longer than that is read to its end. Returns false
+    /// once the file is done.
+    bool take(std::string &stretch, std::size_t &index)
     {
         std::lock_guard lock(m_mutex);
         if (m_stop)
             throw Stop{};
-        const char *d = m_data;
-        const std::size_t from = m_taken;
-        std::size_t to = m_size;
-        if (m_size - from > kStretchBytes) {
-            const std::size_t aim = from + kStretchBytes;
-            // Not between the CR and LF of a pair.
-            const std::size_t upTo = d[aim - 1] == '\r' && d[aim] == '\n' ? aim - 1 : aim;
-            const std::size_t past = StartOfLine(d + from, upTo - from);
-            if (past > 0) {
-                to = from + past;
-            } else {
-                const std::size_t brk = aim + FindBreak(d + aim, m_size - aim);
-                if (brk < m_size)
-                    to = brk + (d[brk] == '\r' && brk + 1 < m_size && d[brk + 1] == '\n' ? 2 : 1);
+        stretch.swap(m_carry);
+        m_carry.clear();
+        std::size_t cut = 0;
+        while (!m_eof) {
+            const std::size_t have = stretch.size();
+            stretch.resize(have + kStretchBytes);
+            std::size_t got = 0;
+            while (got < kStretchBytes) {
+                const std::size_t n = m_file.read(stretch.data() + have + got, kStretchBytes - got);
+                if (n == 0) {
+                    m_eof = true;
+                    break;
+                }
+                got += n;
             }
+            stretch.resize(have + got);
+            if (m_eof)
+                break;
+            const std::size_t upTo = stretch.back() == '\r' ? stretch.size() - 1 : stretch.size();
+            cut = have + StartOfLine(stretch.data() + have, upTo - have);
+            if (cut == have && have > 0) // the new bytes hold no break: one may end the old ones
+                cut = StartOfLine(stretch.data(), upTo);
+            if (cut > 0)
+                break;
         }
-        if (to == from)
+        if (m_eof)
+            cut = stretch.size();
+        m_carry.assign(stretch, cut, std::string::npos);
+        stretch.resize(cut);
+        if (stretch.empty())
             return false;
-        m_taken = to;
-        stretch.data = d + from;
-        stretch.size = to - from;
-        stretch.index = m_stretches++;
+        index = m_stretches++;
         return true;
-    }
-
-    /// Drops the mapped pages wholly inside a stretch that is done with; they stay in the
-    /// page cache.
-    static void release(const char *data, std::size_t size)
-    {
-        static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-        const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
-        const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
-        if (end > first)
-            ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
     }
 
     void waitTurn(std::size_t index)
@@ -349,111 +277,38 @@ class StretchRewriter {
             throw Stop{};
     }
 
-    const char *m_data;
-    std::size_t m_size;
-    int m_out;
+    FileReplacement &m_file;
     const TextOperation &m_op;
-    const std::string &m_path;
     std::mutex m_mutex;
     std::condition_variable m_turnChanged;
     bool m_stop = false;
-    std::size_t m_taken = 0;      // bytes taken so far
-    std::size_t m_stretches = 0;  // stretches taken so far
-    std::size_t m_turn = 0;       // the stretch whose output is written next
+    bool m_eof = false;
+    std::string m_carry;         // read but not yet taken: the start of a line
+    std::size_t m_stretches = 0; // stretches taken so far
+    std::size_t m_turn = 0;      // the stretch whose output is written next
     std::exception_ptr m_failure;
 };
 
-/// The whole file mapped for reading, or nothing when it cannot be.
-class Mapping {
-  public:
-    Mapping(int fd, std::size_t size) : m_size(size)
-    {
-        void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-        if (map == MAP_FAILED)
-            return;
-        ::madvise(map, size, MADV_SEQUENTIAL);
-        m_data = static_cast<const char *>(map);
-    }
-    ~Mapping()
-    {
-        if (m_data)
-            ::munmap(const_cast<char *>(m_data), m_size);
-    }
-    Mapping(const Mapping &) = delete;
-    Mapping &operator=(const Mapping &) = delete;
-    const char *data() const { return m_data; }
-
-  private:
-    const char *m_data = nullptr;
-    std::size_t m_size;
-};
-
-} // namespace
-
-void RewriteFile(const std::string &path, const TextOperation &op)
+/// Streams the file through the engine on the calling thread, in pieces that stay in the
+/// processor's caches; a large file's output is written by a second thread meanwhile.
+void Stream(FileReplacement &file, const TextOperation &op)
 {
-    struct stat info {};
-    const std::string target = ResolveTarget(path, info);
-    if (S_ISDIR(info.st_mode))
-        throw IoError("rewrite", path, EISDIR);
-    if (!S_ISREG(info.st_mode))
-        throw Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
-    if (!(info.st_mode & S_IWUSR) || ::access(target.c_str(), W_OK) != 0)
-        throw IoError("write", path, (info.st_mode & S_IWUSR) ? errno : EACCES);
-
-    // Non-blocking and without following links: should the entry have changed since the
-    // check above, this neither hangs on a FIFO nor wanders through a new link.
-    FileDescriptor in(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
-    if (in.get() < 0)
-        throw IoError("read", path, errno);
-    struct stat opened {};
-    if (::fstat(in.get(), &opened) != 0)
-        throw IoError("read", path, errno);
-    if (!S_ISREG(opened.st_mode) || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino)
-        throw Error(ErrorKind::Io, path,
-                    "cannot rewrite '" + path + "': the file changed while it was opened");
-
-    struct Release {
-        ~Release() { t_input.shrinkIfHuge(); }
-    } release;
-
-    TemporaryFile temporary(target, path);
-    if (::fchown(temporary.fd(), opened.st_uid, opened.st_gid) != 0 && errno != EPERM)
-        throw IoError("write", path, errno);
-    if (::fchmod(temporary.fd(), opened.st_mode & 07777) != 0)
-        throw IoError("write", path, errno);
-
-    // A large file whose lines come out independently is transformed on two threads.
-    const auto size = static_cast<std::size_t>(opened.st_size);
-    if (size >= kBackgroundFrom && LinesIndependent(op)) {
-        Mapping mapping(in.get(), size);
-        if (mapping.data()) {
-            StretchRewriter(mapping.data(), size, temporary.fd(), op, path).run();
-            in.reset();
-            temporary.commit();
-            return;
-        }
-    }
-
-    // The file is read in pieces that stay in the processor's caches; a piece is processed up
-    // to its last whole line and the rest waits for the next piece. A large file's output is
-    // written by a second thread meanwhile; it then gets copies, not references into the input.
-    const int outFd = temporary.fd();
     std::optional<BackgroundWriter> writer;
-    if (static_cast<std::size_t>(opened.st_size) >= kBackgroundFrom)
-        writer.emplace(outFd, path);
+    if (file.sourceSize() >= kBackgroundFrom)
+        writer.emplace(file);
     const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
         if (writer)
             writer->write(t_staging); // the pieces are exactly the staging buffer's content
         else
-            WritePieces(outFd, pieces, path);
+            WritePieces(file, pieces);
     };
+    // With a writer thread the sink hands over copies, not references into the input.
     OutputSink sink(t_staging, flush, kChunkBytes, !writer);
     std::size_t have = 0;
     std::size_t want = kReadBytes;
     bool eof = false;
     for (;;) {
-        have = ReadMore(in.get(), have, want, eof, path);
+        have = ReadMore(file, have, want, eof);
         char *data = t_input.data.get();
         const std::size_t done = ApplyToSink({data, have}, op, sink, eof);
         if (!writer)
@@ -465,15 +320,37 @@ void RewriteFile(const std::string &path, const TextOperation &op)
         // A line longer than what was read: read as much again, so it takes few rounds.
         want = done == 0 ? std::max(kReadBytes, have) : kReadBytes;
     }
-    in.reset();
     sink.finish();
-    if (writer) {
+    if (writer)
         writer->waitIdle();
-        writer.reset();
-    }
-    temporary.commit();
-    if (t_staging.capacity() > kKeepBuffer)
-        t_staging.release();
+}
+
+} // namespace
+
+FileReplacement PrepareRewrite(const std::string &path, const TextOperation &op, const ReplaceOptions &options)
+{
+    struct Release {
+        ~Release()
+        {
+            t_input.shrinkIfHuge();
+            if (t_staging.capacity() > kKeepBuffer)
+                t_staging.release();
+        }
+    } release;
+
+    FileReplacement file(path, options);
+    file.prepareOutput();
+    // A large file whose lines come out independently is transformed on two threads.
+    if (file.sourceSize() >= kBackgroundFrom && LinesIndependent(op))
+        StretchRewriter(file, op).run();
+    else
+        Stream(file, op);
+    return file;
+}
+
+void RewriteFile(const std::string &path, const TextOperation &op, const ReplaceOptions &options)
+{
+    PrepareRewrite(path, op, options).commit();
 }
 
 } // namespace vexlo

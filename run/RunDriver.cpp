@@ -103,7 +103,7 @@ class Run {
     {
         std::vector<std::string> &paths = m_result.targetPaths;
         VectorScanResult sink(paths);
-        const ScanProgress progress = [this] { m_observer.scanProgress(); };
+        const ScanProgress progress = [this] { m_observer.fileDone({}, Outcome::Found); };
         for (const TargetEntry &entry : m_request.directoryList) {
             if (!entry.checked)
                 continue;
@@ -157,11 +157,16 @@ class Run {
         PipelineOptions options;
         options.stopAtFirstError = true;
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
-        PipelineCallbacks callbacks;
-        callbacks.keepGoing = [this] { return m_flag.isRunning(); };
-        callbacks.fileDone = [this](const std::string &path) { m_observer.fileDone(path); };
-        callbacks.error = [this](const std::string &path, const Error &e) { m_observer.error(path, e); };
-        const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, callbacks);
+        // The run's observer, asked before each file whether "Stop" was chosen.
+        struct FlagObserver : RunObserver {
+            FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
+            bool keepGoing() override { return flag.isRunning() && inner.keepGoing(); }
+            void fileDone(const std::string &path, Outcome outcome) override { inner.fileDone(path, outcome); }
+            void error(const std::string &path, const Error &e) override { inner.error(path, e); }
+            RunObserver &inner;
+            RunFlag &flag;
+        } observer(m_observer, m_flag);
+        const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, observer);
         m_result.filesRewritten = outcome.rewritten;
         m_result.failed = outcome.stopped;
     }

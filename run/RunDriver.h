@@ -3,6 +3,7 @@
 
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
+#include "base/RunObserver.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 
@@ -56,18 +57,6 @@ struct RunRequest {
 };
 
 /// How the run talks to the outside; the window shows boxes, the command line prints.
-class RunObserver {
-public:
-    virtual ~RunObserver() = default;
-    /// A fixed-text message ("What to find?", "Please select mask! and after try again.").
-    virtual void message(const std::string &text) = 0;
-    /// Called once per directory entry during the directory pass.
-    virtual void scanProgress() {}
-    virtual void fileDone(const std::string &path) { (void)path; }
-    /// An error that ended the run at `path`.
-    virtual void error(const std::string &path, const Error &error) = 0;
-};
-
 /// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
 class RunExtensions {
 public:

@@ -2,7 +2,7 @@
 #include "run/RewriteFile.h"
 
 #include "base/Error.h"
-#include "run/FileIo.h"
+#include "base/SafeWrite.h"
 #include "support/TestSupport.h"
 
 #include <cerrno>
@@ -72,20 +72,14 @@ class ScratchMount {
 struct WriteHookGuard {
     ~WriteHookGuard()
     {
-        detail::g_rewriteWritev = ::writev;
-        detail::g_useUnnamedTemporary = true;
+        fsseam::SetHook(nullptr);
+        fsseam::SetUnnamedTemporaries(true);
     }
 };
 
-ssize_t FailingWritev(int, const struct iovec *, int)
+int FailingWrite(fsseam::Step step, const std::string &)
 {
-    errno = EIO;
-    return -1;
-}
-
-ssize_t OneByteWritev(int fd, const struct iovec *pieces, int)
-{
-    return ::write(fd, pieces[0].iov_base, pieces[0].iov_len ? 1 : 0);
+    return step == fsseam::Step::WriteTemporary ? EIO : 0;
 }
 
 } // namespace
@@ -235,14 +229,13 @@ TEST(RewriteFile, LeavesTheOriginalWhenTheWriteFails)
     for (bool unnamed : {true, false}) {
         TempDir dir;
         writeBytes(dir.file("a.txt"), "foo\n");
-        detail::g_useUnnamedTemporary = unnamed;
-        detail::g_rewriteWritev = FailingWritev;
+        fsseam::SetUnnamedTemporaries(unnamed);
+        fsseam::SetHook(FailingWrite);
         EXPECT_NE(ExpectIoError(dir.file("a.txt")).find("write"), std::string::npos);
         EXPECT_BYTES_EQ("foo\n", readBytes(dir.file("a.txt")));
         EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"a.txt"});
 
-        // Short writes are carried on, not taken for failures.
-        detail::g_rewriteWritev = OneByteWritev;
+        fsseam::SetHook(nullptr);
         RewriteFile(dir.file("a.txt"), FooToBar());
         EXPECT_BYTES_EQ("bar\r\n", readBytes(dir.file("a.txt")));
         EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"a.txt"});
@@ -255,7 +248,7 @@ TEST(RewriteFile, LeavesTheOriginalWhenAWriteOfALargeFileFails)
     TempDir dir;
     const std::string original(40u << 20, 'x');
     writeBytes(dir.file("big.txt"), original);
-    detail::g_rewriteWritev = FailingWritev;
+    fsseam::SetHook(FailingWrite);
     ExpectIoError(dir.file("big.txt"));
     EXPECT_TRUE(readBytes(dir.file("big.txt")) == original);
     EXPECT_EQ(listNames(dir.path()), std::vector<std::string>{"big.txt"});

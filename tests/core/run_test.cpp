@@ -1,6 +1,6 @@
 // The run driver over temporary folders: branch choice, the passes, stops and failures.
 #include "base/Error.h"
-#include "run/FileIo.h"
+#include "base/SafeWrite.h"
 #include "run/FilePipeline.h"
 #include "run/RunDriver.h"
 #include "support/TestSupport.h"
@@ -28,14 +28,14 @@ std::string numbered(int i, const char *extension = ".txt")
 class RecordingObserver : public RunObserver {
   public:
     void message(const std::string &text) override { messages.push_back(text); }
-    void scanProgress() override
+    void fileDone(const std::string &path, Outcome outcome) override
     {
-        ++scanCalls;
-        if (onScan)
-            onScan();
-    }
-    void fileDone(const std::string &path) override
-    {
+        if (outcome == Outcome::Found) {
+            ++scanCalls;
+            if (onScan)
+                onScan();
+            return;
+        }
         done.push_back(path);
         if (onDone)
             onDone(path);
@@ -434,8 +434,8 @@ TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)
     paths[7] = tmp.file("none");
     paths[20] = tmp.path().string(); // a directory
     std::vector<std::string> failed;
-    PipelineCallbacks callbacks;
-    callbacks.error = [&](const std::string &p, const Error &) { failed.push_back(p); };
+    CallbackObserver callbacks;
+    callbacks.onError = [&](const std::string &p, const Error &) { failed.push_back(p); };
     PipelineOptions options;
     options.stopAtFirstError = false;
     const PipelineResult result = RewriteFiles(paths, op, options, callbacks);
@@ -466,9 +466,9 @@ TEST(RewriteFiles, NamedTemporariesAreGoneAfterAStopAtTheFirstError)
 {
     // Where unnamed temporary files cannot be had, the prepared files carry names: those
     // prepared ahead of a failure must not stay behind.
-    detail::g_useUnnamedTemporary = false;
+    fsseam::SetUnnamedTemporaries(false);
     struct Restore {
-        ~Restore() { detail::g_useUnnamedTemporary = true; }
+        ~Restore() { fsseam::SetUnnamedTemporaries(true); }
     } restore;
     TempDir tmp;
     std::vector<std::string> paths;
@@ -480,7 +480,8 @@ TEST(RewriteFiles, NamedTemporariesAreGoneAfterAStopAtTheFirstError)
     TextOperation op;
     op.find = "foo";
     op.inLine = InLineReplacement::OneString("bar");
-    const PipelineResult result = RewriteFiles(paths, op, PipelineOptions{}, {});
+    RunObserver quiet;
+    const PipelineResult result = RewriteFiles(paths, op, PipelineOptions{}, quiet);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.rewritten, 5u);
     EXPECT_BYTES_EQ("bar\r\n", readBytes(paths[4]));
@@ -513,7 +514,8 @@ TEST(RewriteFiles, KeepsModeOwnerAndGroupAlsoInASetGroupIdFolder)
     TextOperation op;
     op.find = "foo";
     op.inLine = InLineReplacement::OneString("bar");
-    const PipelineResult result = RewriteFiles({others, inGroup, ownGroup}, op, PipelineOptions{}, {});
+    RunObserver quiet;
+    const PipelineResult result = RewriteFiles({others, inGroup, ownGroup}, op, PipelineOptions{}, quiet);
     EXPECT_EQ(result.rewritten, 3u);
     const auto owner = [](const std::string &p) {
         struct stat st {};
@@ -547,8 +549,8 @@ TEST(RewriteFiles, ALargeFileAmongSmallOnesIsRewrittenInItsTurn)
     op.find = "foo";
     op.inLine = InLineReplacement::OneString("bar");
     std::vector<std::string> done;
-    PipelineCallbacks callbacks;
-    callbacks.fileDone = [&](const std::string &p) { done.push_back(p); };
+    CallbackObserver callbacks;
+    callbacks.onDone = [&](const std::string &p) { done.push_back(p); };
     const PipelineResult result = RewriteFiles(paths, op, PipelineOptions{}, callbacks);
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(done, std::vector<std::string>(paths.begin(), paths.begin() + 7));
@@ -566,9 +568,9 @@ TEST(RewriteFiles, ACallbackThatThrowsLeavesNoTemporaryFiles)
         paths.push_back(tmp.file(numbered(i)));
         writeBytes(paths.back(), "a\n");
     }
-    PipelineCallbacks callbacks;
+    CallbackObserver callbacks;
     int done = 0;
-    callbacks.fileDone = [&](const std::string &) {
+    callbacks.onDone = [&](const std::string &) {
         if (++done == 2)
             throw std::runtime_error("observer gave up");
     };

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "base/RunObserver.h"
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,6 +36,24 @@ std::string visible(std::string_view bytes);
 
 /// Names of the entries of a folder, sorted (to see that no temporary file stayed behind).
 std::vector<std::string> listNames(const std::filesystem::path &dir);
+
+/// An observer whose reactions are set per test.
+struct CallbackObserver : RunObserver {
+    std::function<bool()> onKeepGoing;
+    std::function<void(const std::string &)> onDone;
+    std::function<void(const std::string &, const Error &)> onError;
+    bool keepGoing() override { return !onKeepGoing || onKeepGoing(); }
+    void fileDone(const std::string &path, Outcome) override
+    {
+        if (onDone)
+            onDone(path);
+    }
+    void error(const std::string &path, const Error &e) override
+    {
+        if (onError)
+            onError(path, e);
+    }
+};
 
 } // namespace vexlo::test
 
