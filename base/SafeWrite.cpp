@@ -73,19 +73,16 @@ std::string RandomSuffix()
 }
 
 // The permission bits a new file gets: what the umask leaves of 0666. The umask is read from
-// /proc once, since asking for it means changing it for every thread.
+// /proc, since asking for it means changing it for every thread.
 mode_t NewFileMode()
 {
-    static const mode_t mode = [] {
-        mode_t mask = 022;
-        std::ifstream status("/proc/self/status");
-        std::string line;
-        while (std::getline(status, line))
-            if (line.rfind("Umask:", 0) == 0)
-                mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-        return static_cast<mode_t>(0666 & ~mask);
-    }();
-    return mode;
+    mode_t mask = 022;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Umask:", 0) == 0)
+            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    return static_cast<mode_t>(0666 & ~mask);
 }
 
 bool SameContentState(const struct stat &a, const struct stat &b)
@@ -150,7 +147,7 @@ std::string ResolveLinks(const std::string &path)
 }
 
 FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options)
-    : m_path(std::move(path)), m_newFileMode(options.newFileMode ? options.newFileMode : NewFileMode())
+    : m_path(std::move(path)), m_newFileMode(options.newFileMode)
 {
     try {
         std::string target = m_path;
@@ -167,6 +164,8 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                 ::fstatat(m_folder, m_name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT && options.createIfMissing && hops == 0) {
                     m_created = true;
+                    if (m_newFileMode == 0)
+                        m_newFileMode = NewFileMode();
                     return;
                 }
                 throw IoError("read", m_path, errno);
@@ -419,6 +418,8 @@ void FileReplacement::commit()
             const std::string self = "/proc/self/fd/" + std::to_string(m_output);
             if (m_created) {
                 // A new file gets its name directly; a file created meanwhile is not replaced.
+                if (Injected(Step::Rename, m_path))
+                    throw IoError("replace", m_path, errno);
                 if (::linkat(AT_FDCWD, self.c_str(), m_folder, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0)
                     throw errno == EEXIST ? Changed(m_path) : IoError("write", m_path, errno);
                 if (::close(std::exchange(m_output, -1)) != 0)

@@ -59,6 +59,8 @@ std::filesystem::path HistoryStore::slotPath(HistoryKind kind, const std::string
 std::string HistoryStore::record(HistoryKind kind, const Lines &lines)
 {
     SettingsFile settings(m_folder.file(MainSettingsName));
+    // Counter and slot belong together: another instance recording meanwhile takes the next.
+    const SettingsLock lock(settings.path());
     const char *key = HistoryCounterKey(kind);
     // A missing counter reads as its own key name and fails here, before anything is written.
     const long long next = static_cast<long long>(ToInt(settings.read(CounterSection, key, key))) + 1;

@@ -3,7 +3,13 @@
 #include "base/Error.h"
 #include "base/SafeWrite.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <iterator>
 #include <optional>
 #include <system_error>
@@ -148,6 +154,20 @@ std::optional<std::string> loadBytes(const std::filesystem::path &path)
     }
 }
 
+// A name ends at its first line break, like a value.
+std::string_view cutAtBreak(std::string_view s)
+{
+    return s.substr(0, s.find_first_of("\r\n"));
+}
+
+// The locks this process holds: one descriptor per folder, with a count of its holders.
+struct HeldLock {
+    int fd = -1;
+    int count = 0;
+};
+std::recursive_mutex g_lockMutex;
+std::map<std::string, HeldLock> g_locks;
+
 std::string fullPath(const std::filesystem::path &path)
 {
     std::error_code ec;
@@ -156,6 +176,31 @@ std::string fullPath(const std::filesystem::path &path)
 }
 
 } // namespace
+
+SettingsLock::SettingsLock(const std::filesystem::path &settingsFile)
+{
+    std::error_code ec;
+    auto folder = std::filesystem::absolute(settingsFile, ec).parent_path();
+    m_folder = folder.empty() ? std::string(".") : folder.string();
+    g_lockMutex.lock(); // other threads of this process wait here, the holder passes again
+    HeldLock &held = g_locks[m_folder];
+    if (held.count++ == 0) {
+        held.fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        while (held.fd >= 0 && ::flock(held.fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+}
+
+SettingsLock::~SettingsLock()
+{
+    HeldLock &held = g_locks[m_folder];
+    if (--held.count == 0) {
+        if (held.fd >= 0)
+            ::close(held.fd); // releases the flock
+        g_locks.erase(m_folder);
+    }
+    g_lockMutex.unlock();
+}
 
 bool SettingsFile::exists() const
 {
@@ -187,6 +232,9 @@ std::string SettingsFile::read(std::string_view section, std::string_view key,
 
 void SettingsFile::write(std::string_view section, std::string_view key, std::string_view value)
 {
+    section = cutAtBreak(section);
+    key = cutAtBreak(key);
+    const SettingsLock lock(m_path);
     const std::string path = fullPath(m_path);
     const auto failure = [&] {
         return Error(ErrorKind::SettingsWrite, path, "Unable to write to " + path);

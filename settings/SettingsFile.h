@@ -27,11 +27,28 @@ public:
 
     /// Replaces the value in place, appends a missing key at the end of its section, a
     /// missing section at the end of the file, creates a missing file. The file is
-    /// replaced atomically. Throws Error{SettingsWrite} "Unable to write to <full path>".
+    /// replaced atomically, under a SettingsLock. A line break in the section, key or value
+    /// ends it there, so no line can be injected. Throws Error{SettingsWrite} "Unable to write
+    /// to <full path>" (also for a read-only file, which is left as it is).
     void write(std::string_view section, std::string_view key, std::string_view value);
 
 private:
     std::filesystem::path m_path;
+};
+
+/// Holds the advisory lock (flock) of the folder of a settings file, so that a read, change and
+/// write of settings by two program instances at once loses neither's keys. Re-entrant within
+/// the process; held for as short a time as a settings access. Never fails: where the folder
+/// cannot be locked, the access goes on unlocked.
+class SettingsLock {
+public:
+    explicit SettingsLock(const std::filesystem::path &settingsFile);
+    ~SettingsLock();
+    SettingsLock(const SettingsLock &) = delete;
+    SettingsLock &operator=(const SettingsLock &) = delete;
+
+private:
+    std::string m_folder;
 };
 
 /// "Last_Opened_Directory" + N and "Extension_Filter" + N of section "Add_File_Procedure":

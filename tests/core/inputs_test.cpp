@@ -3,6 +3,9 @@
 #include "settings/SettingsFile.h"
 #include "support/TestSupport.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace vexlo;
 using vexlo::test::listNames;
 using vexlo::test::readBytes;
@@ -92,4 +95,27 @@ TEST_F(HistoryTest, UnwritableSlotFileLeavesTheCounterAlone)
     }
     EXPECT_EQ(counter("WhatToFindHistory"), "9");
     EXPECT_EQ(listNames(tmp.path()), (std::vector<std::string>{"WhatToFind0.vexlopro", "vexlopro.ini"}));
+}
+
+// Recordings of two instances at once: each takes its own slot, so the counter ends where 200
+// recordings one after the other would leave it.
+TEST_F(HistoryTest, TwoProcessesRecordingAtOnceLoseNoRecording)
+{
+    setCounter("WhatToFindHistory", "9");
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        if (children[c] == 0) {
+            HistoryStore mine{ProgramFolder(tmp.path())};
+            for (int i = 0; i < 100; ++i)
+                mine.record(HistoryKind::WhatToFind, Lines{"x"});
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    EXPECT_EQ(counter("WhatToFindHistory"), "9");
 }

@@ -4,6 +4,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 
@@ -186,4 +188,39 @@ TEST(ShippedSettings, HoldsEveryNumericKeyWithAUsableValue)
         EXPECT_EQ(shipped.read(section, key, key), "9") << key;
     for (const char *key : {"aGB", "aTabbedNotebook1PageIndex", "aTabbedNotebook2PageIndex"})
         EXPECT_NO_THROW(ToInt(shipped.read("Wich_Option_Top", key, key))) << key;
+}
+
+// Two program instances writing keys into one file at the same time lose none of them.
+TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey)
+{
+    writeBytes(ini, "[c]\r\n");
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = fork();
+        if (children[c] == 0) {
+            SettingsFile mine(ini);
+            for (int i = 0; i < 300; ++i)
+                mine.write("c", "k" + std::to_string(c) + "_" + std::to_string(i), std::to_string(i));
+            _exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int missing = 0;
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 300; ++i)
+            missing += settings.read("c", "k" + std::to_string(c) + "_" + std::to_string(i), "-") != std::to_string(i);
+    EXPECT_EQ(missing, 0);
+}
+
+TEST_F(SettingsTest, LineBreaksInNamesCannotInjectLinesAndReadOnlyFilesAreKept)
+{
+    settings.write("a\r\n[evil]", "k\nx=1", "v");
+    EXPECT_EQ(readBytes(ini), "[a]\r\nk=v\r\n");
+    chmod(ini.c_str(), 0444);
+    EXPECT_THROW(settings.write("a", "k", "w"), Error);
+    EXPECT_EQ(readBytes(ini), "[a]\r\nk=v\r\n");
 }
