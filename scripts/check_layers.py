@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""Fails when a source file includes a header of a layer above its own.
+
+The core layers, lowest first (a layer may include itself and the layers it names):
+  base      -> nothing
+  settings  -> base
+  inputs    -> settings, base
+  targets   -> base
+  engine    -> base                    (the text engine: run/TextEngine, BufferEngine, FastSearch)
+  docengine -> base                    (the built-in document engine)
+  run       -> engine, docengine, targets, inputs, settings, base
+  backup    -> run and everything below it
+No core file includes Qt, widgets/ or app/. The Qt helpers in widgets/ see only base/ and
+themselves. Window code (any file that includes Qt) may include the core, widgets/ and the
+windows of the subsystem folders, but only app/ itself includes app/.
+
+usage: check_layers.py SOURCE_DIR
+"""
+import pathlib
+import re
+import sys
+
+CORE_BELOW = {
+    "base": set(),
+    "settings": {"base"},
+    "inputs": {"settings", "base"},
+    "targets": {"base"},
+    "engine": {"base"},
+    "docengine": {"base"},
+    "run": {"engine", "docengine", "targets", "inputs", "settings", "base"},
+}
+CORE_BELOW["backup"] = CORE_BELOW["run"] | {"run"}
+CORE = set(CORE_BELOW)
+ENGINE_FILES = re.compile(r"^run/(TextEngine|BufferEngine|FastSearch)\.(h|cpp)$")
+FOLDERS = ["base", "settings", "inputs", "targets", "run", "backup", "docengine", "widgets", "app"]
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
+
+
+def layer_of_header(header: str) -> str | None:
+    """The layer a project header belongs to, or None for a system header."""
+    if ENGINE_FILES.match(header):
+        return "engine"
+    top = header.split("/", 1)[0]
+    return top if top in FOLDERS and "/" in header else None
+
+
+def is_window_code(text: str) -> bool:
+    return any((kind == "<" and name.startswith("Q")) or name.startswith("widgets/")
+               for kind, name in INCLUDE.findall(text))
+
+
+def core_sources(root: pathlib.Path) -> set[str]:
+    """The files of the core libraries (vexlo_core_library in the CMake files), with their headers."""
+    files = set()
+    for cmake in root.rglob("CMakeLists.txt"):
+        folder = cmake.parent.relative_to(root).as_posix()
+        for block in re.findall(r"vexlo_core_library\(\s*\w+([^)]*)\)", cmake.read_text()):
+            for name in block.split():
+                stem = f"{folder}/{name}".rsplit(".", 1)[0]
+                files.update({stem + ".cpp", stem + ".h"})
+    return files
+
+
+def check(root: pathlib.Path) -> list[str]:
+    problems = []
+    core_files = core_sources(root)
+    for folder in FOLDERS:
+        for path in sorted((root / folder).rglob("*")):
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            rel = path.relative_to(root).as_posix()
+            text = path.read_text(errors="replace")
+            sibling = path.with_suffix(".cpp" if path.suffix == ".h" else ".h")
+            window = rel not in core_files and (
+                is_window_code(text) or (sibling.exists() and is_window_code(sibling.read_text(errors="replace"))))
+            own = "engine" if ENGINE_FILES.match(rel) else folder
+            for kind, name in INCLUDE.findall(text):
+                target = layer_of_header(name) if kind == '"' else None
+                if own in CORE and not window:
+                    if kind == "<" and name.startswith("Q"):
+                        problems.append(f"{rel}: the toolkit-free core includes Qt ({name})")
+                    elif target and target != own and target not in CORE_BELOW[own]:
+                        problems.append(f"{rel}: {own} may not include {name} ({target})")
+                elif own == "widgets":
+                    if target and target not in ("widgets", "base"):
+                        problems.append(f"{rel}: widgets/ may not include {name}")
+                elif own != "app" and target == "app":
+                    problems.append(f"{rel}: only app/ includes app/ ({name})")
+    return problems
+
+
+def main() -> int:
+    root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".")
+    problems = check(root)
+    for problem in problems:
+        print(f"layer check: {problem}", file=sys.stderr)
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
