@@ -75,6 +75,8 @@ class FileReplacement {
     /// The current content's size when it was opened (0 for a new file).
     std::size_t sourceSize() const noexcept { return static_cast<std::size_t>(m_sourceInfo.st_size); }
 
+    /// The current content's descriptor, open for reading (-1 for a new file); for mapping it.
+    int sourceDescriptor() const noexcept { return m_source; }
     /// Reads up to `size` bytes of the current content; 0 at its end. Throws Error{Io}.
     std::size_t read(char *data, std::size_t size);
     /// The whole current content. Throws Error{Io}.

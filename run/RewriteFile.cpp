@@ -5,6 +5,7 @@
 #include "run/FastSearch.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
@@ -18,14 +19,17 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 // The new content is prepared through the write unit (base/SafeWrite.h): a temporary in the
 // target's held folder, renamed over the target once complete and only when the target is still
-// the file that was read. Files are read with read(), never mapped, so a file truncated by
-// another program meanwhile ends the read early instead of raising a signal; the commit then
-// finds the change and keeps the other writer's file.
+// the file that was read. A file truncated by
+// another program meanwhile cannot end the program: a read ends early, and a mapping (large
+// files) reads zeros where the file was cut; either way the commit then finds the change and
+// keeps the other writer's file.
 
 namespace vexlo {
 
@@ -175,14 +179,78 @@ bool LinesIndependent(const TextOperation &op)
     return op.kind != TextOperation::Kind::Block || op.findLines.size() <= 1;
 }
 
-/// Transforms a large file on two threads: the file is read in stretches of whole lines; each
-/// thread transforms the stretch it took into a buffer of its own and writes it once every
-/// earlier stretch is written. The process holds a few stretches, whatever the file's size.
+// Mappings of files being read, so that a SIGBUS inside one (the file was truncated) is
+// answered by mapping a page of zeros there; any other SIGBUS goes to the handler before ours.
+constexpr int kGuardSlots = 64;
+std::atomic<std::uintptr_t> g_guardBegin[kGuardSlots];
+std::atomic<std::uintptr_t> g_guardEnd[kGuardSlots];
+struct sigaction g_previousBus;
+
+void OnBus(int signal, siginfo_t *info, void *context)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (int i = 0; i < kGuardSlots; ++i) {
+        const std::uintptr_t begin = g_guardBegin[i].load();
+        if (begin != 0 && begin <= at && at < g_guardEnd[i].load()) {
+            const std::uintptr_t page = at & ~static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE) - 1);
+            if (::mmap(reinterpret_cast<void *>(page), static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)), PROT_READ,
+                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
+                return; // the read is tried again and finds zeros
+        }
+    }
+    if ((g_previousBus.sa_flags & SA_SIGINFO) && g_previousBus.sa_sigaction) {
+        g_previousBus.sa_sigaction(signal, info, context);
+    } else if (g_previousBus.sa_handler != SIG_IGN && g_previousBus.sa_handler != SIG_DFL) {
+        g_previousBus.sa_handler(signal);
+    } else {
+        ::signal(signal, SIG_DFL); // the fault happens again, now with the default action
+    }
+}
+
+/// Registers a mapping for the SIGBUS guard; false when every slot is taken.
+bool GuardMapping(void *data, std::size_t size)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        struct sigaction action {};
+        action.sa_sigaction = OnBus;
+        action.sa_flags = SA_SIGINFO | SA_NODEFER;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGBUS, &action, &g_previousBus);
+    });
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    for (int i = 0; i < kGuardSlots; ++i) {
+        std::uintptr_t expected = 0;
+        if (g_guardBegin[i].compare_exchange_strong(expected, begin)) {
+            g_guardEnd[i].store(begin + size);
+            return true;
+        }
+    }
+    return false;
+}
+
+void UnguardMapping(const void *data)
+{
+    const auto begin = reinterpret_cast<std::uintptr_t>(data);
+    for (int i = 0; i < kGuardSlots; ++i)
+        if (g_guardBegin[i].load() == begin) {
+            g_guardEnd[i].store(0);
+            g_guardBegin[i].store(0);
+        }
+}
+
+/// Transforms a large file on two threads: the file is mapped and cut into stretches of whole
+/// lines; each thread transforms the stretch it took into a buffer of its own and writes it
+/// once every earlier stretch is written. The process holds a few stretches, whatever the
+/// file's size: pages of the mapping that are done with are given back.
 class StretchRewriter {
   public:
-    StretchRewriter(FileReplacement &file, const TextOperation &op) : m_file(file), m_op(op) {}
+    StretchRewriter(const char *data, std::size_t size, FileReplacement &out, const TextOperation &op)
+        : m_data(data), m_size(size), m_out(out), m_op(op)
+    {
+    }
 
-    /// Throws Error{Io} on a failed read or write, std::bad_alloc when memory runs out.
+    /// Throws Error{Io} on a failed write, std::bad_alloc when memory runs out.
     void run()
     {
         std::thread helper([this] { work(); });
@@ -195,22 +263,28 @@ class StretchRewriter {
   private:
     struct Stop {}; // another thread failed: this one gives up quietly
 
+    struct Stretch {
+        const char *data = nullptr;
+        std::size_t size = 0;
+        std::size_t index = 0;
+    };
+
     void work()
     {
-        std::string stretch;
-        std::size_t index = 0;
+        Stretch stretch;
         ByteBuffer staging;
         try {
-            while (take(stretch, index)) {
+            while (take(stretch)) {
                 const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
-                    waitTurn(index);
-                    WritePieces(m_file, pieces);
+                    waitTurn(stretch.index);
+                    WritePieces(m_out, pieces);
                 };
                 // Flushed when the stretch is done (or its references pile up), in its turn.
                 OutputSink sink(staging, flush, SIZE_MAX);
-                ApplyToSink({stretch.data(), stretch.size()}, m_op, sink);
+                ApplyToSink({stretch.data, stretch.size}, m_op, sink);
                 sink.finish();
-                waitTurn(index);
+                release(stretch.data, stretch.size);
+                waitTurn(stretch.index);
                 std::lock_guard lock(m_mutex);
                 ++m_turn;
                 m_turnChanged.notify_all();
@@ -225,48 +299,47 @@ class StretchRewriter {
         }
     }
 
-    /// Reads the next stretch into `stretch`: the bytes left over from the last read and about
-    /// kStretchBytes more, up to the last line break (a CR at the very end waits for the next
-    /// read, which may hold its LF); a line longer than that is read to its end. Returns false
-    /// once the file is done.
-    bool take(std::string &stretch, std::size_t &index)
+    /// The next stretch: up to the last line break before kStretchBytes on, or to the end of a
+    /// line longer than that. Returns false once the file is done.
+    bool take(Stretch &stretch)
     {
         std::lock_guard lock(m_mutex);
         if (m_stop)
             throw Stop{};
-        stretch.swap(m_carry);
-        m_carry.clear();
-        std::size_t cut = 0;
-        while (!m_eof) {
-            const std::size_t have = stretch.size();
-            stretch.resize(have + kStretchBytes);
-            std::size_t got = 0;
-            while (got < kStretchBytes) {
-                const std::size_t n = m_file.read(stretch.data() + have + got, kStretchBytes - got);
-                if (n == 0) {
-                    m_eof = true;
-                    break;
-                }
-                got += n;
+        const char *d = m_data;
+        const std::size_t from = m_taken;
+        std::size_t to = m_size;
+        if (m_size - from > kStretchBytes) {
+            const std::size_t aim = from + kStretchBytes;
+            // Not between the CR and LF of a pair.
+            const std::size_t upTo = d[aim - 1] == '\r' && d[aim] == '\n' ? aim - 1 : aim;
+            const std::size_t past = StartOfLine(d + from, upTo - from);
+            if (past > 0) {
+                to = from + past;
+            } else {
+                const std::size_t brk = aim + FindBreak(d + aim, m_size - aim);
+                if (brk < m_size)
+                    to = brk + (d[brk] == '\r' && brk + 1 < m_size && d[brk + 1] == '\n' ? 2 : 1);
             }
-            stretch.resize(have + got);
-            if (m_eof)
-                break;
-            const std::size_t upTo = stretch.back() == '\r' ? stretch.size() - 1 : stretch.size();
-            cut = have + StartOfLine(stretch.data() + have, upTo - have);
-            if (cut == have && have > 0) // the new bytes hold no break: one may end the old ones
-                cut = StartOfLine(stretch.data(), upTo);
-            if (cut > 0)
-                break;
         }
-        if (m_eof)
-            cut = stretch.size();
-        m_carry.assign(stretch, cut, std::string::npos);
-        stretch.resize(cut);
-        if (stretch.empty())
+        if (to == from)
             return false;
-        index = m_stretches++;
+        m_taken = to;
+        stretch.data = d + from;
+        stretch.size = to - from;
+        stretch.index = m_stretches++;
         return true;
+    }
+
+    /// Drops the mapped pages wholly inside a stretch that is done with; they stay in the
+    /// page cache.
+    static void release(const char *data, std::size_t size)
+    {
+        static const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+        const auto first = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+        const auto end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(page - 1);
+        if (end > first)
+            ::madvise(reinterpret_cast<void *>(first), end - first, MADV_DONTNEED);
     }
 
     void waitTurn(std::size_t index)
@@ -277,17 +350,52 @@ class StretchRewriter {
             throw Stop{};
     }
 
-    FileReplacement &m_file;
+    const char *m_data;
+    std::size_t m_size;
+    FileReplacement &m_out;
     const TextOperation &m_op;
     std::mutex m_mutex;
     std::condition_variable m_turnChanged;
     bool m_stop = false;
-    bool m_eof = false;
-    std::string m_carry;         // read but not yet taken: the start of a line
-    std::size_t m_stretches = 0; // stretches taken so far
-    std::size_t m_turn = 0;      // the stretch whose output is written next
+    std::size_t m_taken = 0;      // bytes taken so far
+    std::size_t m_stretches = 0;  // stretches taken so far
+    std::size_t m_turn = 0;       // the stretch whose output is written next
     std::exception_ptr m_failure;
 };
+
+/// The whole file mapped for reading, or nothing when it cannot be. Should the file be cut
+/// short by another program meanwhile, the pages past its new end read as zeros instead of
+/// raising SIGBUS; the commit then finds the file changed and keeps it as it is.
+class Mapping {
+  public:
+    Mapping(int fd, std::size_t size) : m_size(size)
+    {
+        void *map = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+        if (map == MAP_FAILED)
+            return;
+        if (!GuardMapping(map, size)) {
+            ::munmap(map, size);
+            return;
+        }
+        ::madvise(map, size, MADV_SEQUENTIAL);
+        m_data = static_cast<const char *>(map);
+    }
+    ~Mapping()
+    {
+        if (m_data) {
+            UnguardMapping(m_data);
+            ::munmap(const_cast<char *>(m_data), m_size);
+        }
+    }
+    Mapping(const Mapping &) = delete;
+    Mapping &operator=(const Mapping &) = delete;
+    const char *data() const { return m_data; }
+
+  private:
+    const char *m_data = nullptr;
+    std::size_t m_size;
+};
+
 
 /// Streams the file through the engine on the calling thread, in pieces that stay in the
 /// processor's caches; a large file's output is written by a second thread meanwhile.
@@ -340,11 +448,16 @@ FileReplacement PrepareRewrite(const std::string &path, const TextOperation &op,
 
     FileReplacement file(path, options);
     file.prepareOutput();
-    // A large file whose lines come out independently is transformed on two threads.
-    if (file.sourceSize() >= kBackgroundFrom && LinesIndependent(op))
-        StretchRewriter(file, op).run();
-    else
-        Stream(file, op);
+    // A large file whose lines come out independently is mapped and transformed on two threads.
+    const std::size_t size = file.sourceSize();
+    if (size >= kBackgroundFrom && LinesIndependent(op)) {
+        Mapping mapping(file.sourceDescriptor(), size);
+        if (mapping.data()) {
+            StretchRewriter(mapping.data(), size, file, op).run();
+            return file;
+        }
+    }
+    Stream(file, op);
     return file;
 }
 
