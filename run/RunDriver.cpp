@@ -3,7 +3,7 @@
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
 #include "base/SafeWrite.h"
-#include "targets/ScanDir.h"
+#include "targets/DirectoryPass.h"
 
 namespace vexlo {
 
@@ -41,6 +41,36 @@ void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &
 {
     WriteFileSafely(folder.file(ScanListName).string(), JoinLines(paths));
 }
+
+// What the directory pass tells the run's observer: directories that cannot be read are
+// passed over silently; the links it does not follow are reported in one message at the end
+// of the pass, so that a tree full of them does not bring one box per link.
+class DirectoryPassReport : public RunObserver {
+  public:
+    explicit DirectoryPassReport(RunObserver &observer) : m_observer(observer) {}
+
+    bool keepGoing() override { return m_observer.keepGoing(); }
+    void fileDone(const std::string &path, Outcome outcome) override { m_observer.fileDone(path, outcome); }
+    void message(const std::string &text) override
+    {
+        if (++m_count <= ShownLinks)
+            m_text += (m_text.empty() ? "" : "\n") + text;
+    }
+
+    void finish()
+    {
+        if (m_count > ShownLinks)
+            m_text += "\n(" + std::to_string(m_count - ShownLinks) + " more links not followed)";
+        if (!m_text.empty())
+            m_observer.message(m_text);
+    }
+
+  private:
+    static constexpr std::size_t ShownLinks = 20;
+    RunObserver &m_observer;
+    std::string m_text;
+    std::size_t m_count = 0;
+};
 
 class Run {
   public:
@@ -102,8 +132,7 @@ class Run {
     bool directoryPass()
     {
         std::vector<std::string> &paths = m_result.targetPaths;
-        VectorScanResult sink(paths);
-        const ScanProgress progress = [this] { m_observer.scanProgress(); };
+        DirectoryPassReport report(m_observer);
         for (const TargetEntry &entry : m_request.directoryList) {
             if (!entry.checked)
                 continue;
@@ -113,8 +142,9 @@ class Run {
                 m_observer.message(SelectMaskMessage);
                 return false;
             }
-            ScanDir(entry.path, m_request.mask, sink, progress);
+            ScanForDirectoryPass(entry.path, m_request.mask, paths, report);
         }
+        report.finish();
         try {
             writeScanList(m_folder, paths);
         } catch (const Error &e) {
@@ -159,7 +189,7 @@ class Run {
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
         PipelineCallbacks callbacks;
         callbacks.keepGoing = [this] { return m_flag.isRunning(); };
-        callbacks.fileDone = [this](const std::string &path) { m_observer.fileDone(path); };
+        callbacks.fileDone = [this](const std::string &path) { m_observer.fileDone(path, Outcome::Done); };
         callbacks.error = [this](const std::string &path, const Error &e) { m_observer.error(path, e); };
         const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, callbacks);
         m_result.filesRewritten = outcome.rewritten;

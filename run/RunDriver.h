@@ -3,6 +3,7 @@
 
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
+#include "base/RunObserver.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 
@@ -55,18 +56,12 @@ struct RunRequest {
     TextEngineOptions options;
 };
 
-/// How the run talks to the outside; the window shows boxes, the command line prints.
-class RunObserver {
-public:
-    virtual ~RunObserver() = default;
-    /// A fixed-text message ("What to find?", "Please select mask! and after try again.").
-    virtual void message(const std::string &text) = 0;
-    /// Called once per directory entry during the directory pass.
-    virtual void scanProgress() {}
-    virtual void fileDone(const std::string &path) { (void)path; }
-    /// An error that ended the run at `path`.
-    virtual void error(const std::string &path, const Error &error) = 0;
-};
+// How the run talks to the outside (the window shows boxes, the command line prints): the
+// common RunObserver. message() gets the fixed texts ("What to find?", "Please select mask!
+// and after try again.") and the links a directory pass does not follow; keepGoing() is asked
+// per directory entry during the directory pass; fileDone(path, Outcome::Done) per rewritten
+// file, fileDone(path, Outcome::Skipped) per link not followed; error() once, for the error
+// that ended the run.
 
 /// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
 class RunExtensions {

@@ -28,14 +28,19 @@ std::string numbered(int i, const char *extension = ".txt")
 class RecordingObserver : public RunObserver {
   public:
     void message(const std::string &text) override { messages.push_back(text); }
-    void scanProgress() override
+    bool keepGoing() override
     {
         ++scanCalls;
         if (onScan)
             onScan();
+        return true;
     }
-    void fileDone(const std::string &path) override
+    void fileDone(const std::string &path, Outcome outcome) override
     {
+        if (outcome == Outcome::Skipped) {
+            skipped.push_back(path);
+            return;
+        }
         done.push_back(path);
         if (onDone)
             onDone(path);
@@ -46,7 +51,7 @@ class RecordingObserver : public RunObserver {
         errorTexts.push_back(e.what());
     }
 
-    std::vector<std::string> messages, done, errorPaths, errorTexts;
+    std::vector<std::string> messages, done, skipped, errorPaths, errorTexts;
     int scanCalls = 0;
     std::function<void()> onScan;
     std::function<void(const std::string &)> onDone;
