@@ -8,7 +8,7 @@ namespace {
 
 // Writes each path straight into stdio's buffer, so output costs no more than find's.
 class PrintingResult : public vexlo::RunObserver {
-public:
+  public:
     void fileDone(const std::string &path, vexlo::Outcome) override
     {
         std::fwrite(path.data(), 1, path.size(), stdout);
