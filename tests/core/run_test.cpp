@@ -298,8 +298,8 @@ TEST_F(RunTest, DirectoryPassFollowsNoLinkOutOfItsTreeAndSkipsTemporaries)
     EXPECT_BYTES_EQ("bar\r\n", readBytes(real));
     EXPECT_EQ(std::count(result.targetPaths.begin(), result.targetPaths.end(), link), 0);
     EXPECT_EQ(observer.skipped, std::vector<std::string>{link});
-    EXPECT_EQ(observer.messages,
-              std::vector<std::string>{link + ": not followed: the link points outside '" + tmp.file("tree") + "'"});
+    EXPECT_EQ(observer.messages, std::vector<std::string>{link + ": not followed: the link points outside '" +
+                                                          tmp.file("tree") + "'"});
     EXPECT_TRUE(observer.errorPaths.empty());
 }
 

@@ -130,7 +130,8 @@ class ScanWindowTest : public QObject {
     {
         // F/link -> "/": the first phase lists the link, the second must not scan the disk.
         QVERIFY(QFile::link(QStringLiteral("/"), m_tree->filePath(QStringLiteral("link"))));
-        QVERIFY(QFile::link(m_tree->filePath(QStringLiteral("s")), m_tree->filePath(QStringLiteral("alias"))));
+        QVERIFY(
+            QFile::link(m_tree->filePath(QStringLiteral("s")), m_tree->filePath(QStringLiteral("alias"))));
         ScanDirectoryWindow window(*m_platform, *m_list);
         scanTree(window, "*.*", true);
         QCOMPARE(window.workList2(), std::vector<std::string>{f("s/")});
