@@ -1,4 +1,6 @@
+#include "base/Error.h"
 #include "support/TestSupport.h"
+#include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
 #include "targets/SearchMask.h"
 
@@ -404,4 +406,71 @@ TEST_F(ScanDirTest, DeepDirectoriesMovedDuringTheScanAreFoundAgainOrLeftAlone)
         for (const std::string &line : replaced.found)
             EXPECT_EQ(line.find("intruder"), std::string::npos) << line;
     }
+}
+
+TEST(IsTemporaryName, KnowsTheRewritesTemporariesAndNothingElse)
+{
+    for (const char *name : {".a.txt.vexlo-Ab12Cd", "..bashrc.vexlo-Qw8Er7Ty", ".x.vexlo-abcdef"})
+        EXPECT_TRUE(IsTemporaryName(name)) << name;
+    for (const char *name : {"a.txt.vexlo-Ab12Cd", ".vexlo-Ab12Cd", ".a.txt.vexlo-Ab1", ".a.txt.vexlo-Ab12C!",
+                             ".a.txt.vexlo-", ".a.txt", "a.txt"})
+        EXPECT_FALSE(IsTemporaryName(name)) << name;
+}
+
+TEST(TreeBoundary, JudgesLinksByWhereTheyFinallyLead)
+{
+    TempDir tmp;
+    const std::string tree = tmp.file("tree");
+    fs::create_directories(tmp.path() / "tree" / "sub");
+    fs::create_directories(tmp.path() / "treeish");
+    makeFile(tmp.path() / "tree" / "in.txt");
+    makeFile(tmp.path() / "treeish" / "out.txt");
+    makeFile(tmp.path() / "outside.txt");
+    fs::create_symlink("in.txt", tmp.path() / "tree" / "near");
+    fs::create_symlink("../in.txt", tmp.path() / "tree" / "sub" / "up");
+    fs::create_symlink("../outside.txt", tmp.path() / "tree" / "far");
+    fs::create_symlink("../treeish/out.txt",
+                       tmp.path() / "tree" / "prefix");       // "tree" is a prefix of "treeish"
+    fs::create_symlink("far", tmp.path() / "tree" / "chain"); // inside, to a link outside
+    fs::create_symlink("nowhere", tmp.path() / "tree" / "dangling");
+
+    const TreeBoundary boundary(tree + "/");
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/in.txt"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/near"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/sub/up"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/far"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/prefix"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/chain"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/dangling"));
+    EXPECT_EQ(boundary.outsideReason(), "not followed: the link points outside '" + tree + "/'");
+
+    // A tree reached through a link is judged by where it lies.
+    fs::create_directory_symlink("tree", tmp.path() / "alias");
+    EXPECT_FALSE(TreeBoundary(tmp.file("alias")).leadsOutside(tmp.file("alias/near")));
+    EXPECT_TRUE(TreeBoundary(tmp.file("alias")).leadsOutside(tmp.file("alias/far")));
+    EXPECT_FALSE(TreeBoundary("/").leadsOutside(tree + "/far"));
+}
+
+TEST(EscapeControls, KeepsPrintableTextAndShowsControlBytes)
+{
+    EXPECT_EQ(EscapeControls("plain/path name.txt"), "plain/path name.txt");
+    EXPECT_EQ(EscapeControls("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(EscapeControls("a\x1b[31mb\x07\r\n\x7f"), "a\\x1b[31mb\\x07\\x0d\\x0a\\x7f");
+    EXPECT_EQ(EscapeControls(std::string_view("\0x", 2)), "\\x00x");
+    // C1 controls, lone and truncated sequences, overlong forms: every byte shown.
+    EXPECT_EQ(EscapeControls("\xc2\x9b"
+                             "1m"),
+              "\\xc2\\x9b1m");
+    EXPECT_EQ(EscapeControls("\x9b"
+                             "2J"),
+              "\\x9b2J");
+    EXPECT_EQ(EscapeControls("\xe2\x82"), "\\xe2\\x82");
+    EXPECT_EQ(EscapeControls("\xc0\xaf"), "\\xc0\\xaf");
+    EXPECT_EQ(EscapeControls("caf\xe9"), "caf\\xe9"); // a Latin-1 name
+    const std::string once = EscapeControls("x\x1by\xff");
+    EXPECT_EQ(EscapeControls(once), once);
+    EXPECT_EQ(IoError("read", "bad\x1b]0;t\x07", 2).what(),
+              std::string("cannot read 'bad\\x1b]0;t\\x07': No such file or directory"));
+    EXPECT_EQ(IoError("read", "bad\x1b", 2).path(), "bad\x1b");
 }
