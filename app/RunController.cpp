@@ -17,16 +17,17 @@ class WindowRunObserver : public RunObserver {
 
     void message(const std::string &text) override { m_platform.message(m_window, FromBytes(text)); }
 
-    void fileDone(const std::string &, Outcome) override
+    bool keepGoing() override
     {
         // Once per directory entry: keep the window alive and let "Stop" in, without
         // letting event processing dominate a scan of many thousands of entries.
         const qint64 now = m_platform.tickCount();
         if (m_processedOnce && now - m_lastEvents < EventInterval)
-            return;
+            return true;
         m_processedOnce = true;
         m_lastEvents = now;
         QCoreApplication::processEvents();
+        return true; // "Stop" takes effect at the file loop
     }
 
     void error(const std::string &, const Error &error) override

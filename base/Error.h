@@ -3,6 +3,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace vexlo {
 
@@ -28,7 +29,13 @@ private:
     std::string m_path;
 };
 
-/// Builds an Io error "cannot <verb> '<path>': <strerror(errnum)>".
+/// `text` fit for a terminal: control characters (C0, DEL, C1) and bytes that are not part of
+/// valid UTF-8 become "\xNN" (lower-case hex); printable text, UTF-8 included, stays as it is.
+/// Escaping an escaped text changes nothing. Never fails.
+std::string EscapeControls(std::string_view text);
+
+/// Builds an Io error "cannot <verb> '<path>': <strerror(errnum)>", the path escaped by
+/// EscapeControls in the message (path() keeps it as it is).
 Error IoError(const std::string &verb, const std::string &path, int errnum);
 
 /// Converts a decimal integer text (optional sign, digits, nothing else) to int.

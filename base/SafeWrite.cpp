@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -127,10 +128,18 @@ void CopyAttributes(int from, int to, const std::string &path)
 
 bool IsTemporaryName(std::string_view name)
 {
-    if (name.size() < 1 + kTempMarker.size() + kTempSuffix || name.front() != '.')
+    if (name.size() < 2 || name.front() != '.')
         return false;
-    const std::size_t marker = name.size() - kTempSuffix - kTempMarker.size();
-    return name.substr(marker, kTempMarker.size()) == kTempMarker;
+    const std::size_t mark = name.rfind(kTempMarker);
+    if (mark == std::string_view::npos || mark < 2)
+        return false;
+    const std::string_view suffix = name.substr(mark + kTempMarker.size());
+    if (suffix.size() < kTempSuffix || suffix.size() > 16)
+        return false;
+    for (const char c : suffix)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            return false;
+    return true;
 }
 
 std::string ResolveLinks(const std::string &path)

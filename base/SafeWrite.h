@@ -125,8 +125,9 @@ void CopyFileSafely(const std::string &from, const std::string &to);
 /// path as it is. Throws Error{Io} ("cannot read") naming `path` for a dangling link.
 std::string ResolveLinks(const std::string &path);
 
-/// Whether `name` has the form of the unit's named temporaries (".<name>.vexlo-XXXXXX"), so
-/// that a directory pass never takes one for a target.
+/// Whether `name` (a bare file name) has the form of the unit's named temporaries
+/// (".<name>.vexlo-" and six to sixteen letters and digits), so that a directory pass never
+/// takes one for a target. Never fails.
 bool IsTemporaryName(std::string_view name);
 
 } // namespace vexlo

@@ -56,7 +56,8 @@ int main(int argc, char **argv)
     {
         vexlo::ModelScanResult result(batched);
         for (int i = 0; i < Count; ++i) {
-            result.append("/home/user/projects/site/page" + std::to_string(i) + ".html");
+            result.fileDone("/home/user/projects/site/page" + std::to_string(i) + ".html",
+                            vexlo::Outcome::Found);
             if (i % 500 == 499) {
                 result.flush();
                 QApplication::processEvents();

@@ -7,12 +7,12 @@
 namespace {
 
 // Writes each path straight into stdio's buffer, so output costs no more than find's.
-class PrintingResult : public vexlo::ScanResult {
-public:
-    void append(std::string path) override
+class PrintingResult : public vexlo::RunObserver {
+  public:
+    void fileDone(const std::string &path, vexlo::Outcome) override
     {
-        path.push_back('\n');
         std::fwrite(path.data(), 1, path.size(), stdout);
+        std::fputc('\n', stdout);
         ++count;
     }
     std::size_t count = 0;

@@ -32,11 +32,16 @@ Options (all off by default): --match-case --whole-word --whole-word-right --who
 Targets:
   PATH...                files rewritten in order (RewriteFile); "-" reads standard input and writes the
                          result to standard output (CR LF after every line; no lines, no output)
-  --dir DIR (repeatable) with --mask MASK: ScanDir each DIR in order, skip directory lines, rewrite the files
-  --scan DIR [--mask MASK]: print ScanDir's result, one entry a line (LF), change nothing
+  --dir DIR (repeatable) with --mask MASK: ScanDir each DIR in order, skip directory lines, rewrite the files;
+                         a symbolic link whose target lies outside DIR is not followed (reported on
+                         stderr, exit status unchanged), and the rewrite's own temporary files
+                         (".NAME.vexlo-XXXXXX") are skipped
+  --scan DIR [--mask MASK] [-0]: print ScanDir's result, one entry a line (LF), change nothing
+  -0, --null             with --scan: end every entry with a NUL byte instead of LF (for xargs -0)
   --help, --version
-Exit status: 0 all done; 1 at least one target failed (each failure on stderr: path and reason; the
-other targets are still processed); 2 usage error (stderr says what is wrong).
+Exit status: 0 all done; 1 at least one target failed or a directory could not be read (each
+failure on stderr: path and reason; the other targets are still processed); 2 usage error
+(stderr says what is wrong). Control characters in the paths of messages are shown as \xNN.
 
 Notes:
   TEXT arguments and file contents are raw bytes, never re-encoded.
@@ -142,6 +147,10 @@ CliArgs ParseArgs(int argc, const char *const *argv)
             args.version = true;
             continue;
         }
+        if (arg == "-0" || arg == "--null") {
+            args.null = true;
+            continue;
+        }
         const std::size_t equals = arg.find('=');
         const std::string_view name = arg.substr(0, equals);
         if (bool *flag = flagTarget(args, name)) {
@@ -180,11 +189,14 @@ CliRequest ToRequest(const CliArgs &args)
     const bool hasReplacement = !args.replace.empty() || !args.replaceLines.empty();
     if (!args.scans.empty()) {
         if (hasOperation || hasReplacement || args.anyOption || !args.paths.empty() || !args.dirs.empty())
-            usage("--scan lists files and changes nothing: it takes only --mask besides more --scan");
+            usage("--scan lists files and changes nothing: it takes only --mask and -0 besides more --scan");
         request.mode = CliRequest::Mode::Scan;
         request.scans = args.scans;
+        request.scanSeparator = args.null ? '\0' : '\n';
         return request;
     }
+    if (args.null)
+        usage("-0 (--null) needs --scan");
 
     if (!args.find.empty() && !args.findLines.empty())
         usage("--find and --find-lines exclude each other");

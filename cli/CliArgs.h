@@ -20,6 +20,7 @@ struct CliArgs {
     std::vector<std::string> paths;        // operands, "-" included
     TextEngineOptions options;
     bool anyOption = false; // one of the engine options was given
+    bool null = false;      // -0 / --null: --scan separates entries by NUL
     bool help = false;
     bool version = false;
     std::string error; // the first argument that could not be parsed, with the reason
@@ -37,6 +38,7 @@ struct CliRequest {
     std::vector<std::string> dirs;  // scanned after the paths, in order
     std::vector<std::string> scans;
     std::string mask;
+    char scanSeparator = '\n'; // after every entry --scan prints
 };
 
 /// Checks the combination and reads --find-lines / --replace-lines files.

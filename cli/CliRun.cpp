@@ -2,10 +2,8 @@
 
 #include "base/Error.h"
 #include "run/FilePipeline.h"
+#include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,18 +19,6 @@ constexpr std::size_t OutputChunk = std::size_t(1) << 20;
 bool writeOut(std::string_view bytes)
 {
     return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size();
-}
-
-// Whether `dir` can be listed; reports the reason when it cannot.
-bool openableDirectory(const std::string &dir)
-{
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        ReportFailure(dir, IoError("read directory", dir, errno).what());
-        return false;
-    }
-    ::close(fd);
-    return true;
 }
 
 // Standard input through the operation to standard output. False after reporting a failure.
@@ -57,40 +43,72 @@ bool filterStandardStreams(const TextOperation &op)
     return true;
 }
 
-// Prints each entry as the scan finds it, in large writes.
-class PrintedScan : public ScanResult {
+// Prints each entry as the scan finds it, in large writes; a directory that cannot be read is
+// reported and marks the scan failed. A failed write ends the scan.
+class PrintedScan : public RunObserver {
   public:
-    void append(std::string path) override
+    explicit PrintedScan(char separator) : m_separator(separator) {}
+
+    bool keepGoing() override { return !m_writeFailed; }
+
+    void fileDone(const std::string &path, Outcome) override
     {
         m_buffer += path;
-        m_buffer += '\n';
+        m_buffer += m_separator;
         if (m_buffer.size() >= OutputChunk)
             flush();
+    }
+
+    void error(const std::string &path, const Error &e) override
+    {
+        flush(); // what was found before stays before the message
+        std::fflush(stdout);
+        ReportFailure(path, e.what());
+        m_failed = true;
     }
 
     void flush()
     {
         if (!writeOut(m_buffer))
-            m_failed = true;
+            m_writeFailed = true;
         m_buffer.clear();
     }
 
     bool failed() const { return m_failed; }
+    bool writeFailed() const { return m_writeFailed; }
 
   private:
     std::string m_buffer;
+    char m_separator;
     bool m_failed = false;
+    bool m_writeFailed = false;
+};
+
+// The files of one --dir: directories that cannot be read and links that are not followed
+// are reported as they are met; only the former count as failures.
+class DirectoryTargets : public RunObserver {
+  public:
+    void error(const std::string &path, const Error &e) override
+    {
+        ReportFailure(path, e.what());
+        ++failures;
+    }
+    void message(const std::string &text) override { ReportFailure({}, text); }
+
+    std::size_t failures = 0;
 };
 
 } // namespace
 
 void ReportFailure(const std::string &path, const std::string &reason)
 {
+    // Paths may hold escape sequences: none reaches the terminal raw.
+    const std::string shownReason = EscapeControls(reason);
     std::string line = "vexlopro-cli: ";
-    if (path.empty() || reason.find(path) != std::string::npos)
-        line += reason;
+    if (path.empty() || shownReason.find(EscapeControls(path)) != std::string::npos)
+        line += shownReason;
     else
-        line += path + ": " + reason;
+        line += EscapeControls(path) + ": " + shownReason;
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
 }
@@ -124,35 +142,34 @@ int RunRewrite(const CliRequest &request)
     // Each directory in turn, so that failures are reported in the order of the targets.
     // Directory lines of a scan are no targets; the files below them are listed anyway.
     std::vector<std::string> found;
-    VectorScanResult sink(found);
     for (const std::string &dir : request.dirs) {
-        if (!openableDirectory(dir)) {
-            ++failures;
-            continue;
-        }
+        DirectoryTargets targets;
         found.clear();
-        ScanDir(dir, request.mask, sink);
+        ScanForDirectoryPass(dir, request.mask, found, targets);
+        failures += targets.failures;
         for (std::string &path : found)
             if (path.empty() || path.back() != PathSeparator)
                 batch.push_back(std::move(path));
+        // No folder link below the scanned directory is followed while the files are rewritten.
+        const std::vector<std::string> roots(batch.size(), dir);
+        options.heldRoots = &roots;
         rewriteBatch();
+        options.heldRoots = nullptr;
     }
     return failures == 0 ? ExitOk : ExitFailed;
 }
 
 int RunScan(const CliRequest &request)
 {
-    bool failed = false;
-    PrintedScan printed;
+    PrintedScan printed(request.scanSeparator);
     for (const std::string &dir : request.scans) {
-        if (!openableDirectory(dir)) {
-            failed = true;
-            continue;
-        }
         ScanDir(dir, request.mask, printed);
+        if (printed.writeFailed())
+            break;
     }
     printed.flush();
-    if (printed.failed() || std::fflush(stdout) != 0) {
+    bool failed = printed.failed();
+    if (printed.writeFailed() || std::fflush(stdout) != 0) {
         ReportFailure("-", std::string("cannot write standard output: ") + std::strerror(errno));
         failed = true;
     }

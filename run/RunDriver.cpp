@@ -3,7 +3,7 @@
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
 #include "base/SafeWrite.h"
-#include "targets/ScanDir.h"
+#include "targets/DirectoryPass.h"
 
 namespace vexlo {
 
@@ -41,6 +41,36 @@ void writeScanList(const ProgramFolder &folder, const std::vector<std::string> &
 {
     WriteFileSafely(folder.file(ScanListName).string(), JoinLines(paths));
 }
+
+// What the directory pass tells the run's observer: directories that cannot be read are
+// passed over silently; the links it does not follow are reported in one message at the end
+// of the pass, so that a tree full of them does not bring one box per link.
+class DirectoryPassReport : public RunObserver {
+  public:
+    explicit DirectoryPassReport(RunObserver &observer) : m_observer(observer) {}
+
+    bool keepGoing() override { return m_observer.keepGoing(); }
+    void fileDone(const std::string &path, Outcome outcome) override { m_observer.fileDone(path, outcome); }
+    void message(const std::string &text) override
+    {
+        if (++m_count <= ShownLinks)
+            m_text += (m_text.empty() ? "" : "\n") + text;
+    }
+
+    void finish()
+    {
+        if (m_count > ShownLinks)
+            m_text += "\n(" + std::to_string(m_count - ShownLinks) + " more links not followed)";
+        if (!m_text.empty())
+            m_observer.message(m_text);
+    }
+
+  private:
+    static constexpr std::size_t ShownLinks = 20;
+    RunObserver &m_observer;
+    std::string m_text;
+    std::size_t m_count = 0;
+};
 
 class Run {
   public:
@@ -102,8 +132,7 @@ class Run {
     bool directoryPass()
     {
         std::vector<std::string> &paths = m_result.targetPaths;
-        VectorScanResult sink(paths);
-        const ScanProgress progress = [this] { m_observer.fileDone({}, Outcome::Found); };
+        DirectoryPassReport report(m_observer);
         for (const TargetEntry &entry : m_request.directoryList) {
             if (!entry.checked)
                 continue;
@@ -113,8 +142,10 @@ class Run {
                 m_observer.message(SelectMaskMessage);
                 return false;
             }
-            ScanDir(entry.path, m_request.mask, sink, progress);
+            ScanForDirectoryPass(entry.path, m_request.mask, paths, report);
+            m_roots.resize(paths.size(), entry.path); // no folder link below it is followed
         }
+        report.finish();
         try {
             writeScanList(m_folder, paths);
         } catch (const Error &e) {
@@ -157,6 +188,8 @@ class Run {
         PipelineOptions options;
         options.stopAtFirstError = true;
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
+        if (m_roots.size() == m_result.targetPaths.size())
+            options.heldRoots = &m_roots;
         // The run's observer, asked before each file whether "Stop" was chosen.
         struct FlagObserver : RunObserver {
             FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
@@ -173,6 +206,7 @@ class Run {
 
     const RunRequest &m_request;
     const ProgramFolder &m_folder;
+    std::vector<std::string> m_roots; // the scanned directory of each target path
     RunFlag &m_flag;
     RunObserver &m_observer;
     RunExtensions *m_extensions;

@@ -56,7 +56,13 @@ struct RunRequest {
     TextEngineOptions options;
 };
 
-/// How the run talks to the outside; the window shows boxes, the command line prints.
+// How the run talks to the outside (the window shows boxes, the command line prints): the
+// common RunObserver. message() gets the fixed texts ("What to find?", "Please select mask!
+// and after try again.") and the links a directory pass does not follow; keepGoing() is asked
+// per directory entry during the directory pass; fileDone(path, Outcome::Done) per rewritten
+// file, fileDone(path, Outcome::Skipped) per link not followed; error() once, for the error
+// that ended the run.
+
 /// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
 class RunExtensions {
 public:

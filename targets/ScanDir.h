@@ -1,43 +1,30 @@
-// The one recursive directory scan: a directory and a mask in, full paths out.
+// The one directory scan: a directory and a mask in, full paths out.
 #pragma once
 
-#include <functional>
+#include "base/RunObserver.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vexlo {
 
-/// Anything ScanDir appends to. Directories arrive as their path plus a trailing
-/// separator, files without one.
-class ScanResult {
-public:
-    virtual ~ScanResult() = default;
-    virtual void append(std::string path) = 0;
-};
-
-/// A ScanResult over a plain vector of strings.
-class VectorScanResult : public ScanResult {
-public:
-    explicit VectorScanResult(std::vector<std::string> &out) : m_out(out) {}
-    void append(std::string path) override { m_out.push_back(std::move(path)); }
-
-private:
-    std::vector<std::string> &m_out;
-};
-
-/// Called once per directory entry found (the window processes pending events there).
-using ScanProgress = std::function<void()>;
-
 /// The platform's path separator ('/' here).
 constexpr char PathSeparator = '/';
 
-/// Appends, depth-first in the directory's own order, every entry of `directory` whose
-/// name matches `mask` (empty = "*.*"); a matching subdirectory is listed with a trailing
-/// separator and entered at once. Symbolic links to directories are listed as directories
-/// but not entered. A directory that cannot be read contributes nothing; never throws for
-/// file-system reasons.
-void ScanDir(std::string_view directory, std::string_view mask, ScanResult &result,
-             const ScanProgress &progress = {});
+/// Lists, depth-first in each directory's own order, every entry of `directory` whose name
+/// matches `mask` (empty = "*.*"), each through observer.fileDone(path, Outcome::Found): a
+/// file as its full path, a directory as its path plus a trailing separator, directly before
+/// its contents. A directory whose name does not match is neither listed nor entered; a
+/// symbolic link to a directory is listed as a directory but not entered. keepGoing() is asked
+/// before each entry; false ends the scan there. A directory that cannot be read (the given
+/// one included) goes to observer.error with "cannot read directory '<path>'" and contributes
+/// nothing more; the scan goes on with the rest. Never throws for file-system reasons; the
+/// walk holds a bounded number of descriptors and no call-stack frame per level, so depth is
+/// limited by memory only.
+void ScanDir(std::string_view directory, std::string_view mask, RunObserver &observer);
+
+/// The same scan gathered into a list; directories that cannot be read are left out silently.
+std::vector<std::string> ScanDir(std::string_view directory, std::string_view mask);
 
 } // namespace vexlo

@@ -27,7 +27,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <functional>
 
 namespace vexlo {
 
@@ -57,6 +60,50 @@ QString cleanDirectory(const QString &dir)
 {
     return QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
 }
+
+// Whether a directory line of a scan ("<path>/") names a symbolic link.
+bool isLink(const std::string &line)
+{
+    struct stat st;
+    const std::string path = line.substr(0, line.size() - 1);
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// A scan into the file list that lets pending events in now and then.
+class PausingScan : public ModelScanResult {
+  public:
+    PausingScan(TargetListModel &model, std::function<void(PausingScan &)> pause)
+        : ModelScanResult(model), m_pause(std::move(pause))
+    {
+    }
+    bool keepGoing() override
+    {
+        m_pause(*this);
+        return true;
+    }
+
+  private:
+    std::function<void(PausingScan &)> m_pause;
+};
+
+// A scan into a work list that lets pending events in now and then.
+class PausingList : public RunObserver {
+  public:
+    PausingList(std::vector<std::string> &out, std::function<void()> pause)
+        : m_out(out), m_pause(std::move(pause))
+    {
+    }
+    bool keepGoing() override
+    {
+        m_pause();
+        return true;
+    }
+    void fileDone(const std::string &path, Outcome) override { m_out.push_back(path); }
+
+  private:
+    std::vector<std::string> &m_out;
+    std::function<void()> m_pause;
+};
 
 bool canEnter(const QString &dir)
 {
@@ -291,19 +338,13 @@ void ScanDirectoryWindow::scan()
         m_lastEvents = m_platform.tickCount();
         m_listBox1.clear();
 
-        ModelScanResult found(m_fileList);
-        const ScanProgress progress = [this, &found] {
-            if (m_platform.tickCount() - m_lastEvents < EventInterval)
-                return;
-            found.flush(); // show what was found so far
-            processEventsThrottled();
-        };
-        ScanDir(dir, mask, found, progress);
+        PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
+        ScanDir(dir, mask, found);
         found.flush();
 
         if (m_subfoldersBox->isChecked()) {
-            VectorScanResult tree(m_listBox1);
-            ScanDir(dir, "*.*", tree, [this] { processEventsThrottled(); });
+            PausingList tree(m_listBox1, [this] { processEventsThrottled(); });
+            ScanDir(dir, "*.*", tree);
             onlyDirAddInLB2(mask);
         }
         m_fileList.checkAll();
@@ -315,25 +356,29 @@ void ScanDirectoryWindow::scan()
     accept();
 }
 
+void ScanDirectoryWindow::pause(ModelScanResult &found)
+{
+    if (m_platform.tickCount() - m_lastEvents < EventInterval)
+        return;
+    found.flush(); // show what was found so far
+    processEventsThrottled();
+}
+
 void ScanDirectoryWindow::onlyDirAddInLB2(const std::string &mask)
 {
     m_listBox2.clear();
     for (const std::string &line : m_listBox1) {
-        if (!line.empty() && line.back() == PathSeparator)
+        // A link to a directory is listed by the scan but not entered: with a link to "/"
+        // the subfolder phase would otherwise bring in the whole disk.
+        if (!line.empty() && line.back() == PathSeparator && !isLink(line))
             m_listBox2.push_back(line);
     }
     if (m_listBox2.empty())
         return;
 
-    ModelScanResult found(m_fileList);
-    const ScanProgress progress = [this, &found] {
-        if (m_platform.tickCount() - m_lastEvents < EventInterval)
-            return;
-        found.flush();
-        processEventsThrottled();
-    };
+    PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
     for (const std::string &subdirectory : m_listBox2)
-        ScanDir(subdirectory, mask, found, progress);
+        ScanDir(subdirectory, mask, found);
     found.flush();
     m_fileList.checkAll();
 }

@@ -17,6 +17,7 @@ class QTreeView;
 
 namespace vexlo {
 
+class ModelScanResult;
 class Platform;
 class SettingsFile;
 class TargetListModel;
@@ -52,6 +53,7 @@ class ScanDirectoryWindow : public QDialog {
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings);
     void onlyDirAddInLB2(const std::string &mask);
+    void pause(ModelScanResult &found);
     void processEventsThrottled();
     void fillDrives();
     void driveChosen(int index);

@@ -46,10 +46,11 @@ class TargetListModel : public QAbstractListModel {
     std::vector<TargetEntry> m_entries;
 };
 
-/// A ScanResult that gathers what ScanDir finds and hands it to a model in batches, so a
-/// scan does not insert rows one by one. flush() on the way (e.g. from the progress
-/// callback) shows what was found so far; the destructor flushes the rest.
-class ModelScanResult : public ScanResult {
+/// A scan observer that gathers what ScanDir finds and hands it to a model in batches, so a
+/// scan does not insert rows one by one. flush() on the way (e.g. from keepGoing() of a
+/// derived class) shows what was found so far; the destructor flushes the rest. Directories
+/// that cannot be read are passed over silently.
+class ModelScanResult : public RunObserver {
   public:
     explicit ModelScanResult(TargetListModel &model, bool checked = false)
         : m_model(model), m_checked(checked)
@@ -59,7 +60,7 @@ class ModelScanResult : public ScanResult {
     ModelScanResult(const ModelScanResult &) = delete;
     ModelScanResult &operator=(const ModelScanResult &) = delete;
 
-    void append(std::string path) override { m_pending.push_back(std::move(path)); }
+    void fileDone(const std::string &path, Outcome) override { m_pending.push_back(path); }
     void flush();
 
   private:

@@ -43,6 +43,9 @@ class CliTest : public ::testing::Test {
             dup2(fdIn, 0);
             dup2(fdOut, 1);
             dup2(fdErr, 2);
+            // Permissions do not stop root: tests of unreadable folders run as "nobody".
+            if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+                _exit(125);
             execv(argv[0], argv.data());
             _exit(127);
         }
@@ -76,7 +79,25 @@ class CliTest : public ::testing::Test {
     }
 
     TempDir tmp;
+    bool unprivileged = false; // run the program without root's rights
 };
+
+// The entries of --scan output, each ended by `separator`.
+std::vector<std::string> entries(const std::string &out, char separator)
+{
+    std::vector<std::string> lines;
+    for (std::size_t start = 0; start < out.size();) {
+        const std::size_t end = out.find(separator, start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "the last entry has no separator";
+            break;
+        }
+        lines.push_back(out.substr(start, end - start));
+        start = end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
 
 bool contains(const std::string &text, std::string_view part)
 {
@@ -257,4 +278,84 @@ TEST_F(CliTest, DoubleDashEndsTheOptions)
     const Outcome o = cli({"--find", "foo", "--replace", "y", "--", "-x.txt"});
     EXPECT_EQ(o.status, 0) << o.err;
     EXPECT_BYTES_EQ("y\r\n", readBytes(dashed));
+}
+
+TEST_F(CliTest, ScanSeparatesEntriesByNulOnRequest)
+{
+    file("d/a b.txt", "");
+    file("d/line\nbreak/c", "");
+    const std::vector<std::string> expected = {"d/a b.txt", "d/line\nbreak/", "d/line\nbreak/c"};
+    for (const char *option : {"-0", "--null"}) {
+        const Outcome o = cli({"--scan", "d", option});
+        EXPECT_EQ(o.status, 0) << o.err;
+        EXPECT_EQ(o.out.find('\n', 0), o.out.find("\nbreak")) << "no LF but the one in the name";
+        EXPECT_EQ(entries(o.out, '\0'), expected);
+    }
+    const Outcome wrong = cli({"--find", "a", "-0", "d/a b.txt"});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(contains(wrong.err, "-0")) << wrong.err;
+    EXPECT_TRUE(contains(cli({"--help"}).out, "-0, --null"));
+}
+
+TEST_F(CliTest, AFolderThatCannotBeReadAtAnyDepthFailsTheScanAndTheDirectoryPass)
+{
+    file("d/ok.txt", "foo\n");
+    file("d/locked/hidden.txt", "foo\n");
+    ASSERT_EQ(chmod(tmp.file("d/locked").c_str(), 0), 0);
+    unprivileged = true;
+    Outcome o = cli({"--scan", "d"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(entries(o.out, '\n'), (std::vector<std::string>{"d/locked/", "d/ok.txt"}));
+    EXPECT_TRUE(contains(o.err, "cannot read directory 'd/locked'")) << o.err;
+
+    o = cli({"--dir", "d", "--mask", "*.none", "--find", "foo"});
+    EXPECT_EQ(o.status, 0) << "nothing matches, nothing is entered: " << o.err;
+    o = cli({"--dir", "d", "--mask", "*", "--find", "zzz"});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(contains(o.err, "cannot read directory 'd/locked'")) << o.err;
+    chmod(tmp.file("d/locked").c_str(), 0755);
+}
+
+TEST_F(CliTest, TheDirectoryPassFollowsNoLinkOutOfItsTreeAndSkipsTemporaries)
+{
+    const auto victim = file("outside/victim.txt", "foo\n");
+    const auto inside = file("tree/real.txt", "foo\n");
+    const auto deep = file("tree/sub/deep.txt", "foo\n");
+    const auto temporary = file("tree/.real.txt.vexlo-Ab12Cd", "foo\n");
+    fs::create_symlink("../outside/victim.txt", tmp.path() / "tree" / "link.txt");
+    fs::create_symlink("../real.txt", tmp.path() / "tree" / "sub" / "up.txt"); // inside: followed
+    fs::create_symlink(victim, tmp.path() / "tree" / "absolute.txt");
+
+    Outcome o = cli({"--dir", "tree", "--mask", "*", "--find", "foo", "--replace", "bar"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("foo\n", readBytes(victim));
+    EXPECT_BYTES_EQ("foo\n", readBytes(temporary));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(inside));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(deep));
+    EXPECT_TRUE(contains(o.err, "tree/link.txt: not followed: the link points outside 'tree'")) << o.err;
+    EXPECT_TRUE(contains(o.err, "tree/absolute.txt: not followed: the link points outside 'tree'")) << o.err;
+    EXPECT_FALSE(contains(o.err, "up.txt")) << o.err;
+    EXPECT_TRUE(fs::is_symlink(tmp.path() / "tree" / "link.txt"));
+
+    // The same link given by hand is followed, and so is a tree reached through a link.
+    o = cli({"--find", "foo", "--replace", "bar", "tree/link.txt"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(victim));
+    fs::create_directory_symlink("tree", tmp.path() / "alias");
+    writeBytes(deep, "foo\n");
+    o = cli({"--dir", "alias/", "--mask", "*", "--find", "foo", "--replace", "baz"});
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_BYTES_EQ("baz\r\n", readBytes(deep));
+    EXPECT_TRUE(contains(o.err, "alias/link.txt: not followed: the link points outside 'alias/'")) << o.err;
+}
+
+TEST_F(CliTest, ControlCharactersInPathsDoNotReachTheTerminalRaw)
+{
+    const std::string name = "gone\x1b]0;owned\x07\x1b[2J\xc3\xa9.txt";
+    const Outcome o = cli({"--find", "a", name});
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err.find('\x1b'), std::string::npos) << visible(o.err);
+    EXPECT_EQ(o.err.find('\x07'), std::string::npos) << visible(o.err);
+    EXPECT_TRUE(contains(o.err, "gone\\x1b]0;owned\\x07\\x1b[2J\xc3\xa9.txt")) << o.err;
+    EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << "the path is named once";
 }

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace vexlo;
@@ -28,12 +29,17 @@ std::string numbered(int i, const char *extension = ".txt")
 class RecordingObserver : public RunObserver {
   public:
     void message(const std::string &text) override { messages.push_back(text); }
+    bool keepGoing() override
+    {
+        ++scanCalls;
+        if (onScan)
+            onScan();
+        return true;
+    }
     void fileDone(const std::string &path, Outcome outcome) override
     {
-        if (outcome == Outcome::Found) {
-            ++scanCalls;
-            if (onScan)
-                onScan();
+        if (outcome == Outcome::Skipped) {
+            skipped.push_back(path);
             return;
         }
         done.push_back(path);
@@ -46,7 +52,7 @@ class RecordingObserver : public RunObserver {
         errorTexts.push_back(e.what());
     }
 
-    std::vector<std::string> messages, done, errorPaths, errorTexts;
+    std::vector<std::string> messages, done, skipped, errorPaths, errorTexts;
     int scanCalls = 0;
     std::function<void()> onScan;
     std::function<void(const std::string &)> onDone;
@@ -269,6 +275,63 @@ TEST_F(RunTest, DirectoryLinesOfTheScanAreSkipped)
     EXPECT_EQ(result.filesRewritten, 2u);
     EXPECT_BYTES_EQ("a\r\n", readBytes(top));
     EXPECT_BYTES_EQ("a\r\n", readBytes(inner));
+}
+
+TEST_F(RunTest, DirectoryPassFollowsNoLinkOutOfItsTreeAndSkipsTemporaries)
+{
+    const auto victim = file("outside/victim.txt", "foo\n");
+    const auto real = file("tree/real.txt", "foo\n");
+    const auto temporary = file("tree/.real.txt.vexlo-Xy12Zw", "foo\n");
+    const std::string link = tmp.file("tree/link.txt");
+    fs::create_symlink("../outside/victim.txt", link);
+    fs::create_symlink("real.txt", tmp.file("tree/inner.txt")); // inside the tree: followed
+    request.targetTab = TargetTab::DirectoryList;
+    request.edit1 = "foo";
+    request.edit2 = "bar";
+    request.mask = "*";
+    request.directoryList = {{tmp.file("tree"), true}};
+
+    const RunResult result = run();
+    EXPECT_FALSE(result.failed);
+    EXPECT_BYTES_EQ("foo\n", readBytes(victim));
+    EXPECT_BYTES_EQ("foo\n", readBytes(temporary));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(real));
+    EXPECT_EQ(std::count(result.targetPaths.begin(), result.targetPaths.end(), link), 0);
+    EXPECT_EQ(observer.skipped, std::vector<std::string>{link});
+    EXPECT_EQ(observer.messages, std::vector<std::string>{link + ": not followed: the link points outside '" +
+                                                          tmp.file("tree") + "'"});
+    EXPECT_TRUE(observer.errorPaths.empty());
+}
+
+TEST_F(RunTest, ManyLinksOutOfTheTreeAreReportedInOneMessage)
+{
+    file("outside/victim.txt", "foo\n");
+    fs::create_directories(tmp.file("tree"));
+    for (int i = 0; i < 25; ++i)
+        fs::create_symlink("../outside/victim.txt", tmp.file("tree/" + numbered(i)));
+    request.targetTab = TargetTab::DirectoryList;
+    request.edit1 = "foo";
+    request.mask = "*.txt";
+    request.directoryList = {{tmp.file("tree"), true}};
+    run();
+    EXPECT_EQ(observer.skipped.size(), 25u);
+    ASSERT_EQ(observer.messages.size(), 1u);
+    const std::string &text = observer.messages[0];
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 20); // twenty links, then the rest counted
+    EXPECT_NE(text.find("(5 more links not followed)"), std::string::npos) << text;
+}
+
+TEST_F(RunTest, ADirectoryThatCannotBeReadIsPassedOverSilently)
+{
+    const auto top = file("d/top.txt", "a\n");
+    request.targetTab = TargetTab::DirectoryList;
+    request.mask = "*";
+    request.directoryList = {{tmp.file("missing"), true}, {tmp.file("d"), true}};
+    const RunResult result = run();
+    EXPECT_FALSE(result.failed);
+    EXPECT_TRUE(observer.errorPaths.empty());
+    EXPECT_TRUE(observer.messages.empty());
+    EXPECT_EQ(result.targetPaths, std::vector<std::string>{top});
 }
 
 TEST_F(RunTest, AFailingFileEndsTheRunThere)

@@ -1,13 +1,22 @@
+#include "base/Error.h"
 #include "support/TestSupport.h"
+#include "base/SafeWrite.h"
+#include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
 #include "targets/SearchMask.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
 
 using namespace vexlo;
+using vexlo::test::listNames;
 using vexlo::test::TempDir;
 namespace fs = std::filesystem;
 
@@ -41,11 +50,37 @@ void makeFile(const fs::path &path) { vexlo::test::writeBytes(path, "x"); }
 
 std::vector<std::string> scan(const std::string &dir, const std::string &mask)
 {
-    std::vector<std::string> out;
-    VectorScanResult result(out);
-    ScanDir(dir, mask, result);
-    return out;
+    return ScanDir(dir, mask);
 }
+
+// Everything a scan tells its observer, in order.
+class Recorder : public RunObserver {
+  public:
+    bool keepGoing() override
+    {
+        ++asked;
+        if (onEntry)
+            onEntry();
+        return asked <= allowed;
+    }
+    void fileDone(const std::string &path, Outcome outcome) override
+    {
+        EXPECT_EQ(outcome, Outcome::Found);
+        found.push_back(path);
+        if (onFound)
+            onFound(path);
+    }
+    void error(const std::string &path, const Error &e) override
+    {
+        errorPaths.push_back(path);
+        errorTexts.push_back(e.what());
+    }
+
+    std::vector<std::string> found, errorPaths, errorTexts;
+    std::size_t asked = 0, allowed = SIZE_MAX;
+    std::function<void()> onEntry;
+    std::function<void(const std::string &)> onFound;
+};
 
 std::vector<std::string> sorted(std::vector<std::string> v)
 {
@@ -123,34 +158,44 @@ TEST_F(ScanDirTest, LinksToDirectoriesAreListedButNotEntered)
                                         root + "/sub/", root + "/sub/f", root + "/sub/up/"}));
 }
 
-TEST_F(ScanDirTest, AppendsAfterWhatIsAlreadyThereAndReportsEveryEntry)
+TEST_F(ScanDirTest, AsksBeforeEveryEntryAndStopsWhenToldTo)
 {
     makeFile(tmp.path() / "a");
     fs::create_directory(tmp.path() / "s");
     makeFile(tmp.path() / "s" / "b");
-    std::vector<std::string> out = {"keep", "me/"};
-    VectorScanResult result(out);
-    int calls = 0;
-    ScanDir(root, "*", result, [&] { ++calls; });
-    ASSERT_EQ(out.size(), 5u);
-    EXPECT_EQ(out[0], "keep");
-    EXPECT_EQ(out[1], "me/");
-    EXPECT_EQ(calls, 3);
+    makeFile(tmp.path() / "skipped.dat");
+    Recorder all;
+    ScanDir(root, "?", all);
+    EXPECT_EQ(all.found.size(), 3u);
+    EXPECT_EQ(all.asked, 3u); // only the entries the mask lets through
+
+    Recorder stopped;
+    stopped.allowed = 1;
+    ScanDir(root, "?", stopped);
+    EXPECT_EQ(stopped.found.size(), 1u);
+    EXPECT_EQ(stopped.asked, 2u);
+    EXPECT_TRUE(stopped.errorPaths.empty());
 }
 
-TEST_F(ScanDirTest, DirectoriesThatCannotBeReadContributeNothing)
+TEST_F(ScanDirTest, DirectoriesThatCannotBeReadContributeNothingAndAreReported)
 {
     EXPECT_TRUE(scan(root + "/missing", "*.*").empty());
     makeFile(tmp.path() / "plain");
-    EXPECT_TRUE(scan(root + "/plain", "*.*").empty());
+    Recorder plain;
+    ScanDir(root + "/plain", "*.*", plain);
+    EXPECT_TRUE(plain.found.empty());
+    EXPECT_EQ(plain.errorPaths, std::vector<std::string>{root + "/plain"});
+    ASSERT_EQ(plain.errorTexts.size(), 1u);
+    EXPECT_EQ(plain.errorTexts[0], "cannot read directory '" + root + "/plain': Not a directory");
 
     // A subdirectory that disappears between being found and being entered.
     fs::create_directory(tmp.path() / "gone");
     makeFile(tmp.path() / "gone" / "f");
-    std::vector<std::string> out;
-    VectorScanResult result(out);
-    ScanDir(root, "gone", result, [&] { fs::remove_all(tmp.path() / "gone"); });
-    EXPECT_EQ(out, std::vector<std::string>{root + "/gone/"});
+    Recorder gone;
+    gone.onEntry = [&] { fs::remove_all(tmp.path() / "gone"); };
+    ScanDir(root, "gone", gone);
+    EXPECT_EQ(gone.found, std::vector<std::string>{root + "/gone/"});
+    EXPECT_EQ(gone.errorPaths, std::vector<std::string>{root + "/gone"});
 }
 
 TEST_F(ScanDirTest, UnreadableSubdirectoryIsListedButContributesNothing)
@@ -162,4 +207,271 @@ TEST_F(ScanDirTest, UnreadableSubdirectoryIsListedButContributesNothing)
     makeFile(tmp.path() / "z");
     chmod((tmp.path() / "locked").c_str(), 0);
     EXPECT_EQ(sorted(scan(root, "*.*")), (std::vector<std::string>{root + "/locked/", root + "/z"}));
+}
+
+namespace {
+
+// A chain of `depth` directories "d" below `root`, each holding a file "f" (listed after or
+// before its subdirectory, as the file system has it), and a file "end" at the bottom.
+void makeChain(const std::string &root, int depth)
+{
+    const int dirFd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(dirFd, 0);
+    int fd = dirFd;
+    for (int level = 0; level < depth; ++level) {
+        ASSERT_EQ(mkdirat(fd, "d", 0755), 0) << level;
+        const int file = openat(fd, "f", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(file, 0);
+        close(file);
+        const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(next, 0);
+        close(fd);
+        fd = next;
+    }
+    const int end = openat(fd, "end", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(end, 0);
+    close(end);
+    close(fd);
+}
+
+// Removes a chain made by makeChain from the bottom up, without long paths and holding two
+// descriptors at most (the temporary folder's own removal would need paths of any length).
+void removeChain(const std::string &root, int depth)
+{
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        const int next = openat(fd, "d", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    unlinkat(fd, "end", 0);
+    for (int level = depth; level > 0; --level) {
+        const int parent = openat(fd, "..", O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(parent, 0);
+        unlinkat(parent, "f", 0);
+        ASSERT_EQ(unlinkat(parent, "d", AT_REMOVEDIR), 0) << level;
+        fd = parent;
+    }
+    close(fd);
+}
+
+// A folder for a deep chain, in memory where the system offers one (tens of thousands of
+// directories on a busy disk take minutes); removed with the chain in it.
+class ChainFolder {
+  public:
+    ChainFolder(const std::string &fallback, int depth) : m_depth(depth)
+    {
+        std::string pattern = "/dev/shm/vexlo-chain-XXXXXX";
+        if (access("/dev/shm", W_OK) == 0 && mkdtemp(pattern.data()))
+            m_path = pattern;
+        else
+            m_path = fallback;
+        makeChain(m_path, depth);
+    }
+    ~ChainFolder()
+    {
+        removeChain(m_path, m_depth);
+        if (m_path.rfind("/dev/shm/", 0) == 0)
+            rmdir(m_path.c_str());
+    }
+    const std::string &path() const { return m_path; }
+
+  private:
+    std::string m_path;
+    int m_depth;
+};
+
+// Counts what a scan lists and checks the order as it goes: each directory line comes
+// directly before its contents, so the path only ever grows by one level at a time.
+class ChainCounter : public RunObserver {
+  public:
+    void fileDone(const std::string &path, Outcome) override
+    {
+        if (!path.empty() && path.back() == '/') {
+            ++directories;
+            EXPECT_EQ(path.size(), lastDirectory.size() + 2) << "depth " << directories;
+            lastDirectory = path;
+        } else {
+            ++files;
+            EXPECT_EQ(path.compare(0, lastDirectory.size(), lastDirectory) == 0 ||
+                          path.size() < lastDirectory.size(),
+                      true);
+            if (path.size() >= 4 && path.compare(path.size() - 4, 4, "/end") == 0)
+                sawEnd = path.size() == lastDirectory.size() + 3;
+        }
+    }
+    void error(const std::string &path, const Error &e) override
+    {
+        ADD_FAILURE() << path.size() << ": " << e.what();
+    }
+
+    std::string lastDirectory;
+    std::size_t directories = 0, files = 0;
+    bool sawEnd = false;
+};
+
+} // namespace
+
+TEST_F(ScanDirTest, ATreeDeeperThanTheOpenFileLimitIsListedWhole)
+{
+    constexpr int Depth = 5000;
+    const ChainFolder chain(root, Depth);
+    // The scan runs in a child whose open-file limit is 256; it reports through its exit code.
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const rlimit limit{256, 256};
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+            _exit(3);
+        ChainCounter counter;
+        counter.lastDirectory = chain.path() + "/";
+        ScanDir(chain.path(), "*", counter);
+        const bool whole = counter.directories == Depth && counter.files == Depth + 1 && counter.sawEnd;
+        _exit(::testing::Test::HasFailure() ? 2 : whole ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "the scan crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: entries missing, 2: wrong order or an error, 3: no limit";
+}
+
+TEST_F(ScanDirTest, AVeryDeepTreeDoesNotExhaustTheStack)
+{
+    constexpr int Depth = 30000;
+    const ChainFolder chain(root, Depth);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ChainCounter counter;
+        counter.lastDirectory = chain.path() + "/";
+        ScanDir(chain.path(), "*", counter);
+        _exit(counter.directories == Depth && counter.sawEnd && !::testing::Test::HasFailure() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "the scan crashed";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(ScanDirTest, DeepDirectoriesMovedDuringTheScanAreFoundAgainOrLeftAlone)
+{
+    // Twenty levels, then two subdirectories: when the first of them is done, the scan has to
+    // find their parent again, which gave its descriptor up.
+    std::string bottom = root;
+    for (int i = 0; i < 20; ++i)
+        bottom += "/d";
+    const std::string prefix = bottom + "/";
+    for (const char *name : {"a/x", "b/y"}) {
+        fs::create_directories(fs::path(prefix + name).parent_path());
+        makeFile(prefix + name);
+    }
+    EXPECT_EQ(scan(root, "*").size(), 20u + 4u);
+
+    const auto firstChild = [&](const std::string &file) {
+        const bool inChild = file.back() != '/' && file.compare(0, prefix.size(), prefix) == 0;
+        return inChild ? file.substr(prefix.size(), 1) : std::string();
+    };
+    {
+        // The first child moves out of the tree: its ".." is no longer the parent, so the
+        // parent is found again by name, and the second child is listed all the same.
+        Recorder moved;
+        std::string first;
+        moved.onFound = [&](const std::string &path) {
+            if (first.empty() && !(first = firstChild(path)).empty())
+                fs::rename(prefix + first, root + "/moved");
+        };
+        ScanDir(root, "*", moved);
+        ASSERT_FALSE(first.empty());
+        const std::string second = first == "a" ? "b" : "a";
+        EXPECT_EQ(std::count(moved.found.begin(), moved.found.end(), prefix + second + "/"), 1);
+        EXPECT_EQ(moved.found.size(), 20u + 4u);
+        EXPECT_TRUE(moved.errorPaths.empty());
+        fs::rename(root + "/moved", prefix + first);
+    }
+    {
+        // The parent itself is replaced by another directory: the scan goes on in the one it
+        // read and never enters the newcomer.
+        Recorder replaced;
+        std::string first;
+        replaced.onFound = [&](const std::string &path) {
+            if (first.empty() && !(first = firstChild(path)).empty()) {
+                fs::rename(bottom, root + "/elsewhere");
+                fs::create_directories(prefix + (first == "a" ? "b" : "a") + "/intruder");
+            }
+        };
+        ScanDir(root, "*", replaced);
+        ASSERT_FALSE(first.empty());
+        EXPECT_EQ(replaced.found.size(), 20u + 4u);
+        for (const std::string &line : replaced.found)
+            EXPECT_EQ(line.find("intruder"), std::string::npos) << line;
+    }
+}
+
+TEST(IsTemporaryName, KnowsTheRewritesTemporariesAndNothingElse)
+{
+    for (const char *name : {".a.txt.vexlo-Ab12Cd", "..bashrc.vexlo-Qw8Er7Ty", ".x.vexlo-abcdef"})
+        EXPECT_TRUE(IsTemporaryName(name)) << name;
+    for (const char *name : {"a.txt.vexlo-Ab12Cd", ".vexlo-Ab12Cd", ".a.txt.vexlo-Ab1", ".a.txt.vexlo-Ab12C!",
+                             ".a.txt.vexlo-", ".a.txt", "a.txt"})
+        EXPECT_FALSE(IsTemporaryName(name)) << name;
+}
+
+TEST(TreeBoundary, JudgesLinksByWhereTheyFinallyLead)
+{
+    TempDir tmp;
+    const std::string tree = tmp.file("tree");
+    fs::create_directories(tmp.path() / "tree" / "sub");
+    fs::create_directories(tmp.path() / "treeish");
+    makeFile(tmp.path() / "tree" / "in.txt");
+    makeFile(tmp.path() / "treeish" / "out.txt");
+    makeFile(tmp.path() / "outside.txt");
+    fs::create_symlink("in.txt", tmp.path() / "tree" / "near");
+    fs::create_symlink("../in.txt", tmp.path() / "tree" / "sub" / "up");
+    fs::create_symlink("../outside.txt", tmp.path() / "tree" / "far");
+    fs::create_symlink("../treeish/out.txt",
+                       tmp.path() / "tree" / "prefix");       // "tree" is a prefix of "treeish"
+    fs::create_symlink("far", tmp.path() / "tree" / "chain"); // inside, to a link outside
+    fs::create_symlink("nowhere", tmp.path() / "tree" / "dangling");
+
+    const TreeBoundary boundary(tree + "/");
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/in.txt"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/near"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/sub/up"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/far"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/prefix"));
+    EXPECT_TRUE(boundary.leadsOutside(tree + "/chain"));
+    EXPECT_FALSE(boundary.leadsOutside(tree + "/dangling"));
+    EXPECT_EQ(boundary.outsideReason(), "not followed: the link points outside '" + tree + "/'");
+
+    // A tree reached through a link is judged by where it lies.
+    fs::create_directory_symlink("tree", tmp.path() / "alias");
+    EXPECT_FALSE(TreeBoundary(tmp.file("alias")).leadsOutside(tmp.file("alias/near")));
+    EXPECT_TRUE(TreeBoundary(tmp.file("alias")).leadsOutside(tmp.file("alias/far")));
+    EXPECT_FALSE(TreeBoundary("/").leadsOutside(tree + "/far"));
+}
+
+TEST(EscapeControls, KeepsPrintableTextAndShowsControlBytes)
+{
+    EXPECT_EQ(EscapeControls("plain/path name.txt"), "plain/path name.txt");
+    EXPECT_EQ(EscapeControls("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"),
+              "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80");
+    EXPECT_EQ(EscapeControls("a\x1b[31mb\x07\r\n\x7f"), "a\\x1b[31mb\\x07\\x0d\\x0a\\x7f");
+    EXPECT_EQ(EscapeControls(std::string_view("\0x", 2)), "\\x00x");
+    // C1 controls, lone and truncated sequences, overlong forms: every byte shown.
+    EXPECT_EQ(EscapeControls("\xc2\x9b"
+                             "1m"),
+              "\\xc2\\x9b1m");
+    EXPECT_EQ(EscapeControls("\x9b"
+                             "2J"),
+              "\\x9b2J");
+    EXPECT_EQ(EscapeControls("\xe2\x82"), "\\xe2\\x82");
+    EXPECT_EQ(EscapeControls("\xc0\xaf"), "\\xc0\\xaf");
+    EXPECT_EQ(EscapeControls("caf\xe9"), "caf\\xe9"); // a Latin-1 name
+    const std::string once = EscapeControls("x\x1by\xff");
+    EXPECT_EQ(EscapeControls(once), once);
+    EXPECT_EQ(IoError("read", "bad\x1b]0;t\x07", 2).what(),
+              std::string("cannot read 'bad\\x1b]0;t\\x07': No such file or directory"));
+    EXPECT_EQ(IoError("read", "bad\x1b", 2).path(), "bad\x1b");
 }

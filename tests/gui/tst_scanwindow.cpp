@@ -126,6 +126,22 @@ class ScanWindowTest : public QObject {
         QCOMPARE(window.workList1().size(), std::size_t(3));
     }
 
+    void subfolderPhaseDoesNotEnterLinksToDirectories()
+    {
+        // F/link -> "/": the first phase lists the link, the second must not scan the disk.
+        QVERIFY(QFile::link(QStringLiteral("/"), m_tree->filePath(QStringLiteral("link"))));
+        QVERIFY(
+            QFile::link(m_tree->filePath(QStringLiteral("s")), m_tree->filePath(QStringLiteral("alias"))));
+        ScanDirectoryWindow window(*m_platform, *m_list);
+        scanTree(window, "*.*", true);
+        QCOMPARE(window.workList2(), std::vector<std::string>{f("s/")});
+        std::vector<std::string> found = paths();
+        std::sort(found.begin(), found.end());
+        QCOMPARE(found, (std::vector<std::string>{f("a.txt"), f("alias/"), f("link/"), f("s/"), f("s/b.txt"),
+                                                  f("s/b.txt")}));
+        QVERIFY(allChecked());
+    }
+
     void enterInTheMaskFieldScans()
     {
         ScanDirectoryWindow window(*m_platform, *m_list);

@@ -121,10 +121,10 @@ class TargetListsTest : public QObject {
         {
             ModelScanResult result(model);
             for (int i = 0; i < 1000; ++i)
-                result.append("/f" + std::to_string(i));
+                result.fileDone("/f" + std::to_string(i), Outcome::Found);
             QCOMPARE(model.count(), 0);
             result.flush();
-            result.append("/last");
+            result.fileDone("/last", Outcome::Found);
         }
         QCOMPARE(model.count(), 1001);
         QCOMPARE(inserted.count(), 2);
