@@ -1,8 +1,8 @@
 #include "app/NotesWindow.h"
 
+#include "base/Error.h"
 #include "base/SafeWrite.h"
 #include "inputs/TextFile.h"
-#include "run/RunDriver.h"
 #include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -25,6 +25,18 @@ namespace {
 std::string NoteFileName(int k)
 {
     return "Memo" + std::to_string(k) + ".Notes";
+}
+
+// Every line the editor shows, an empty last one included, so that a note read back shows
+// exactly what was saved; an empty note is an empty file.
+Lines NoteLines(const QString &text)
+{
+    Lines lines;
+    if (text.isEmpty())
+        return lines;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        lines.push_back(ToBytes(line));
+    return lines;
 }
 
 QToolButton *MakeNoteButton(QWidget *parent, const char *name, const QString &hint, const char *icon)
@@ -137,7 +149,7 @@ void NotesWindow::saveAll()
 {
     for (int k = 1; k <= 6; ++k)
         WriteFileSafely(m_platform.programFolder().file(NoteFileName(k)).string(),
-                        JoinLines(MemoLines(ToBytes(note(k)->toPlainText()))));
+                        JoinLines(NoteLines(note(k)->toPlainText())));
 }
 
 void NotesWindow::saveIfOpen()

@@ -136,6 +136,23 @@ class SmallWindowsTest : public QObject {
         QVERIFY(!notes().isVisible());
     }
 
+    void aNoteReadsBackAsItWasSaved()
+    {
+        const QString texts[] = {QStringLiteral("a\n"), QStringLiteral("\n\nb"), QStringLiteral("x\n\n")};
+        openNotes();
+        for (int k = 1; k <= 3; ++k)
+            notes().note(k)->setPlainText(texts[k - 1]);
+        for (int round = 0; round < 2; ++round) {
+            notes().close();
+            for (int k = 1; k <= 3; ++k)
+                notes().note(k)->clear();
+            openNotes();
+            for (int k = 1; k <= 3; ++k)
+                QCOMPARE(notes().note(k)->toPlainText(), texts[k - 1]);
+        }
+        QCOMPARE(ReadAll(noteFile(1)), QByteArray("a\r\n\r\n"));
+    }
+
     void notesOpenAtProgramEndAreSaved()
     {
         openNotes();
