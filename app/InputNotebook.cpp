@@ -1,7 +1,5 @@
 #include "app/InputNotebook.h"
 
-#include "widgets/EditMenu.h"
-#include "widgets/Guarded.h"
 #include "widgets/Widgets.h"
 
 #include <QGroupBox>
@@ -58,7 +56,7 @@ std::vector<ButtonSpec> FieldButtons(const char *what, const char *const names[]
     return specs;
 }
 
-/// A titled box with a strip of buttons above its field; the field keeps FieldInset
+/// A titled box with a strip of buttons above its field (the input helpers wire them); the field keeps FieldInset
 /// pixels to either side of the box, whatever frame the style draws.
 template <class Field>
 QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title, Field *field,
@@ -70,19 +68,8 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
 
     auto *strip = new QHBoxLayout;
     strip->setSpacing(1);
-    for (const ButtonSpec &item : buttons) {
-        QToolButton *button = MakeSmallButton(box, item);
-        strip->addWidget(button);
-        if (item.icon == std::string_view("clear"))
-            QObject::connect(button, &QToolButton::clicked, field,
-                             [field] { guarded([field] { field->clear(); }); });
-        else if (item.icon == std::string_view("copy"))
-            QObject::connect(button, &QToolButton::clicked, field,
-                             [field] { guarded([field] { field->copy(); }); });
-        else if (item.icon == std::string_view("paste"))
-            QObject::connect(button, &QToolButton::clicked, field,
-                             [field] { guarded([field] { field->paste(); }); });
-    }
+    for (const ButtonSpec &item : buttons)
+        strip->addWidget(MakeSmallButton(box, item));
     strip->addStretch(1);
 
     auto *layout = new QVBoxLayout(box);
@@ -94,11 +81,10 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
     return box;
 }
 
-QLineEdit *MakeEdit(QWidget *parent, const char *name, const char *menuName)
+QLineEdit *MakeEdit(QWidget *parent, const char *name)
 {
     auto *edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
-    CreateEditMenu(edit, menuName);
     return edit;
 }
 
@@ -182,8 +168,8 @@ QWidget *InputNotebook::buildOneLinePage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("OneLinePage"));
-    m_edit1 = MakeEdit(page, "Edit1", "PopupMenu12");
-    m_edit2 = MakeEdit(page, "Edit2", "PopupMenu13");
+    m_edit1 = MakeEdit(page, "Edit1");
+    m_edit2 = MakeEdit(page, "Edit2");
 
     static const char *const findNames[] = {"SpeedButton1", "SpeedButton2", "SpeedButton3",
                                             "SpeedButton4", "SpeedButton5", "SpeedButton6"};
@@ -258,8 +244,8 @@ QWidget *InputNotebook::buildRealTimePage()
 
     auto *page = new RealTimeTab(this, strip, findBox, replaceBox);
     page->setObjectName(QStringLiteral("RealTimePage"));
-    m_edit3 = page->edit3 = MakeEdit(findBox, "Edit3", "PopupMenu5");
-    m_edit4 = page->edit4 = MakeEdit(replaceBox, "Edit4", "PopupMenu6");
+    m_edit3 = page->edit3 = MakeEdit(findBox, "Edit3");
+    m_edit4 = page->edit4 = MakeEdit(replaceBox, "Edit4");
     page->button48 = MakeSmallButton(findBox, {"SpeedButton48", QStringLiteral("Click, click!"), "menu"});
     page->button49 = MakeSmallButton(replaceBox, {"SpeedButton49", QStringLiteral("Click, click!"), "menu"});
     m_memo4 = page->memo4 = MakeMemo(findBox, "Memo4");

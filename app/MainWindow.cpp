@@ -165,28 +165,6 @@ void MainWindow::connectActions()
     connect(fileList, &FileListPanel::addFilesRequested, this, [this] { guarded([this] { addFiles(); }); });
     connect(fileList, &FileListPanel::scanDirectoryRequested, this,
             [this] { guarded([this] { scanDirectory(); }); });
-
-    // The "Real time" strip's text buttons act on the "Text" page and then show it.
-    QPlainTextEdit *text = m_targets->richEdit1();
-    connect(m_input->copyTextButton(), &QToolButton::clicked, this, [this, text] {
-        guarded([this, text] {
-            text->selectAll();
-            text->copy();
-            m_targets->showTextPage();
-        });
-    });
-    connect(m_input->pasteTextButton(), &QToolButton::clicked, this, [this, text] {
-        guarded([this, text] {
-            text->paste();
-            m_targets->showTextPage();
-        });
-    });
-    connect(m_input->clearTextButton(), &QToolButton::clicked, this, [this, text] {
-        guarded([this, text] {
-            text->clear();
-            m_targets->showTextPage();
-        });
-    });
 }
 
 TargetListModel &MainWindow::fileListModel() const

@@ -30,6 +30,7 @@ class RunController : public QObject {
     const RunFlag &flag() const noexcept { return m_flag; }
     /// The engines and tabs built elsewhere ("Real time", the office engine); may be null.
     void setExtensions(RunExtensions *extensions) noexcept { m_extensions = extensions; }
+    RunExtensions *extensions() const noexcept { return m_extensions; }
     const RunResult &lastResult() const noexcept { return m_lastResult; }
 
   signals:

@@ -1,14 +1,68 @@
 #include "app/Windows.h"
 
+#include "app/AboutWindow.h"
+#include "app/ClipboardWindow.h"
+#include "app/InputNotebook.h"
 #include "app/MainWindow.h"
+#include "app/NotesWindow.h"
+#include "app/OptionsColumn.h"
+#include "app/RunController.h"
+#include "app/TargetNotebook.h"
+#include "inputs/EditWindow.h"
+#include "inputs/HistoryWindows.h"
+#include "inputs/InputHelpers.h"
+#include "run/RealTimeTab.h"
 #include "targets/ScanDirectoryWindow.h"
+#include "widgets/Guarded.h"
+
+#include <QAction>
 
 namespace vexlo {
 
 Windows::Windows(Platform &platform)
 {
     m_main = std::make_unique<MainWindow>(platform, *this);
-    m_scanDirectory = new ScanDirectoryWindow(platform, m_main->fileListModel(), m_main.get());
+    QWidget *owner = m_main.get();
+    m_scanDirectory = new ScanDirectoryWindow(platform, m_main->fileListModel(), owner); // TForm2
+    // TForm3, TForm10, TForm4 come here.
+    m_clipboard = new ClipboardWindow(platform, owner);                                              // TForm5
+    m_histories[0] = new OneLineHistoryWindow(platform, HistoryKind::WhatToFind, owner);             // TForm6
+    m_histories[1] = new OneLineHistoryWindow(platform, HistoryKind::ReplaceWith, owner);            // TForm7
+    m_histories[2] = new MultiLineHistoryWindow(platform, HistoryKind::WhatToFindMultiLine, owner);  // TForm8
+    m_histories[3] = new MultiLineHistoryWindow(platform, HistoryKind::ReplaceWithMultiLine, owner); // TForm9
+    m_edit = new EditWindow(platform, m_main->inputNotebook().memo1(), m_main->inputNotebook().memo2(),
+                            owner);             // TForm11
+    m_notes = new NotesWindow(platform, owner); // TForm12
+    // TForm13 to TForm16 come here.
+    m_about = new AboutWindow(platform, owner); // TForm17
+
+    wireInputWindows(platform);
+}
+
+// The openers of the input notebook and the "Real time" page, once every window exists.
+void Windows::wireInputWindows(Platform &platform)
+{
+    InputNotebook &input = m_main->inputNotebook();
+    m_inputHelpers = new InputHelpers(platform, &input, m_main->options().specialFindButton(),
+                                      m_main->options().specialReplaceButton());
+    InputHelpers::OpenedWindows opened;
+    opened.clipboard = m_clipboard;
+    for (std::size_t i = 0; i < m_histories.size(); ++i)
+        opened.history[i] = m_histories[i];
+    opened.edit = m_edit;
+    m_inputHelpers->setWindows(opened);
+    m_edit->setWindows(m_clipboard, m_histories[2], m_histories[3]);
+
+    m_realTime = new RealTimeTab(platform, &input, &m_main->targetNotebook());
+    m_realTime->setWindows(m_clipboard, m_notes);
+    // The real-time pass goes first; every other branch goes on to what was installed before.
+    m_realTime->setNext(m_main->runController().extensions());
+    m_main->runController().setExtensions(m_realTime);
+
+    QObject::connect(m_main->menu().about, &QAction::triggered, m_about,
+                     [about = m_about] { guarded([about] { about->exec(); }); });
+    // Notes still open when the program ends are kept.
+    QObject::connect(m_main.get(), &MainWindow::closed, m_notes, &NotesWindow::saveIfOpen);
 }
 
 // The main window deletes the others as its children, without their close handlers.

@@ -1,8 +1,8 @@
 // The ten-slot histories of the four find/replace strings, one small file per slot.
 #pragma once
 
-#include "base/ProgramFolder.h"
 #include "base/Lines.h"
+#include "base/ProgramFolder.h"
 
 #include <optional>
 #include <string>
@@ -20,7 +20,7 @@ const char *HistoryCounterKey(HistoryKind kind);
 const char *HistoryFileBase(HistoryKind kind);
 
 class HistoryStore {
-public:
+  public:
     explicit HistoryStore(ProgramFolder folder) : m_folder(std::move(folder)) {}
 
     /// Reads the counter from "vexlopro.ini", computes the next slot (n + 1, "10" -> "0"),
@@ -35,7 +35,7 @@ public:
 
     std::filesystem::path slotPath(HistoryKind kind, const std::string &slotText) const;
 
-private:
+  private:
     ProgramFolder m_folder;
 };
 

@@ -1,6 +1,7 @@
 #include "widgets/Platform.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QFile>
@@ -68,6 +69,16 @@ qint64 DesktopPlatform::tickCount()
 QAction *DesktopPlatform::popup(QMenu *menu, const QPoint &globalPos)
 {
     return menu->exec(globalPos);
+}
+
+QString DesktopPlatform::clipboardText()
+{
+    return QApplication::clipboard()->text();
+}
+
+void DesktopPlatform::setClipboardText(const QString &text)
+{
+    QApplication::clipboard()->setText(text);
 }
 
 QString FromBytes(const std::string &bytes)

@@ -45,11 +45,15 @@ public:
     virtual qint64 tickCount() = 0;
     /// Pops `menu` up at `globalPos` and returns the chosen action (nullptr: none).
     virtual QAction *popup(QMenu *menu, const QPoint &globalPos) = 0;
+    /// The clipboard's text; empty when it holds none (nothing, or only an image).
+    virtual QString clipboardText() = 0;
+    /// Puts `text` on the clipboard as plain text.
+    virtual void setClipboardText(const QString &text) = 0;
     /// The folder of settings, histories and scratch files.
     virtual const ProgramFolder &programFolder() const = 0;
 };
 
-/// The real desktop: QMessageBox, QFileDialog, QDesktopServices, std::_Exit.
+/// The real desktop: QMessageBox, QFileDialog, QDesktopServices, QClipboard, std::_Exit.
 class DesktopPlatform : public Platform {
 public:
     explicit DesktopPlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
@@ -61,6 +65,8 @@ public:
     void terminate(int exitCode) override;
     qint64 tickCount() override;
     QAction *popup(QMenu *menu, const QPoint &globalPos) override;
+    QString clipboardText() override;
+    void setClipboardText(const QString &text) override;
     const ProgramFolder &programFolder() const override { return m_folder; }
 
 private:

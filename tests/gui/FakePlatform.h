@@ -22,6 +22,7 @@ public:
     int beeps = 0;
     int terminations = 0;
     qint64 now = 0;
+    QString clipboard; // the clipboard's text; empty: no text (nothing, or an image)
 
     // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).
     std::deque<std::optional<OpenFileResult>> dialogAnswers;
@@ -62,6 +63,8 @@ public:
         }
         return nullptr;
     }
+    QString clipboardText() override { return clipboard; }
+    void setClipboardText(const QString &text) override { clipboard = text; }
     const ProgramFolder &programFolder() const override { return m_folder; }
 
 private:

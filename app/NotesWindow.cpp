@@ -1,0 +1,200 @@
+#include "app/NotesWindow.h"
+
+#include "base/Error.h"
+#include "base/SafeWrite.h"
+#include "inputs/TextFile.h"
+#include "widgets/FieldEditing.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vexlo {
+
+namespace {
+
+std::string NoteFileName(int k)
+{
+    return "Memo" + std::to_string(k) + ".Notes";
+}
+
+// Every line the editor shows, an empty last one included, so that a note read back shows
+// exactly what was saved; an empty note is an empty file.
+Lines NoteLines(const QString &text)
+{
+    Lines lines;
+    if (text.isEmpty())
+        return lines;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        lines.push_back(ToBytes(line));
+    return lines;
+}
+
+QToolButton *MakeNoteButton(QWidget *parent, const char *name, const QString &hint, const char *icon)
+{
+    QToolButton *button = MakeFlatButton(parent, name, hint, QString::fromLatin1(icon));
+    button->setIconSize(QSize(18, 18));
+    button->setFixedSize(26, 26);
+    return button;
+}
+
+} // namespace
+
+NotesWindow::NotesWindow(Platform &platform, QWidget *parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_platform(platform)
+{
+    setObjectName(QStringLiteral("TForm12"));
+    setWindowTitle(tr("Notes"));
+    setModal(false);
+
+    // Places in the window: note 2, 1, 3 across the top, note 4, 6, 5 across the bottom.
+    auto *grid = new QGridLayout;
+    grid->setSpacing(6);
+    grid->addWidget(buildNote(2, "SpeedButton5", "SpeedButton3", "SpeedButton16"), 0, 0);
+    grid->addWidget(buildNote(1, "SpeedButton1", "SpeedButton2", "SpeedButton17"), 0, 1);
+    grid->addWidget(buildNote(3, "SpeedButton7", "SpeedButton6", "SpeedButton18"), 0, 2);
+    grid->addWidget(buildNote(4, "SpeedButton9", "SpeedButton8", "SpeedButton19"), 1, 0);
+    grid->addWidget(buildNote(6, "SpeedButton13", "SpeedButton12", "SpeedButton20"), 1, 1);
+    grid->addWidget(buildNote(5, "SpeedButton11", "SpeedButton10", "SpeedButton21"), 1, 2);
+
+    QToolButton *clearAll = MakeNoteButton(this, "SpeedButton15", tr("Clear all notes..."), "clear");
+    QToolButton *close = MakeNoteButton(this, "SpeedButton4", tr("Close notes..."), "close");
+    close->setFixedSize(140, 30);
+    close->setIconSize(QSize(22, 22));
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(clearAll);
+    bottom->addStretch(1);
+    bottom->addWidget(close);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->addLayout(grid, 1);
+    layout->addLayout(bottom);
+    resize(720, 460);
+
+    connect(clearAll, &QToolButton::clicked, this, [this] {
+        guarded([this] {
+            for (QPlainTextEdit *note : m_notes)
+                note->clear();
+        });
+    });
+    connect(close, &QToolButton::clicked, this, &QDialog::accept);
+}
+
+QWidget *NotesWindow::buildNote(int k, const char *copyName, const char *pasteName, const char *clearName)
+{
+    auto *cell = new QWidget(this);
+    auto *memo = new QPlainTextEdit(cell);
+    memo->setObjectName(QStringLiteral("Memo%1").arg(k));
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->installEventFilter(this); // Esc closes the window from inside a note too
+    m_notes[std::size_t(k - 1)] = memo;
+
+    // Note 4's copy button has no hint of its own.
+    const QString copyHint = k == 4 ? QString() : tr("Copy note in clipboad...");
+    QToolButton *copy = MakeNoteButton(cell, copyName, copyHint, "copy");
+    QToolButton *paste = MakeNoteButton(cell, pasteName, tr("Paste note from clipboard..."), "paste");
+    QToolButton *clear = MakeNoteButton(cell, clearName, tr("Clear note..."), "clear");
+    connect(copy, &QToolButton::clicked, this, [this, memo] { guarded([&] { CopyAll(m_platform, memo); }); });
+    connect(paste, &QToolButton::clicked, this, [this, memo] {
+        guarded([&] {
+            memo->clear();
+            memo->insertPlainText(m_platform.clipboardText());
+        });
+    });
+    connect(clear, &QToolButton::clicked, this, [memo] { guarded([memo] { memo->clear(); }); });
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(1);
+    buttons->addWidget(copy);
+    buttons->addWidget(paste);
+    buttons->addWidget(clear);
+    buttons->addStretch(1);
+    auto *layout = new QVBoxLayout(cell);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    layout->addWidget(memo, 1);
+    layout->addLayout(buttons);
+    return cell;
+}
+
+void NotesWindow::loadAll()
+{
+    for (int k = 1; k <= 6; ++k) {
+        // A note whose file is missing keeps its text, and the other notes still load, so a
+        // later save cannot overwrite them with what the window happened to show.
+        try {
+            const Lines lines = ReadTextLines(m_platform.programFolder().file(NoteFileName(k)).string());
+            QStringList text;
+            for (const std::string &line : lines)
+                text << FromBytes(line);
+            note(k)->setPlainText(text.join(QLatin1Char('\n')));
+        } catch (const Error &) {
+        }
+    }
+}
+
+void NotesWindow::saveAll()
+{
+    for (int k = 1; k <= 6; ++k)
+        WriteFileSafely(m_platform.programFolder().file(NoteFileName(k)).string(),
+                        JoinLines(NoteLines(note(k)->toPlainText())));
+}
+
+void NotesWindow::saveIfOpen()
+{
+    if (isVisible())
+        guarded([this] { saveAll(); });
+}
+
+void NotesWindow::changeEvent(QEvent *event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        guarded([this] { loadAll(); });
+}
+
+void NotesWindow::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous()) {
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
+    QDialog::showEvent(event);
+    guarded([this] { loadAll(); });
+}
+
+// Every way of closing the window saves the notes first; a note that cannot be written keeps
+// the window open.
+void NotesWindow::done(int result)
+{
+    bool saved = false;
+    guarded([&] {
+        saveAll();
+        saved = true;
+    });
+    if (saved)
+        QDialog::done(result);
+}
+
+bool NotesWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        reject();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace vexlo
