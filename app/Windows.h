@@ -8,6 +8,9 @@ namespace vexlo {
 class MainWindow;
 class Platform;
 class ScanDirectoryWindow;
+class DoBackupWindow;
+class RecoveryWindow;
+class DeleteBackupWindow;
 
 /// The main window first (its creation reads the layout and installs the error handler),
 /// then the other windows, hidden, as children of it; they live until the program ends.
@@ -21,10 +24,17 @@ class Windows {
     MainWindow &main() const noexcept { return *m_main; }
     /// TForm2 "Scan directory(s)".
     ScanDirectoryWindow &scanDirectory() const noexcept { return *m_scanDirectory; }
+    /// TForm13 "Do backup", TForm14 "Recovery", TForm15 "Delete backup".
+    DoBackupWindow &doBackup() const noexcept { return *m_doBackup; }
+    RecoveryWindow &recovery() const noexcept { return *m_recovery; }
+    DeleteBackupWindow &deleteBackup() const noexcept { return *m_deleteBackup; }
 
   private:
     std::unique_ptr<MainWindow> m_main;
     ScanDirectoryWindow *m_scanDirectory = nullptr; // owned by the main window
+    DoBackupWindow *m_doBackup = nullptr;
+    RecoveryWindow *m_recovery = nullptr;
+    DeleteBackupWindow *m_deleteBackup = nullptr;
 };
 
 } // namespace vexlo
