@@ -307,11 +307,10 @@ DeleteBackupWindow::DeleteBackupWindow(Platform &platform, QWidget *parent)
 
     m_list = BackupList(this);
     m_infoLabel = InfoLabel(this);
-    // Picture-only buttons: no hint, but a name for screen readers.
-    QToolButton *remove = Button(this, "SpeedButton1", QString(), QStringLiteral("delete"));
-    remove->setAccessibleName(tr("Delete backup"));
-    QToolButton *close = Button(this, "SpeedButton2", QString(), QStringLiteral("close"));
-    close->setAccessibleName(tr("Close"));
+    // Picture-only buttons; the hint says what each does.
+    QToolButton *remove =
+        Button(this, "SpeedButton1", tr("Delete selected backup..."), QStringLiteral("delete"));
+    QToolButton *close = Button(this, "SpeedButton2", tr("Close..."), QStringLiteral("close"));
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Group(this, tr("Backups"), m_list), 1);
