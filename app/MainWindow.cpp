@@ -11,6 +11,7 @@
 #include "backup/BackupWindows.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
+#include "targets/AdvancedAddWindows.h"
 #include "targets/DirectoryListPanel.h"
 #include "targets/FileListPanel.h"
 #include "targets/ScanDirectoryWindow.h"
@@ -164,6 +165,13 @@ void MainWindow::connectActions()
             QCoreApplication::processEvents();
         });
     });
+    connect(button("SpeedButton26"), &QToolButton::clicked, this,
+            [this] { guarded([this] { m_windows.addDirectory().exec(); }); });
+    for (QAction *item : {m_menu.advancedAddFiles, m_menu.advancedAddDirectory})
+        connect(item, &QAction::triggered, this,
+                [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
+    connect(m_targets->fileList(), &FileListPanel::advancedAddRequested, this,
+            [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
     connect(m_menu.deleteBackupFiles, &QAction::triggered, this,
             [this] { guarded([this] { m_windows.deleteBackup().exec(); }); });
 

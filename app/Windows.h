@@ -8,6 +8,8 @@ namespace vexlo {
 class MainWindow;
 class Platform;
 class ScanDirectoryWindow;
+class AdvancedAddWindow;
+class AddDirectoryWindow;
 class DoBackupWindow;
 class RecoveryWindow;
 class DeleteBackupWindow;
@@ -24,6 +26,9 @@ class Windows {
     MainWindow &main() const noexcept { return *m_main; }
     /// TForm2 "Scan directory(s)".
     ScanDirectoryWindow &scanDirectory() const noexcept { return *m_scanDirectory; }
+    /// TForm3 "Advanced Add Directory or Files" and TForm4 "Add directory".
+    AdvancedAddWindow &advancedAdd() const noexcept { return *m_advancedAdd; }
+    AddDirectoryWindow &addDirectory() const noexcept { return *m_addDirectory; }
     /// TForm13 "Do backup", TForm14 "Recovery", TForm15 "Delete backup".
     DoBackupWindow &doBackup() const noexcept { return *m_doBackup; }
     RecoveryWindow &recovery() const noexcept { return *m_recovery; }
@@ -32,6 +37,8 @@ class Windows {
   private:
     std::unique_ptr<MainWindow> m_main;
     ScanDirectoryWindow *m_scanDirectory = nullptr; // owned by the main window
+    AdvancedAddWindow *m_advancedAdd = nullptr;
+    AddDirectoryWindow *m_addDirectory = nullptr;
     DoBackupWindow *m_doBackup = nullptr;
     RecoveryWindow *m_recovery = nullptr;
     DeleteBackupWindow *m_deleteBackup = nullptr;
