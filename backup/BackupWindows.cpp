@@ -8,6 +8,7 @@
 #include "widgets/Widgets.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,6 +27,10 @@ constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::W
 
 // Pending events are processed at most this often while files are handled one by one.
 constexpr qint64 EventInterval = 30;
+
+// While a window is being shown its own event loop has not started yet: a close from the
+// user at that moment would leave the modal loop running for a hidden window.
+constexpr QEventLoop::ProcessEventsFlags ShowingEvents = QEventLoop::ExcludeUserInputEvents;
 
 enum Page { FileListPage = 0, DirectoryListPage = 1 };
 
@@ -177,6 +182,12 @@ DoBackupWindow::DoBackupWindow(Platform &platform, const TargetListModel &fileLi
     connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
 }
 
+void DoBackupWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
+}
+
 void DoBackupWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -186,7 +197,7 @@ void DoBackupWindow::showEvent(QShowEvent *event)
 
 void DoBackupWindow::fillOnShow()
 {
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(ShowingEvents);
     const int page = m_targetPage();
     if (page == FileListPage) {
         qint64 last = m_platform.tickCount();
@@ -194,13 +205,13 @@ void DoBackupWindow::fillOnShow()
             if (m_platform.tickCount() - last >= EventInterval) {
                 last = m_platform.tickCount();
                 m_infoLabel->setText(QString::number(i));
-                QCoreApplication::processEvents();
+                QCoreApplication::processEvents(ShowingEvents);
             }
         }
     }
     showCounts();
     m_nameEdit->setText(FromBytes(StoreOf(m_platform).proposeName())); // a bad counter keeps the old name
-    QCoreApplication::processEvents();
+    QCoreApplication::processEvents(ShowingEvents);
 }
 
 void DoBackupWindow::showCounts()
@@ -273,6 +284,12 @@ RecoveryWindow::RecoveryWindow(Platform &platform, QWidget *parent)
     connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
 }
 
+void RecoveryWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
+}
+
 void RecoveryWindow::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
@@ -319,6 +336,12 @@ DeleteBackupWindow::DeleteBackupWindow(Platform &platform, QWidget *parent)
 
     connect(remove, &QToolButton::clicked, this, [this] { guarded([this] { deleteSelected(); }); });
     connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+void DeleteBackupWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
 }
 
 void DeleteBackupWindow::showEvent(QShowEvent *event)

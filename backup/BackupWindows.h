@@ -31,6 +31,8 @@ class DoBackupWindow : public QDialog {
 
   protected:
     void showEvent(QShowEvent *event) override;
+    /// Closing waits until the files being handled are done with.
+    void done(int result) override;
 
   private:
     void fillOnShow();
@@ -57,6 +59,8 @@ class RecoveryWindow : public QDialog {
 
   protected:
     void showEvent(QShowEvent *event) override;
+    /// Closing waits until the files being handled are done with.
+    void done(int result) override;
 
   private:
     Platform &m_platform;
@@ -77,6 +81,8 @@ class DeleteBackupWindow : public QDialog {
 
   protected:
     void showEvent(QShowEvent *event) override;
+    /// Closing waits until the files being handled are done with.
+    void done(int result) override;
 
   private:
     void reload();
