@@ -141,6 +141,14 @@ BackupStore StoreOf(const Platform &platform)
     return BackupStore(platform.programFolder());
 }
 
+/// After a restore or delete: how many set lines named no backup copy, when any did.
+void ShowSkipped(QLabel *label, const BackupTally &tally)
+{
+    if (tally.skipped > 0)
+        label->setText(QStringLiteral("%1 line(s) of the set named no backup copy and were skipped.")
+                           .arg(tally.skipped));
+}
+
 /// Marks a window busy while its action runs, so a second press from the processed events is ignored.
 class Busy {
   public:
@@ -311,6 +319,7 @@ void RecoveryWindow::recoverSelected()
     LabelProgress progress(m_platform, m_infoLabel);
     const BackupTally tally = StoreOf(m_platform).restore(SelectedName(m_list), progress);
     progress.finish();
+    ShowSkipped(m_infoLabel, tally);
     m_platform.beep();
     m_platform.message(this, FromBytes(EndMessage(tally, "restored")));
 }
@@ -374,6 +383,7 @@ void DeleteBackupWindow::deleteSelected()
     LabelProgress progress(m_platform, m_infoLabel);
     const BackupTally tally = StoreOf(m_platform).deleteCopies(SelectedName(m_list), progress);
     progress.finish();
+    ShowSkipped(m_infoLabel, tally);
     m_platform.beep();
     m_platform.message(this, FromBytes(EndMessage(tally, "deleted")));
     StoreOf(m_platform).writeIndexWithout(listed, position);
