@@ -8,8 +8,10 @@
 #include "app/TargetNotebook.h"
 #include "widgets/Widgets.h"
 #include "app/Windows.h"
+#include "backup/BackupWindows.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
+#include "targets/AdvancedAddWindows.h"
 #include "targets/DirectoryListPanel.h"
 #include "targets/FileListPanel.h"
 #include "targets/ScanDirectoryWindow.h"
@@ -17,6 +19,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -150,6 +153,27 @@ void MainWindow::connectActions()
     connect(button("SpeedButton31"), &QToolButton::clicked, this,
             [this] { guarded([this] { showHelp(); }); });
     connect(button("SpeedButton30"), &QToolButton::clicked, this, &QWidget::close);
+    connect(button("SpeedButton27"), &QToolButton::clicked, this, [this] {
+        guarded([this] {
+            m_windows.doBackup().exec();
+            QCoreApplication::processEvents();
+        });
+    });
+    connect(button("SpeedButton28"), &QToolButton::clicked, this, [this] {
+        guarded([this] {
+            m_windows.recovery().exec();
+            QCoreApplication::processEvents();
+        });
+    });
+    connect(button("SpeedButton26"), &QToolButton::clicked, this,
+            [this] { guarded([this] { m_windows.addDirectory().exec(); }); });
+    for (QAction *item : {m_menu.advancedAddFiles, m_menu.advancedAddDirectory})
+        connect(item, &QAction::triggered, this,
+                [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
+    connect(m_targets->fileList(), &FileListPanel::advancedAddRequested, this,
+            [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
+    connect(m_menu.deleteBackupFiles, &QAction::triggered, this,
+            [this] { guarded([this] { m_windows.deleteBackup().exec(); }); });
 
     connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
     connect(m_menu.addFiles, &QAction::triggered, this, [this] { guarded([this] { addFiles(); }); });

@@ -8,10 +8,12 @@
 #include "app/OptionsColumn.h"
 #include "app/RunController.h"
 #include "app/TargetNotebook.h"
+#include "backup/BackupWindows.h"
 #include "inputs/EditWindow.h"
 #include "inputs/HistoryWindows.h"
 #include "inputs/InputHelpers.h"
 #include "run/RealTimeTab.h"
+#include "targets/AdvancedAddWindows.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "widgets/Guarded.h"
 
@@ -23,8 +25,15 @@ Windows::Windows(Platform &platform)
 {
     m_main = std::make_unique<MainWindow>(platform, *this);
     QWidget *owner = m_main.get();
+    MainWindow *main = m_main.get();
     m_scanDirectory = new ScanDirectoryWindow(platform, m_main->fileListModel(), owner); // TForm2
-    // TForm3, TForm10, TForm4 come here.
+    const MainPages pages{
+        [main] { main->inputNotebook().setCurrentIndex(InputNotebook::OneLinePage); },
+        [main] { main->targetNotebook().setCurrentIndex(TargetNotebook::DirectoryListPage); }};
+    m_advancedAdd =
+        new AdvancedAddWindow(platform, main->fileListModel(), main->directoryListModel(), pages, main); // TForm3
+    // TForm10 comes here.
+    m_addDirectory = new AddDirectoryWindow(platform, main->directoryListModel(), main); // TForm4
     m_clipboard = new ClipboardWindow(platform, owner);                                              // TForm5
     m_histories[0] = new OneLineHistoryWindow(platform, HistoryKind::WhatToFind, owner);             // TForm6
     m_histories[1] = new OneLineHistoryWindow(platform, HistoryKind::ReplaceWith, owner);            // TForm7
@@ -33,7 +42,12 @@ Windows::Windows(Platform &platform)
     m_edit = new EditWindow(platform, m_main->inputNotebook().memo1(), m_main->inputNotebook().memo2(),
                             owner);             // TForm11
     m_notes = new NotesWindow(platform, owner); // TForm12
-    // TForm13 to TForm16 come here.
+    m_doBackup = new DoBackupWindow(
+        platform, main->fileListModel(), main->directoryListModel(),
+        [main] { return main->targetNotebook().currentIndex(); }, main); // TForm13
+    m_recovery = new RecoveryWindow(platform, main);                     // TForm14
+    m_deleteBackup = new DeleteBackupWindow(platform, main);             // TForm15
+    // TForm16 comes here.
     m_about = new AboutWindow(platform, owner); // TForm17
 
     wireInputWindows(platform);

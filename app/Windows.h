@@ -16,6 +16,11 @@ class NotesWindow;
 class Platform;
 class RealTimeTab;
 class ScanDirectoryWindow;
+class AdvancedAddWindow;
+class AddDirectoryWindow;
+class DoBackupWindow;
+class RecoveryWindow;
+class DeleteBackupWindow;
 
 /// The main window first (its creation reads the layout and installs the error handler),
 /// then the other windows, hidden, as children of it; they live until the program ends.
@@ -43,6 +48,13 @@ class Windows {
     InputHelpers &inputHelpers() const noexcept { return *m_inputHelpers; }
     /// The "Real time" page's text tools and pass.
     RealTimeTab &realTime() const noexcept { return *m_realTime; }
+    /// TForm3 "Advanced Add Directory or Files" and TForm4 "Add directory".
+    AdvancedAddWindow &advancedAdd() const noexcept { return *m_advancedAdd; }
+    AddDirectoryWindow &addDirectory() const noexcept { return *m_addDirectory; }
+    /// TForm13 "Do backup", TForm14 "Recovery", TForm15 "Delete backup".
+    DoBackupWindow &doBackup() const noexcept { return *m_doBackup; }
+    RecoveryWindow &recovery() const noexcept { return *m_recovery; }
+    DeleteBackupWindow &deleteBackup() const noexcept { return *m_deleteBackup; }
 
   private:
     void wireInputWindows(Platform &platform);
@@ -57,6 +69,11 @@ class Windows {
     AboutWindow *m_about = nullptr;
     InputHelpers *m_inputHelpers = nullptr;
     RealTimeTab *m_realTime = nullptr;
+    AdvancedAddWindow *m_advancedAdd = nullptr;
+    AddDirectoryWindow *m_addDirectory = nullptr;
+    DoBackupWindow *m_doBackup = nullptr;
+    RecoveryWindow *m_recovery = nullptr;
+    DeleteBackupWindow *m_deleteBackup = nullptr;
 };
 
 } // namespace vexlo

@@ -4,6 +4,7 @@
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
 #include "settings/SettingsFile.h"
+#include "targets/DirectoryPicker.h"
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
@@ -55,12 +56,6 @@ QGroupBox *makeGroup(QWidget *parent, const QString &title, QWidget *content, QW
     return group;
 }
 
-// The directory as the list shows it: absolute, no trailing separator except for the root.
-QString cleanDirectory(const QString &dir)
-{
-    return QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
-}
-
 // Whether a directory line of a scan ("<path>/") names a symbolic link.
 bool isLink(const std::string &line)
 {
@@ -105,12 +100,6 @@ class PausingList : public RunObserver {
     std::function<void()> m_pause;
 };
 
-bool canEnter(const QString &dir)
-{
-    const QFileInfo info(dir);
-    return !dir.isEmpty() && info.isDir() && info.isExecutable() && info.isReadable();
-}
-
 } // namespace
 
 ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent)
@@ -123,21 +112,9 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     setWindowTitle(tr("Scan directory(s)"));
     setModal(true);
 
-    m_driveCombo = new QComboBox(this);
-    m_driveCombo->setObjectName(QStringLiteral("DriveComboBox1"));
-
-    // Directories only, loaded in the background: a huge tree never blocks the window.
-    m_dirModel = new QFileSystemModel(this);
-    m_dirModel->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
-    m_dirModel->setReadOnly(true);
-    m_dirView = new QTreeView(this);
-    m_dirView->setObjectName(QStringLiteral("DirectoryListBox1"));
-    m_dirView->setModel(m_dirModel);
-    m_dirView->setHeaderHidden(true);
-    for (int column = 1; column < m_dirModel->columnCount(); ++column)
-        m_dirView->hideColumn(column);
-    m_dirView->setUniformRowHeights(true);
-    m_dirView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_picker = new DirectoryPicker(this);
+    m_driveCombo = m_picker->driveBox();
+    m_dirView = m_picker->view();
 
     m_dirLabel = new QLabel(this);
     m_dirLabel->setObjectName(QStringLiteral("Label3"));
@@ -181,25 +158,14 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     layout->addLayout(right, 1);
     setFixedSize(560, 380);
 
-    fillDrives();
-    showDirectory(cleanDirectory(QDir::currentPath()));
+    m_directory = m_picker->directory();
+    updateDirectoryLabel();
     m_dirView->setFocus();
 
-    // The model loads in the background: once the folders on the way are in, show the current one.
-    // It also sorts each folder after loading it, which moves the rows again.
-    connect(m_dirModel, &QFileSystemModel::directoryLoaded, this, [this](const QString &loaded) {
-        const QString prefix = loaded.endsWith(QLatin1Char('/')) ? loaded : loaded + QLatin1Char('/');
-        if (m_revealPending && (m_directory == loaded || m_directory.startsWith(prefix)))
-            revealDirectory();
+    connect(m_picker, &DirectoryPicker::directoryChanged, this, [this](const QString &dir) {
+        m_directory = dir;
+        updateDirectoryLabel();
     });
-    connect(m_dirModel, &QAbstractItemModel::layoutChanged, this, [this] {
-        if (m_revealPending)
-            revealDirectory();
-    });
-    connect(m_driveCombo, &QComboBox::activated, this,
-            [this](int index) { guarded([&] { driveChosen(index); }); });
-    connect(m_dirView->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &index) { guarded([&] { currentChanged(index); }); });
     connect(maskButton, &QToolButton::clicked, this,
             [this] { guarded([this] { PopupAtPointer(m_platform, m_maskMenu); }); });
     connect(m_maskEdit, &QLineEdit::returnPressed, this, [this] { guarded([this] { scan(); }); });
@@ -216,41 +182,7 @@ QString ScanDirectoryWindow::directory() const
 
 bool ScanDirectoryWindow::setDirectory(const QString &dir)
 {
-    if (!canEnter(dir))
-        return false;
-    showDirectory(cleanDirectory(dir));
-    return true;
-}
-
-// Real file systems only: the root, and volumes on a device (no /proc, tmpfs, bind-mounted files).
-void ScanDirectoryWindow::fillDrives()
-{
-    QStringList roots{QStringLiteral("/")};
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        const QString root = volume.rootPath();
-        if (volume.isValid() && volume.isReady() && volume.device().startsWith("/dev/") &&
-            QFileInfo(root).isDir() && !roots.contains(root))
-            roots << root;
-    }
-    std::sort(roots.begin(), roots.end());
-    for (const QString &root : roots)
-        m_driveCombo->addItem(root, root);
-}
-
-void ScanDirectoryWindow::driveChosen(int index)
-{
-    const QString root = m_driveCombo->itemData(index).toString();
-    if (!setDirectory(root))
-        showDirectory(m_directory); // the combo box goes back to the drive shown
-}
-
-void ScanDirectoryWindow::currentChanged(const QModelIndex &index)
-{
-    if (!index.isValid() || m_scanning)
-        return;
-    m_revealPending = false; // the user is choosing now
-    m_directory = cleanDirectory(m_dirModel->filePath(index));
-    updateDirectoryLabel();
+    return m_picker->setDirectory(dir);
 }
 
 void ScanDirectoryWindow::updateDirectoryLabel()
@@ -258,48 +190,6 @@ void ScanDirectoryWindow::updateDirectoryLabel()
     m_dirLabel->setToolTip(m_directory);
     const int width = std::max(m_dirLabel->contentsRect().width(), 200);
     m_dirLabel->setText(m_dirLabel->fontMetrics().elidedText(m_directory, Qt::ElideMiddle, width));
-}
-
-void ScanDirectoryWindow::showDirectory(const QString &dir)
-{
-    // The drive of a directory is the volume with the longest root that holds it.
-    int drive = 0;
-    qsizetype longest = -1;
-    for (int i = 0; i < m_driveCombo->count(); ++i) {
-        const QString root = m_driveCombo->itemData(i).toString();
-        const bool holds =
-            root == QLatin1String("/") || dir == root || dir.startsWith(root + QLatin1Char('/'));
-        if (holds && root.size() > longest) {
-            drive = i;
-            longest = root.size();
-        }
-    }
-    m_driveCombo->setCurrentIndex(drive);
-    const QString root = m_driveCombo->itemData(drive).toString();
-    if (m_dirModel->rootPath() != root)
-        m_dirView->setRootIndex(m_dirModel->setRootPath(root));
-
-    // Shown even when the model has not reached the directory yet.
-    m_directory = dir;
-    m_revealPending = true;
-    revealDirectory();
-    updateDirectoryLabel();
-}
-
-void ScanDirectoryWindow::revealDirectory()
-{
-    const QModelIndex at = m_dirModel->index(m_directory);
-    if (!at.isValid())
-        return;
-    const QSignalBlocker quiet(m_dirView->selectionModel());
-    // Only the way to the directory stays open (rows that moved while sorting may have
-    // taken an expanded state with them).
-    m_dirView->collapseAll();
-    m_dirView->setCurrentIndex(at);
-    m_dirView->selectionModel()->select(at, QItemSelectionModel::ClearAndSelect);
-    m_dirView->expand(at);
-    m_dirView->scrollTo(at); // expands the folders on the way
-    m_dirView->viewport()->update();
 }
 
 void ScanDirectoryWindow::processEventsThrottled()

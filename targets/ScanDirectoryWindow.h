@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QFileSystemModel;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -18,6 +17,7 @@ class QTreeView;
 namespace vexlo {
 
 class ModelScanResult;
+class DirectoryPicker;
 class Platform;
 class SettingsFile;
 class TargetListModel;
@@ -55,19 +55,14 @@ class ScanDirectoryWindow : public QDialog {
     void onlyDirAddInLB2(const std::string &mask);
     void pause(ModelScanResult &found);
     void processEventsThrottled();
-    void fillDrives();
-    void driveChosen(int index);
-    void currentChanged(const QModelIndex &index);
-    void showDirectory(const QString &dir);
     void updateDirectoryLabel();
-    void revealDirectory();
 
     Platform &m_platform;
     TargetListModel &m_fileList;
 
     QComboBox *m_driveCombo = nullptr;
     QTreeView *m_dirView = nullptr;
-    QFileSystemModel *m_dirModel = nullptr;
+    DirectoryPicker *m_picker = nullptr;
     QLabel *m_dirLabel = nullptr;
     QLineEdit *m_maskEdit = nullptr;
     QMenu *m_maskMenu = nullptr;
@@ -79,7 +74,6 @@ class ScanDirectoryWindow : public QDialog {
     std::vector<std::string> m_listBox1;
     std::vector<std::string> m_listBox2;
     bool m_scanning = false;
-    bool m_revealPending = false; // the current directory still has to be brought into view
     bool m_settingsSaved = false; // by the scan, just before it closes the window
     std::string m_lastFlag;       // "alala" as last read or written
     qint64 m_lastEvents = 0;

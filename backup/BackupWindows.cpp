@@ -1,0 +1,393 @@
+#include "backup/BackupWindows.h"
+
+#include "backup/BackupStore.h"
+
+#include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vexlo {
+
+namespace {
+
+constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                        Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
+
+// Pending events are processed at most this often while files are handled one by one.
+constexpr qint64 EventInterval = 30;
+
+// While a window is being shown its own event loop has not started yet: a close from the
+// user at that moment would leave the modal loop running for a hidden window.
+constexpr QEventLoop::ProcessEventsFlags ShowingEvents = QEventLoop::ExcludeUserInputEvents;
+
+enum Page { FileListPage = 0, DirectoryListPage = 1 };
+
+QGroupBox *Group(QWidget *parent, const QString &title, QWidget *content)
+{
+    auto *group = new QGroupBox(title, parent);
+    auto *layout = new QVBoxLayout(group);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->addWidget(content);
+    return group;
+}
+
+QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
+{
+    QToolButton *button = MakeFlatButton(parent, name, hint, icon);
+    button->setIconSize(QSize(32, 32));
+    return button;
+}
+
+QHBoxLayout *ButtonRow(std::initializer_list<QToolButton *> buttons)
+{
+    auto *row = new QHBoxLayout;
+    row->addStretch(1);
+    for (QToolButton *button : buttons)
+        row->addWidget(button);
+    return row;
+}
+
+QListWidget *BackupList(QWidget *parent)
+{
+    auto *list = new QListWidget(parent);
+    list->setObjectName(QStringLiteral("ListBox1"));
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    return list;
+}
+
+QLabel *InfoLabel(QWidget *parent)
+{
+    auto *label = new QLabel(QStringLiteral("Label1"), parent);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setMinimumWidth(320);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+/// The text of the selected line: empty when none is selected.
+std::string SelectedName(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? std::string() : ToBytes(selected.front()->text());
+}
+
+int SelectedRow(const QListWidget *list)
+{
+    const QList<QListWidgetItem *> selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->row(selected.front());
+}
+
+void FillList(QListWidget *list, const Lines &lines)
+{
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(lines.size()));
+    for (const std::string &line : lines)
+        texts << FromBytes(line);
+    list->addItems(texts);
+}
+
+/// Shows each file in the info label and lets the window breathe while the loop runs.
+class LabelProgress : public RunObserver {
+  public:
+    LabelProgress(Platform &platform, QLabel *label)
+        : m_platform(platform), m_label(label), m_last(platform.tickCount())
+    {
+    }
+    void fileDone(const std::string &path, Outcome) override { show(path); }
+    void error(const std::string &path, const Error &) override { show(path); }
+
+    /// Shows the last file handled once the loop has ended.
+    void finish()
+    {
+        if (!m_pending.empty())
+            m_label->setText(FromBytes(m_pending));
+    }
+
+  private:
+    void show(const std::string &path)
+    {
+        const qint64 now = m_platform.tickCount();
+        if (now - m_last < EventInterval) {
+            m_pending = path;
+            return;
+        }
+        m_last = now;
+        m_pending.clear();
+        m_label->setText(FromBytes(path));
+        QCoreApplication::processEvents();
+    }
+
+    Platform &m_platform;
+    QLabel *m_label;
+    qint64 m_last;
+    std::string m_pending;
+};
+
+/// The store of the program folder (every call opens its files anew).
+BackupStore StoreOf(const Platform &platform)
+{
+    return BackupStore(platform.programFolder());
+}
+
+/// After a restore or delete: how many set lines named no backup copy, when any did.
+void ShowSkipped(QLabel *label, const BackupTally &tally)
+{
+    if (tally.skipped > 0)
+        label->setText(QStringLiteral("%1 line(s) of the set named no backup copy and were skipped.")
+                           .arg(tally.skipped));
+}
+
+/// Marks a window busy while its action runs, so a second press from the processed events is ignored.
+class Busy {
+  public:
+    explicit Busy(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~Busy() { m_flag = false; }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+  private:
+    bool &m_flag;
+};
+
+} // namespace
+
+DoBackupWindow::DoBackupWindow(Platform &platform, const TargetListModel &fileList,
+                               const TargetListModel &directoryList, std::function<int()> targetPage,
+                               QWidget *parent)
+    : QDialog(parent, DialogFlags), m_platform(platform), m_fileList(fileList),
+      m_directoryList(directoryList), m_targetPage(std::move(targetPage))
+{
+    setObjectName(QStringLiteral("TForm13"));
+    setWindowTitle(tr("Do backup"));
+    setModal(true);
+
+    m_nameEdit = new QLineEdit(this);
+    m_nameEdit->setObjectName(QStringLiteral("Edit1"));
+    m_infoLabel = InfoLabel(this);
+    QToolButton *backup = Button(this, "SpeedButton1", tr("Do backup!..."), QStringLiteral("backup"));
+    QToolButton *cancel = Button(this, "SpeedButton2", tr("Cancel..."), QStringLiteral("cancel"));
+    QToolButton *close = Button(this, "SpeedButton3", tr("Close..."), QStringLiteral("close"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Group(this, tr("Backup name"), m_nameEdit));
+    layout->addWidget(Group(this, tr("Info"), m_infoLabel));
+    layout->addLayout(ButtonRow({backup, cancel, close}));
+
+    connect(backup, &QToolButton::clicked, this, [this] { guarded([this] { doBackup(); }); });
+    connect(cancel, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+    connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+void DoBackupWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
+}
+
+void DoBackupWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        guarded([this] { fillOnShow(); });
+}
+
+void DoBackupWindow::fillOnShow()
+{
+    QCoreApplication::processEvents(ShowingEvents);
+    const int page = m_targetPage();
+    if (page == FileListPage) {
+        qint64 last = m_platform.tickCount();
+        for (int i = 0; i < m_fileList.count(); ++i) {
+            if (m_platform.tickCount() - last >= EventInterval) {
+                last = m_platform.tickCount();
+                m_infoLabel->setText(QString::number(i));
+                QCoreApplication::processEvents(ShowingEvents);
+            }
+        }
+    }
+    showCounts();
+    m_nameEdit->setText(FromBytes(StoreOf(m_platform).proposeName())); // a bad counter keeps the old name
+    QCoreApplication::processEvents(ShowingEvents);
+}
+
+void DoBackupWindow::showCounts()
+{
+    const int page = m_targetPage();
+    if (page == FileListPage)
+        m_infoLabel->setText(QStringLiteral("In File List %1 files").arg(m_fileList.count()));
+    else if (page == DirectoryListPage)
+        m_infoLabel->setText(QStringLiteral("In Directory List %1 Directory").arg(m_directoryList.count()));
+}
+
+void DoBackupWindow::doBackup()
+{
+    if (m_busy)
+        return;
+    const Busy busy(m_busy);
+    QCoreApplication::processEvents();
+    if (m_targetPage() == FileListPage && m_fileList.count() == 0) {
+        m_platform.message(this, QStringLiteral("No files in File List!"));
+        return;
+    }
+    // The name becomes a file in the program folder: nothing is written under a bad one.
+    const std::string name = ToBytes(m_nameEdit->text());
+    if (const std::string problem = BackupNameProblem(name); !problem.empty()) {
+        m_platform.message(this, FromBytes(problem));
+        return;
+    }
+    showCounts();
+
+    // The list as it is now; the events processed on the way may change it.
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(m_fileList.count()));
+    for (const TargetEntry &entry : m_fileList.entries())
+        paths.push_back(entry.path);
+
+    LabelProgress progress(m_platform, m_infoLabel);
+    const BackupTally tally = StoreOf(m_platform).copyFiles(paths, progress);
+    progress.finish();
+
+    m_infoLabel->setText(QStringLiteral("All files are backuped!"));
+    QCoreApplication::processEvents();
+    m_platform.beep();
+    StoreOf(m_platform).appendToIndex(name);
+    StoreOf(m_platform).writeSet(name, tally.set);
+    StoreOf(m_platform).increaseCounter();
+    m_platform.message(this, FromBytes(EndMessage(tally, "copied")));
+}
+
+RecoveryWindow::RecoveryWindow(Platform &platform, QWidget *parent)
+    : QDialog(parent, DialogFlags), m_platform(platform)
+{
+    setObjectName(QStringLiteral("TForm14"));
+    setWindowTitle(tr("Recovery"));
+    setModal(true);
+
+    m_list = BackupList(this);
+    m_infoLabel = InfoLabel(this);
+    QToolButton *recover =
+        Button(this, "SpeedButton1", tr("Recovery selected..."), QStringLiteral("recovery"));
+    QToolButton *cancel = Button(this, "SpeedButton2", tr("Cancel..."), QStringLiteral("cancel"));
+    QToolButton *close = Button(this, "SpeedButton3", tr("Close..."), QStringLiteral("close"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Group(this, tr("Select backup name"), m_list), 1);
+    layout->addWidget(Group(this, tr("Info"), m_infoLabel));
+    layout->addLayout(ButtonRow({recover, cancel, close}));
+
+    connect(recover, &QToolButton::clicked, this, [this] { guarded([this] { recoverSelected(); }); });
+    connect(cancel, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+    connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+void RecoveryWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
+}
+
+void RecoveryWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    guarded([this] {
+        const Lines names = StoreOf(m_platform).listBackups(); // missing: the previous lines stay
+        m_list->clear();
+        FillList(m_list, names);
+        m_infoLabel->setText(QStringLiteral("In total %1 backups.").arg(names.size()));
+    });
+}
+
+void RecoveryWindow::recoverSelected()
+{
+    if (m_busy)
+        return;
+    const Busy busy(m_busy);
+    LabelProgress progress(m_platform, m_infoLabel);
+    const BackupTally tally = StoreOf(m_platform).restore(SelectedName(m_list), progress);
+    progress.finish();
+    ShowSkipped(m_infoLabel, tally);
+    m_platform.beep();
+    m_platform.message(this, FromBytes(EndMessage(tally, "restored")));
+}
+
+DeleteBackupWindow::DeleteBackupWindow(Platform &platform, QWidget *parent)
+    : QDialog(parent, DialogFlags), m_platform(platform)
+{
+    setObjectName(QStringLiteral("TForm15"));
+    setWindowTitle(tr("Delete backup"));
+    setModal(true);
+
+    m_list = BackupList(this);
+    m_infoLabel = InfoLabel(this);
+    // Picture-only buttons; the hint says what each does.
+    QToolButton *remove =
+        Button(this, "SpeedButton1", tr("Delete selected backup..."), QStringLiteral("delete"));
+    QToolButton *close = Button(this, "SpeedButton2", tr("Close..."), QStringLiteral("close"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(Group(this, tr("Backups"), m_list), 1);
+    layout->addWidget(m_infoLabel);
+    layout->addLayout(ButtonRow({remove, close}));
+
+    connect(remove, &QToolButton::clicked, this, [this] { guarded([this] { deleteSelected(); }); });
+    connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+void DeleteBackupWindow::done(int result)
+{
+    if (!m_busy)
+        QDialog::done(result);
+}
+
+void DeleteBackupWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    guarded([this] {
+        reload(); // missing index: the list stays empty and the label as it was
+        m_infoLabel->clear();
+    });
+}
+
+void DeleteBackupWindow::reload()
+{
+    m_list->clear();
+    FillList(m_list, StoreOf(m_platform).listBackups());
+}
+
+void DeleteBackupWindow::deleteSelected()
+{
+    if (m_busy)
+        return;
+    const Busy busy(m_busy);
+    const int position = SelectedRow(m_list);
+    Lines listed;
+    for (int i = 0; i < m_list->count(); ++i)
+        listed.push_back(ToBytes(m_list->item(i)->text()));
+
+    LabelProgress progress(m_platform, m_infoLabel);
+    const BackupTally tally = StoreOf(m_platform).deleteCopies(SelectedName(m_list), progress);
+    progress.finish();
+    ShowSkipped(m_infoLabel, tally);
+    m_platform.beep();
+    m_platform.message(this, FromBytes(EndMessage(tally, "deleted")));
+    StoreOf(m_platform).writeIndexWithout(listed, position);
+    reload();
+}
+
+} // namespace vexlo

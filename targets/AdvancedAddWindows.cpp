@@ -1,0 +1,459 @@
+#include "targets/AdvancedAddWindows.h"
+
+#include "base/Error.h"
+#include "base/Lines.h"
+#include "base/SafeWrite.h"
+#include "settings/SettingsFile.h"
+#include "targets/DirectoryPicker.h"
+#include "targets/MaskMenu.h"
+#include "targets/ScanDir.h"
+#include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDir>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QScreen>
+#include <QShowEvent>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <cerrno>
+#include <fstream>
+#include <iterator>
+
+namespace vexlo {
+
+namespace {
+
+constexpr const char *GatherSection = "h22";
+constexpr const char *AddSection = "h23";
+constexpr const char *DirectoryKey = "direc";
+constexpr const char *MaskKey = "direc2";
+constexpr const char *SubdirectoriesKey = "aCheckBox1";
+
+// Pending events are processed at most this often during a scan.
+constexpr qint64 EventInterval = 30;
+
+QGroupBox *Group(QWidget *parent, const QString &title, QWidget *content)
+{
+    auto *group = new QGroupBox(title, parent);
+    auto *layout = new QVBoxLayout(group);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->addWidget(content);
+    return group;
+}
+
+QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
+{
+    QToolButton *button = MakeFlatButton(parent, name, hint, icon);
+    button->setIconSize(QSize(28, 28));
+    return button;
+}
+
+QLabel *DirectoryLabel(QWidget *parent)
+{
+    auto *label = new QLabel(parent);
+    label->setObjectName(QStringLiteral("Label1"));
+    label->setTextFormat(Qt::PlainText);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setMinimumWidth(160);
+    return label;
+}
+
+QListWidget *FileListBox(QWidget *parent)
+{
+    auto *files = new QListWidget(parent);
+    files->setObjectName(QStringLiteral("FileListBox1"));
+    files->setSelectionMode(QAbstractItemView::SingleSelection);
+    return files;
+}
+
+// FileListBox1 shows every file of the directory, for viewing.
+void ShowFiles(QListWidget *files, const QString &dir)
+{
+    files->clear();
+    files->addItems(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name));
+}
+
+// The one place these windows call the directory scan.
+void ScanInto(const std::string &directory, const std::string &mask, std::vector<std::string> &out,
+              const std::function<void()> &progress)
+{
+    struct Collect : RunObserver {
+        Collect(std::vector<std::string> &out, const std::function<void()> &progress) : out(out), progress(progress) {}
+        bool keepGoing() override
+        {
+            if (progress)
+                progress();
+            return true;
+        }
+        void fileDone(const std::string &path, Outcome) override { out.push_back(path); }
+        std::vector<std::string> &out;
+        const std::function<void()> &progress;
+    } collect(out, progress);
+    ScanDir(directory, mask, collect);
+}
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw IoError("read", path, errno);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+AdvancedAddWindow::AdvancedAddWindow(Platform &platform, TargetListModel &fileList,
+                                     TargetListModel &directoryList, MainPages pages, QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_platform(platform), m_fileList(fileList), m_directoryList(directoryList), m_pages(std::move(pages))
+{
+    setObjectName(QStringLiteral("TForm3"));
+    setWindowTitle(tr("Advanced Add Directory or Files"));
+    setModal(true);
+
+    m_picker = new DirectoryPicker(this);
+    m_dirLabel = DirectoryLabel(this);
+    m_files = FileListBox(this);
+
+    QToolButton *add = Button(this, "SpeedButton1", tr("Add Directory (s)"), QStringLiteral("add-directory"));
+    m_subdirectories = new QCheckBox(tr("SubDirectorys?"), this);
+    m_subdirectories->setObjectName(QStringLiteral("CheckBox1"));
+    QToolButton *remove =
+        Button(this, "SpeedButton2", tr("Remove selected Directory"), QStringLiteral("menu"));
+
+    m_gathered = new TargetListModel(this);
+    m_gatheredView = new QListView(this);
+    m_gatheredView->setObjectName(QStringLiteral("CheckListBox1"));
+    m_gatheredView->setModel(m_gathered);
+    m_gatheredView->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_gatheredView->setUniformItemSizes(true);
+
+    m_listMenu = new QMenu(this);
+    m_listMenu->setObjectName(QStringLiteral("PopupMenu1"));
+    QAction *removeSelectedItem = m_listMenu->addAction(tr("Remove Selected"));
+    QAction *removeUncheckedItem = m_listMenu->addAction(tr("Remove all UnChecked"));
+    QAction *removeCheckedItem = m_listMenu->addAction(tr("Remove ALL Checked"));
+    QAction *clearItem = m_listMenu->addAction(tr("Clear ALL"));
+
+    auto *maskLabel = new QLabel(tr("Mask:"), this);
+    maskLabel->setObjectName(QStringLiteral("Label2"));
+    m_maskEdit = new QLineEdit(this);
+    m_maskEdit->setObjectName(QStringLiteral("Edit1"));
+    m_maskMenu = CreateMaskMenu(m_maskEdit, "PopupMenu2");
+    QToolButton *maskButton = Button(this, "SpeedButton5", tr("Select mask..."), QStringLiteral("mask"));
+    QToolButton *scan = Button(this, "SpeedButton3", tr("Add files from checked directoy(s) in File List"),
+                               QStringLiteral("add-file"));
+    QToolButton *copy = Button(this, "SpeedButton6", tr("Only Add Checked Directory..."),
+                               QStringLiteral("checked-directories"));
+    QToolButton *close = Button(this, "SpeedButton4", tr("Close \"Advanced Add Directory\" (without add)"),
+                                QStringLiteral("close"));
+
+    // Left: where to gather from. Middle: what was gathered. Right: what to do with it.
+    auto *directoryBox = new QGroupBox(tr(" Directory "), this);
+    auto *directoryLayout = new QVBoxLayout(directoryBox);
+    directoryLayout->addWidget(m_picker->driveBox());
+    directoryLayout->addWidget(m_picker->view(), 1);
+    directoryLayout->addWidget(m_dirLabel);
+    auto *left = new QVBoxLayout;
+    left->addWidget(directoryBox, 3);
+    left->addWidget(Group(this, tr(" Files "), m_files), 2);
+
+    auto *gatherRow = new QHBoxLayout;
+    gatherRow->addWidget(add);
+    gatherRow->addWidget(m_subdirectories);
+    gatherRow->addStretch(1);
+    gatherRow->addWidget(remove);
+    auto *middle = new QVBoxLayout;
+    middle->addLayout(gatherRow);
+    middle->addWidget(Group(this, tr(" What`s checked? "), m_gatheredView), 1);
+
+    auto *maskBox = new QGroupBox(tr(" Scan and Add in File List "), this);
+    auto *maskLayout = new QHBoxLayout(maskBox);
+    maskLayout->addWidget(maskLabel);
+    maskLayout->addWidget(m_maskEdit, 1);
+    maskLayout->addWidget(maskButton);
+    auto *actions = new QHBoxLayout;
+    actions->addWidget(scan);
+    actions->addWidget(copy);
+    actions->addStretch(1);
+    actions->addWidget(close);
+    middle->addWidget(maskBox);
+    middle->addLayout(actions);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(middle, 1);
+    setFixedSize(680, 460);
+
+    directoryShown(m_picker->directory());
+    connect(m_picker, &DirectoryPicker::directoryChanged, this,
+            [this](const QString &dir) { guarded([&] { directoryShown(dir); }); });
+    connect(add, &QToolButton::clicked, this, [this] { guarded([this] { addDirectory(); }); });
+    connect(remove, &QToolButton::clicked, this,
+            [this] { guarded([this] { PopupAtPointer(m_platform, m_listMenu); }); });
+    connect(removeSelectedItem, &QAction::triggered, this, [this] { guarded([this] { removeSelected(); }); });
+    connect(removeUncheckedItem, &QAction::triggered, this,
+            [this] { guarded([this] { removeUnchecked(); }); });
+    connect(removeCheckedItem, &QAction::triggered, this, [this] { guarded([this] { removeChecked(); }); });
+    connect(clearItem, &QAction::triggered, this, [this] { guarded([this] { clearAll(); }); });
+    connect(maskButton, &QToolButton::clicked, this,
+            [this] { guarded([this] { PopupAtPointer(m_platform, m_maskMenu); }); });
+    connect(scan, &QToolButton::clicked, this, [this] { guarded([this] { addFilesFromChecked(); }); });
+    connect(copy, &QToolButton::clicked, this, [this] { guarded([this] { addCheckedDirectories(); }); });
+    connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+AdvancedAddWindow::~AdvancedAddWindow() = default;
+
+void AdvancedAddWindow::directoryShown(const QString &dir)
+{
+    m_dirLabel->setText(dir);
+    m_dirLabel->setToolTip(dir);
+    ShowFiles(m_files, dir);
+}
+
+void AdvancedAddWindow::processEventsThrottled()
+{
+    const qint64 now = m_platform.tickCount();
+    if (now - m_lastEvents < EventInterval)
+        return;
+    m_lastEvents = now;
+    QCoreApplication::processEvents();
+}
+
+void AdvancedAddWindow::addDirectory()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    const struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_busy};
+
+    std::string dir = ToBytes(m_picker->directory());
+    if (dir.empty() || dir.back() != PathSeparator)
+        dir.push_back(PathSeparator); // a root keeps its single separator
+    m_gathered->appendChecked(dir);
+    if (!m_subdirectories->isChecked())
+        return;
+
+    std::vector<std::string> tree;
+    m_lastEvents = m_platform.tickCount();
+    ScanInto(dir, "", tree, [this] { processEventsThrottled(); });
+    WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
+    addDirsFromScanFile();
+}
+
+// Every directory line of the saved scan, in its order, checked.
+void AdvancedAddWindow::addDirsFromScanFile()
+{
+    std::vector<std::string> directories;
+    for (std::string &line : SplitLines(ReadFile(m_platform.programFolder().file(ScanFileName).string()))) {
+        if (!line.empty() && line.back() == PathSeparator)
+            directories.push_back(std::move(line));
+    }
+    m_gathered->appendMany(std::move(directories), true);
+}
+
+void AdvancedAddWindow::removeSelected()
+{
+    const QModelIndex current = m_gatheredView->selectionModel()->currentIndex();
+    const bool selected = current.isValid() && m_gatheredView->selectionModel()->isSelected(current);
+    m_gathered->removeSelected(selected ? current.row() : -1);
+}
+
+// Keeps the checked (or the unchecked) entries in their order, each then checked or not.
+void AdvancedAddWindow::keep(bool checkedOnes, bool checkAfter)
+{
+    std::vector<std::string> kept;
+    for (const TargetEntry &entry : m_gathered->entries()) {
+        if (entry.checked == checkedOnes)
+            kept.push_back(entry.path);
+    }
+    m_gathered->clear();
+    m_gathered->appendMany(std::move(kept), checkAfter);
+}
+
+void AdvancedAddWindow::removeUnchecked()
+{
+    keep(true, true);
+}
+
+void AdvancedAddWindow::removeChecked()
+{
+    keep(false, false);
+}
+
+void AdvancedAddWindow::clearAll()
+{
+    m_gathered->clear();
+}
+
+void AdvancedAddWindow::addFilesFromChecked()
+{
+    if (m_busy)
+        return;
+    m_busy = true;
+    const struct Done {
+        bool &flag;
+        ~Done() { flag = false; }
+    } done{m_busy};
+
+    // The checked directories as they are now; the processed events may change the list.
+    std::vector<std::string> directories;
+    for (const TargetEntry &entry : m_gathered->entries()) {
+        if (entry.checked)
+            directories.push_back(entry.path);
+    }
+    const std::string mask = ToBytes(m_maskEdit->text());
+    std::vector<std::string> found;
+    m_lastEvents = m_platform.tickCount();
+    for (const std::string &dir : directories)
+        ScanInto(dir, mask, found, [this] { processEventsThrottled(); });
+    m_fileList.appendMany(std::move(found), true);
+    if (m_pages.showOneLine)
+        m_pages.showOneLine();
+}
+
+void AdvancedAddWindow::addCheckedDirectories()
+{
+    std::vector<std::string> directories;
+    for (const TargetEntry &entry : m_gathered->entries()) {
+        if (entry.checked)
+            directories.push_back(entry.path);
+    }
+    m_directoryList.appendMany(std::move(directories), true);
+    if (m_pages.showDirectoryList)
+        m_pages.showDirectoryList();
+}
+
+void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
+{
+    if (!m_picker->setDirectory(FromBytes(settings.read(GatherSection, DirectoryKey, DirectoryKey))))
+        return; // the list stays where it was, and so do the mask and the check box
+    m_maskEdit->setText(FromBytes(settings.read(GatherSection, MaskKey, MaskKey)));
+    const std::string flag = settings.read(GatherSection, SubdirectoriesKey, SubdirectoriesKey);
+    if (flag == "1")
+        m_subdirectories->setChecked(true);
+    else if (flag == "0")
+        m_subdirectories->setChecked(false);
+}
+
+void AdvancedAddWindow::saveSettings(SettingsFile &settings) const
+{
+    settings.write(GatherSection, DirectoryKey, ToBytes(m_picker->directory()));
+    settings.write(GatherSection, MaskKey, ToBytes(m_maskEdit->text()));
+    settings.write(GatherSection, SubdirectoriesKey, m_subdirectories->isChecked() ? "1" : "0");
+}
+
+void AdvancedAddWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center()); // centred on the desktop
+    guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(ScanSettingsName))); });
+}
+
+void AdvancedAddWindow::done(int result)
+{
+    if (m_busy)
+        return; // a scan is running; it ends before the window closes
+    guarded([this] {
+        SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
+        saveSettings(settings);
+    });
+    QDialog::done(result);
+}
+
+AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &directoryList, QWidget *parent)
+    : QDialog(parent), m_platform(platform), m_directoryList(directoryList)
+{
+    setObjectName(QStringLiteral("TForm4"));
+    setWindowTitle(tr("Add directory"));
+    setModal(true);
+    setSizeGripEnabled(true);
+
+    m_picker = new DirectoryPicker(this);
+    m_picker->driveBox()->hide(); // this window browses the tree only
+    m_dirLabel = DirectoryLabel(this);
+    m_files = FileListBox(this);
+    QToolButton *add = Button(this, "SpeedButton3", tr("Add selected..."), QStringLiteral("add-directory"));
+    QToolButton *close = Button(this, "SpeedButton4", tr("Close (without add)"), QStringLiteral("close"));
+
+    auto *addBox = new QGroupBox(tr("Add selected"), this);
+    auto *addLayout = new QHBoxLayout(addBox);
+    addLayout->addWidget(add);
+    addLayout->addStretch(1);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(addBox, 1);
+    buttons->addWidget(close);
+
+    auto *right = new QVBoxLayout;
+    right->addWidget(Group(this, tr("Current Directory"), m_dirLabel));
+    right->addWidget(Group(this, tr(" Files "), m_files), 1);
+    right->addLayout(buttons);
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(Group(this, tr(" Directory "), m_picker->view()), 1);
+    layout->addLayout(right, 1);
+    resize(560, 380);
+
+    auto shown = [this](const QString &dir) {
+        m_dirLabel->setText(dir);
+        m_dirLabel->setToolTip(dir);
+        ShowFiles(m_files, dir);
+    };
+    shown(m_picker->directory());
+    connect(m_picker, &DirectoryPicker::directoryChanged, this,
+            [shown](const QString &dir) { guarded([&] { shown(dir); }); });
+    connect(add, &QToolButton::clicked, this, [this] { guarded([this] { addSelected(); }); });
+    connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
+}
+
+AddDirectoryWindow::~AddDirectoryWindow() = default;
+
+void AddDirectoryWindow::addSelected()
+{
+    m_directoryList.appendChecked(ToBytes(m_picker->directory()));
+}
+
+void AddDirectoryWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    guarded([this] {
+        const SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
+        m_picker->setDirectory(FromBytes(settings.read(AddSection, DirectoryKey, DirectoryKey)));
+    });
+}
+
+void AddDirectoryWindow::done(int result)
+{
+    guarded([this] {
+        SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
+        settings.write(AddSection, DirectoryKey, ToBytes(m_picker->directory()));
+    });
+    QDialog::done(result);
+}
+
+} // namespace vexlo
