@@ -3,6 +3,8 @@
 #include "base/Error.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <stdio.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -232,6 +234,28 @@ void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions
         throw IoError("open the folder of", m_path, errno);
     if (below == std::string::npos)
         return;
+    // The folders below the root in one call where the kernel offers it, else one by one.
+    static std::atomic<bool> haveOpenat2{true};
+    if (haveOpenat2) {
+        std::string rest = folder.substr(below);
+        while (!rest.empty() && rest.front() == '/')
+            rest.erase(0, 1);
+        if (rest.empty())
+            rest = ".";
+        open_how how{};
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+        const int next = static_cast<int>(::syscall(SYS_openat2, m_folder, rest.c_str(), &how, sizeof how));
+        if (next >= 0 || (errno != ENOSYS && errno != EPERM)) {
+            const int err = errno;
+            ::close(m_folder);
+            m_folder = next;
+            if (next < 0)
+                throw IoError("open the folder of", m_path, err == EXDEV ? ELOOP : err);
+            return;
+        }
+        haveOpenat2 = false; // an older kernel, or a filter that refuses the call
+    }
     std::size_t at = below;
     while (at < folder.size()) {
         while (at < folder.size() && folder[at] == '/')
@@ -414,12 +438,10 @@ void FileReplacement::commit()
         const bool present = ::fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
         if (m_created ? present : !present)
             throw Changed(m_path);
-        if (!m_created) {
-            struct stat opened;
-            if (::fstat(m_source, &opened) != 0 || !SameContentState(opened, m_sourceInfo) ||
-                !SameContentState(now, m_sourceInfo))
-                throw Changed(m_path);
-        }
+        // The name still leads to the inode that was read, with its size and time as they were:
+        // a write through another descriptor would show in both.
+        if (!m_created && !SameContentState(now, m_sourceInfo))
+            throw Changed(m_path);
 
         if (Injected(Step::NameTemporary, m_path))
             throw IoError("write", m_path, errno);

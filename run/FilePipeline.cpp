@@ -98,15 +98,19 @@ class OrderedRewriter {
     // held in memory with its result. Called with the lock held.
     std::optional<FileKey> entryKey(const std::string &path, bool &large)
     {
-        std::string target;
-        try {
-            target = ResolveLinks(path);
-        } catch (const Error &) {
-            return std::nullopt;
-        }
         struct stat st;
-        if (::stat(target.c_str(), &st) != 0)
+        if (::lstat(path.c_str(), &st) != 0)
             return std::nullopt;
+        std::string target = path;
+        if (S_ISLNK(st.st_mode)) {
+            try {
+                target = ResolveLinks(path);
+            } catch (const Error &) {
+                return std::nullopt;
+            }
+            if (::stat(target.c_str(), &st) != 0)
+                return std::nullopt;
+        }
         large = S_ISREG(st.st_mode) && st.st_size >= kStreamFrom;
         const std::size_t slash = target.rfind('/');
         std::string dir = slash == std::string::npos ? "." : target.substr(0, slash + 1);
