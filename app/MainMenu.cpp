@@ -50,11 +50,10 @@ MainMenu BuildMainMenu(QMenuBar *bar)
     items.quit = Item(project, "QuitVexloPro1", QObject::tr("Quit Vexlo Pro"));
 
     QMenu *fileList = TopMenu(bar, "FileList1", QObject::tr("File List"));
-    items.addFiles = Item(fileList, "AddFiles1", QObject::tr("Add Files"));
-    items.advancedAddFiles = Item(fileList, "AdvancedAddFiles1", QObject::tr("Advanced Add Files"));
-    items.scanDirectory = Item(fileList, "ScanDirectory1", QObject::tr("Scan Directory"));
-    items.advancedAddDirectory =
-        Item(fileList, "AdvancedAddDirectory2", QObject::tr("Advanced Add Directory"));
+    items.addFiles = Item(fileList, "Addfiles1", QObject::tr("Add Files"));
+    items.advancedAddFiles = Item(fileList, "AdvancedAddFiles3", QObject::tr("Advanced Add Files"));
+    items.scanDirectory = Item(fileList, "Scandirectory1", QObject::tr("Scan Directory"));
+    items.advancedAddDirectory = Item(fileList, "AdvancedAddFiles1", QObject::tr("Advanced Add Directory"));
     Separator(fileList, Hidden);
     Item(fileList, "RemoveselectedfilefromFileList1", QObject::tr("Remove selected file from File List"),
          Hidden);

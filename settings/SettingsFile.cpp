@@ -17,13 +17,19 @@
 
 namespace vexlo {
 
+// The patterns as file dialogs read them, separated by spaces; "*" lists names without a dot too.
 const FileFilter SharedFileFilters[5] = {
-    {"HTML files (*.html; *.htm; *.asp; *.css; *.jsp)", "*.html; *.htm; *.asp; *.css; *.jsp"},
-    {"Text files (*.txt; *.diz)", "*.txt; *.diz"},
-    {"Delphi files (*.pas; *.dpr)", "*.pas; *.dpr"},
-    {"C++ files (*.cpp; *.c; *.h)", "*.cpp; *.c; *.h"},
-    {"All files (*.*)", "*.*"},
+    {"HTML files (*.html; *.htm; *.asp; *.css; *.jsp)", "*.html *.htm *.asp *.css *.jsp"},
+    {"Text files (*.txt; *.diz)", "*.txt *.diz"},
+    {"Delphi files (*.pas; *.dpr)", "*.pas *.dpr"},
+    {"C++ files (*.cpp; *.c; *.h)", "*.cpp *.c *.h"},
+    {"All files (*.*)", "*"},
 };
+
+std::string DialogNameFilter(const FileFilter &filter)
+{
+    return std::string(filter.label) + " (" + filter.patterns + ")";
+}
 
 namespace {
 

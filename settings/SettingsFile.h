@@ -72,10 +72,15 @@ struct DialogLocation {
 
 /// The filter list shared by the open-file dialogs of the main window, index 1..5.
 struct FileFilter {
-    const char *label;
-    const char *patterns;
+    const char *label;    // the caption the user sees
+    const char *patterns; // separated by single spaces
 };
 extern const FileFilter SharedFileFilters[5];
+
+/// The filter as an open-file dialog takes it: the caption, then the patterns in parentheses,
+/// "Text files (*.txt; *.diz) (*.txt *.diz)". The dialog reads the patterns from the last
+/// parentheses and shows the caption alone. Never fails.
+std::string DialogNameFilter(const FileFilter &filter);
 
 /// What RequireSettingsFile needs from the outside: a message box and the end of the program.
 class ProgramStop {

@@ -26,7 +26,7 @@ void AddFileProcedure(QWidget *parent, Platform &platform, TargetListModel &file
 
         OpenFileRequest request;
         for (const FileFilter &filter : SharedFileFilters)
-            request.filters << QString::fromLatin1(filter.label);
+            request.filters << QString::fromLatin1(DialogNameFilter(filter));
         request.filterIndex = remembered.filterIndex;
         request.directory = FromBytes(remembered.directory);
         request.multiple = true;

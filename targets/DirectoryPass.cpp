@@ -30,7 +30,7 @@ std::string resolved(const std::string &path)
 }
 
 // Collects what the pass keeps and judges each entry the scan lists.
-class PassFilter : public RunObserver {
+class PassFilter : public LinkAwareScanObserver {
   public:
     PassFilter(std::string_view directory, std::vector<std::string> &paths, RunObserver &observer)
         : m_boundary(directory), m_paths(paths), m_observer(observer)
@@ -39,17 +39,17 @@ class PassFilter : public RunObserver {
 
     bool keepGoing() override { return m_observer.keepGoing(); }
 
-    void fileDone(const std::string &path, Outcome) override
+    // Directory lines.
+    void fileDone(const std::string &path, Outcome) override { m_paths.push_back(path); }
+
+    void fileFound(const std::string &path, bool isLink) override
     {
-        const bool isDirectoryLine = !path.empty() && path.back() == PathSeparator;
-        if (!isDirectoryLine) {
-            if (IsTemporaryName(baseName(path)))
-                return;
-            if (m_boundary.leadsOutside(path)) {
-                m_observer.fileDone(path, Outcome::Skipped);
-                m_observer.message(path + ": " + m_boundary.outsideReason());
-                return;
-            }
+        if (IsTemporaryName(baseName(path)))
+            return;
+        if (isLink && m_boundary.linkLeadsOutside(path)) {
+            m_observer.fileDone(path, Outcome::Skipped);
+            m_observer.message(path + ": " + m_boundary.outsideReason());
+            return;
         }
         m_paths.push_back(path);
     }
@@ -75,7 +75,12 @@ bool TreeBoundary::leadsOutside(const std::string &path) const
     if (m_resolved.empty())
         return false;
     struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && linkLeadsOutside(path);
+}
+
+bool TreeBoundary::linkLeadsOutside(const std::string &path) const
+{
+    if (m_resolved.empty())
         return false;
     const std::string target = resolved(path);
     if (target.empty())

@@ -21,6 +21,8 @@ class TreeBoundary {
     /// root. A link that cannot be resolved (dangling, a loop) is not judged: opening it
     /// fails later like opening any missing file. Never throws.
     bool leadsOutside(const std::string &path) const;
+    /// The same for a `path` known to be a symbolic link (no lstat first).
+    bool linkLeadsOutside(const std::string &path) const;
 
     /// "not followed: the link points outside '<root>'"
     std::string outsideReason() const;

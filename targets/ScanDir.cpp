@@ -22,7 +22,7 @@ constexpr std::size_t HeldLevels = 16;
 
 constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 
-enum class Kind : unsigned char { File, Directory, LinkToDirectory };
+enum class Kind : unsigned char { File, LinkToFile, Directory, LinkToDirectory };
 
 struct Entry {
     std::string name;
@@ -51,6 +51,7 @@ Kind kindOf(int dirFd, const dirent &entry)
         struct stat st;
         if (fstatat(dirFd, entry.d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
             return Kind::LinkToDirectory;
+        return Kind::LinkToFile;
     }
     return Kind::File;
 }
@@ -74,7 +75,10 @@ struct Frame {
 
 class Scanner {
   public:
-    Scanner(std::string_view mask, RunObserver &observer) : m_mask(mask), m_observer(observer) {}
+    Scanner(std::string_view mask, RunObserver &observer)
+        : m_mask(mask), m_observer(observer), m_linkAware(dynamic_cast<LinkAwareScanObserver *>(&observer))
+    {
+    }
     ~Scanner()
     {
         while (!m_stack.empty()) {
@@ -109,8 +113,11 @@ class Scanner {
                 return;
             m_path.resize(m_stack.back().pathLength);
             m_path += entry.name;
-            if (entry.kind == Kind::File) {
-                m_observer.fileDone(m_path, Outcome::Found);
+            if (entry.kind == Kind::File || entry.kind == Kind::LinkToFile) {
+                if (m_linkAware)
+                    m_linkAware->fileFound(m_path, entry.kind == Kind::LinkToFile);
+                else
+                    m_observer.fileDone(m_path, Outcome::Found);
                 continue;
             }
             m_path.push_back(PathSeparator);
@@ -292,6 +299,7 @@ class Scanner {
 
     SearchMask m_mask;
     RunObserver &m_observer;
+    LinkAwareScanObserver *m_linkAware; // the same observer, when it wants to know about links
     std::string m_path;
     std::vector<Frame> m_stack;
 };

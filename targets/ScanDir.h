@@ -12,6 +12,20 @@ namespace vexlo {
 /// The platform's path separator ('/' here).
 constexpr char PathSeparator = '/';
 
+/// An observer that also learns which listed files are symbolic links, as the scan knows
+/// without asking the file system again (a directory pass judges those).
+class LinkAwareScanObserver : public RunObserver {
+  public:
+    /// Called instead of fileDone(path, Outcome::Found) for every entry that is not a
+    /// directory; `isLink` for a symbolic link that does not lead to a directory (a dangling
+    /// one included).
+    virtual void fileFound(const std::string &path, bool isLink)
+    {
+        (void)isLink;
+        fileDone(path, Outcome::Found);
+    }
+};
+
 /// Lists, depth-first in each directory's own order, every entry of `directory` whose name
 /// matches `mask` (empty = "*.*"), each through observer.fileDone(path, Outcome::Found): a
 /// file as its full path, a directory as its path plus a trailing separator, directly before

@@ -19,9 +19,11 @@ void DesktopPlatform::message(QWidget *parent, const QString &text)
     QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
 }
 
-std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const OpenFileRequest &request)
+void ConfigureOpenFileDialog(QFileDialog &dialog, const OpenFileRequest &request)
 {
-    QFileDialog dialog(parent, request.title);
+    // The captions carry pattern lists of their own ("(*.txt; *.diz)") that the dialog would
+    // misread; it shows the caption alone and takes the patterns from the last parentheses.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setNameFilters(request.filters);
     if (request.filterIndex >= 1 && request.filterIndex <= request.filters.size())
         dialog.selectNameFilter(request.filters.at(request.filterIndex - 1));
@@ -29,13 +31,31 @@ std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const 
     if (!request.directory.isEmpty() && QFileInfo(request.directory).isDir())
         dialog.setDirectory(request.directory);
     dialog.setFileMode(request.multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+}
+
+int SelectedFilterIndex(const QFileDialog &dialog, const OpenFileRequest &request)
+{
+    // Depending on the dialog, the selection comes back whole or as the caption alone.
+    const QString selected = dialog.selectedNameFilter();
+    for (qsizetype i = 0; i < request.filters.size(); ++i) {
+        const QString &filter = request.filters.at(i);
+        const qsizetype patterns = filter.lastIndexOf(QLatin1String(" ("));
+        if (selected == filter || (patterns > 0 && selected == filter.left(patterns)))
+            return int(i) + 1;
+    }
+    return request.filterIndex;
+}
+
+std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const OpenFileRequest &request)
+{
+    QFileDialog dialog(parent, request.title);
+    ConfigureOpenFileDialog(dialog, request);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
 
     OpenFileResult result;
     result.files = dialog.selectedFiles();
-    const qsizetype index = request.filters.indexOf(dialog.selectedNameFilter());
-    result.filterIndex = index >= 0 ? int(index) + 1 : request.filterIndex;
+    result.filterIndex = SelectedFilterIndex(dialog, request);
     return result;
 }
 

@@ -10,6 +10,7 @@
 #include <optional>
 
 class QAction;
+class QFileDialog;
 class QMenu;
 class QWidget;
 
@@ -17,7 +18,7 @@ namespace vexlo {
 
 struct OpenFileRequest {
     QString title;
-    QStringList filters;  // "Label (patterns)" entries, shown in this order
+    QStringList filters;  // "Caption (patterns)" entries, shown in this order by their caption
     int filterIndex = 1;  // 1-based into filters
     QString directory;    // the folder the dialog opens in; a missing one leaves the dialog's own
     bool multiple = false;
@@ -27,6 +28,12 @@ struct OpenFileResult {
     QStringList files;    // full paths, in the dialog's order; never empty
     int filterIndex = 1;  // 1-based filter in use when the dialog closed
 };
+
+/// Sets a file dialog up for `request`: its filters (each shown by its caption, the
+/// patterns read from the last parentheses), the selected one, the folder and the mode.
+void ConfigureOpenFileDialog(QFileDialog &dialog, const OpenFileRequest &request);
+/// The 1-based filter of `request` the dialog shows now; the request's own when none matches.
+int SelectedFilterIndex(const QFileDialog &dialog, const OpenFileRequest &request);
 
 class Platform {
 public:

@@ -394,6 +394,28 @@ class MainWindowTest : public QObject {
         QCOMPARE(window().fileListModel().count(), 0);
     }
 
+    void fileListItemsCarryTheirNames()
+    {
+        const QList<QPair<const char *, const char *>> items = {
+            {"Addfiles1", "Add Files"},           {"AdvancedAddFiles3", "Advanced Add Files"},
+            {"Scandirectory1", "Scan Directory"}, {"AdvancedAddFiles1", "Advanced Add Directory"},
+            {"AddFiles3", "Add Files"},           {"AdvancedAddFiles4", "Advanced Add Files"},
+            {"ScanDirectory3", "Scan Directory"}, {"AdvancedAddDirectory1", "Advanced Add Directory"},
+        };
+        for (const auto &[name, caption] : items) {
+            const QList<QAction *> found = window().findChildren<QAction *>(QString::fromLatin1(name));
+            QCOMPARE(found.size(), 1);
+            QCOMPARE(found.front()->text(), QString::fromLatin1(caption));
+        }
+        QCOMPARE(window().menu().addFiles->objectName(), QStringLiteral("Addfiles1"));
+        QCOMPARE(window().menu().advancedAddFiles->objectName(), QStringLiteral("AdvancedAddFiles3"));
+        QCOMPARE(window().menu().advancedAddDirectory->objectName(), QStringLiteral("AdvancedAddFiles1"));
+        QCOMPARE(window().menu().scanDirectory->objectName(), QStringLiteral("Scandirectory1"));
+
+        window().findChild<QAction *>(QStringLiteral("Addfiles1"))->trigger(); // the dialog, cancelled
+        QCOMPARE(m_platform->dialogRequests.size(), 1);
+    }
+
     void everyButtonHasAPictureAndAHint()
     {
         const QList<QToolButton *> buttons = window().findChildren<QToolButton *>();

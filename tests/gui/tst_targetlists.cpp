@@ -11,7 +11,10 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
@@ -229,7 +232,7 @@ class TargetListsTest : public QObject {
         QCOMPARE(first.filterIndex, 5);
         QCOMPARE(first.directory, QString());
         QCOMPARE(first.filters.size(), 5);
-        QCOMPARE(first.filters.at(1), QStringLiteral("Text files (*.txt; *.diz)"));
+        QCOMPARE(first.filters.at(1), QStringLiteral("Text files (*.txt; *.diz) (*.txt *.diz)"));
 
         m_platform->dialogAnswers.push_back(OpenFileResult{{"/y/three.htm"}, 1});
         guarded([&] { AddFileProcedure(nullptr, *m_platform, list); });
@@ -246,6 +249,46 @@ class TargetListsTest : public QObject {
         QCOMPARE(readAll(iniPath()), before);
         QVERIFY(m_platform->messages.isEmpty());
         QCOMPARE(m_platform->terminations, 0);
+    }
+
+    void addFilesDialogShowsTheCaptionsAndReadsEveryPattern()
+    {
+        writeIni("[Add_File_Procedure]\r\nLast_Opened_Directory=\r\nExtension_Filter=2\r\n");
+        TargetListModel list;
+        guarded([&] { AddFileProcedure(nullptr, *m_platform, list); }); // cancelled
+        QCOMPARE(m_platform->dialogRequests.size(), 1);
+        const OpenFileRequest request = m_platform->dialogRequests.at(0);
+
+        // The dialog itself, as the desktop shows it (its own widgets, offscreen).
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        ConfigureOpenFileDialog(dialog, request);
+        auto *types = dialog.findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+        QVERIFY(types);
+        const QStringList captions = {
+            QStringLiteral("HTML files (*.html; *.htm; *.asp; *.css; *.jsp)"),
+            QStringLiteral("Text files (*.txt; *.diz)"), QStringLiteral("Delphi files (*.pas; *.dpr)"),
+            QStringLiteral("C++ files (*.cpp; *.c; *.h)"), QStringLiteral("All files (*.*)")};
+        QCOMPARE(types->count(), captions.size());
+        for (int i = 0; i < captions.size(); ++i)
+            QCOMPARE(types->itemText(i), captions.at(i));
+        QCOMPARE(types->currentIndex(), 1); // the remembered filter
+        QCOMPARE(SelectedFilterIndex(dialog, request), 2);
+
+        auto *files = dialog.findChild<QFileSystemModel *>();
+        QVERIFY(files);
+        const QList<QStringList> patterns = {
+            {"*.html", "*.htm", "*.asp", "*.css", "*.jsp"},
+            {"*.txt", "*.diz"},
+            {"*.pas", "*.dpr"},
+            {"*.cpp", "*.c", "*.h"},
+            {"*"}, // "All files" lists names without a dot too
+        };
+        for (int i = 0; i < request.filters.size(); ++i) {
+            dialog.selectNameFilter(request.filters.at(i));
+            QCOMPARE(files->nameFilters(), patterns.at(i));
+            QCOMPARE(SelectedFilterIndex(dialog, request), i + 1); // what "Extension_Filter" keeps
+        }
     }
 
     void addFilesBadFilterIsAConversionError()
