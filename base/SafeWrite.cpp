@@ -228,30 +228,40 @@ void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions
     if (!root.empty() && folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
         (root.back() == '/' || folder[root.size()] == '/'))
         below = root.size();
-    const std::string start = below == std::string::npos ? folder : root;
-    m_folder = ::open(start.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (m_folder < 0)
-        throw IoError("open the folder of", m_path, errno);
-    if (below == std::string::npos)
+    if (below == std::string::npos) {
+        m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_folder < 0)
+            throw IoError("open the folder of", m_path, errno);
         return;
-    // The folders below the root in one call where the kernel offers it, else one by one.
+    }
+    // The root as the caller holds it, or opened here; the folders below it without links.
+    const bool ownRoot = options.heldRootDescriptor < 0;
+    int current = ownRoot ? ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : options.heldRootDescriptor;
+    if (current < 0)
+        throw IoError("open the folder of", m_path, errno);
+    bool ownCurrent = ownRoot;
+    const auto step = [&](int next, int err) {
+        if (ownCurrent)
+            ::close(current);
+        current = next;
+        ownCurrent = true;
+        if (next < 0)
+            throw IoError("open the folder of", m_path, err);
+    };
+    // In one call where the kernel offers it, else one folder after the other.
     static std::atomic<bool> haveOpenat2{true};
     if (haveOpenat2) {
         std::string rest = folder.substr(below);
         while (!rest.empty() && rest.front() == '/')
             rest.erase(0, 1);
-        if (rest.empty())
-            rest = ".";
         open_how how{};
         how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
         how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-        const int next = static_cast<int>(::syscall(SYS_openat2, m_folder, rest.c_str(), &how, sizeof how));
+        const int next = static_cast<int>(
+            ::syscall(SYS_openat2, current, rest.empty() ? "." : rest.c_str(), &how, sizeof how));
         if (next >= 0 || (errno != ENOSYS && errno != EPERM)) {
-            const int err = errno;
-            ::close(m_folder);
-            m_folder = next;
-            if (next < 0)
-                throw IoError("open the folder of", m_path, err == EXDEV ? ELOOP : err);
+            step(next, errno == EXDEV ? ELOOP : errno);
+            m_folder = current;
             return;
         }
         haveOpenat2 = false; // an older kernel, or a filter that refuses the call
@@ -265,20 +275,23 @@ void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions
         at = end == std::string::npos ? folder.size() : end;
         if (part.empty() || part == ".")
             continue;
-        const int next = part == ".." ? -1 : ::openat(m_folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        const int err = part == ".." ? ELOOP : errno;
-        ::close(m_folder);
-        m_folder = next;
-        if (next < 0)
-            throw IoError("open the folder of", m_path, err == ENOTDIR ? ELOOP : err);
+        if (part == "..")
+            step(-1, ELOOP);
+        const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        step(next, errno == ENOTDIR ? ELOOP : errno);
     }
+    if (!ownCurrent) // the folder is the root itself: a descriptor of our own
+        current = ::fcntl(current, F_DUPFD_CLOEXEC, 0);
+    if (current < 0)
+        throw IoError("open the folder of", m_path, errno);
+    m_folder = current;
 }
 
 FileReplacement::FileReplacement(FileReplacement &&other) noexcept
     : m_path(std::move(other.m_path)), m_name(std::move(other.m_name)),
       m_folder(std::exchange(other.m_folder, -1)), m_source(std::exchange(other.m_source, -1)),
       m_output(std::exchange(other.m_output, -1)), m_tempName(std::exchange(other.m_tempName, {})),
-      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created)
+      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created), m_newFileMode(other.m_newFileMode)
 {
 }
 
@@ -294,6 +307,7 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
         m_tempName = std::exchange(other.m_tempName, {});
         m_sourceInfo = other.m_sourceInfo;
         m_created = other.m_created;
+        m_newFileMode = other.m_newFileMode;
     }
     return *this;
 }

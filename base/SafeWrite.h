@@ -45,6 +45,9 @@ struct ReplaceOptions {
     /// A folder the path lies below (a scanned directory): the folders between it and the file
     /// are opened without following links, so a folder swapped for a link is not entered.
     std::string heldRoot;
+    /// The held root already open (a directory pass opens it once for all its files); -1: it
+    /// is opened for this file. The descriptor stays the caller's.
+    int heldRootDescriptor = -1;
     /// The permission bits of a file created (0: what the umask leaves of 0666).
     mode_t newFileMode = 0;
     /// Only read: a file without write permission is not refused (commit() is then not used).

@@ -53,6 +53,42 @@ struct FileKeyHash {
     }
 };
 
+// The scanned directories of a directory pass, each opened once for all the files below it.
+class OpenRoots {
+  public:
+    explicit OpenRoots(const std::vector<std::string> *roots)
+    {
+        if (!roots)
+            return;
+        m_roots = roots;
+        for (const std::string &root : *roots)
+            if (!m_open.count(root))
+                m_open[root] = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    }
+    ~OpenRoots()
+    {
+        for (const auto &[root, fd] : m_open)
+            if (fd >= 0)
+                ::close(fd);
+    }
+    OpenRoots(const OpenRoots &) = delete;
+    OpenRoots &operator=(const OpenRoots &) = delete;
+
+    ReplaceOptions options(std::size_t index) const
+    {
+        ReplaceOptions options;
+        if (m_roots) {
+            options.heldRoot = (*m_roots)[index];
+            options.heldRootDescriptor = m_open.at(options.heldRoot); // -1: opened per file, fails there
+        }
+        return options;
+    }
+
+  private:
+    const std::vector<std::string> *m_roots = nullptr;
+    std::unordered_map<std::string, int> m_open;
+};
+
 // Workers claim entries in list order, read and transform them and leave the new content in
 // a temporary file; the calling thread renames them in list order, so the outcome is that of
 // one file after the other. An entry naming the same file as an earlier entry that is not yet
@@ -62,7 +98,8 @@ class OrderedRewriter {
     OrderedRewriter(const std::vector<std::string> &paths, const TextOperation &op,
                     const PipelineOptions &options, RunObserver &observer, unsigned threads)
         : m_paths(paths), m_op(op), m_options(options), m_observer(observer),
-          m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads)
+          m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads),
+          m_roots(options.heldRoots)
     {
     }
 
@@ -127,13 +164,7 @@ class OrderedRewriter {
         return FileKey{m_lastDirInfo.st_dev, m_lastDirInfo.st_ino, std::move(name)};
     }
 
-    ReplaceOptions replaceOptions(std::size_t index) const
-    {
-        ReplaceOptions options;
-        if (m_options.heldRoots)
-            options.heldRoot = (*m_options.heldRoots)[index];
-        return options;
-    }
+    ReplaceOptions replaceOptions(std::size_t index) const { return m_roots.options(index); }
 
     void work()
     {
@@ -345,6 +376,7 @@ class OrderedRewriter {
     bool m_cancel = false;
 
     unsigned m_threadCount;
+    OpenRoots m_roots;
     std::vector<std::thread> m_workers;
     PipelineResult m_result;
 };
@@ -353,6 +385,7 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
                                const PipelineOptions &options, RunObserver &observer)
 {
     PipelineResult result;
+    const OpenRoots roots(options.heldRoots);
     for (std::size_t index = 0; index < paths.size(); ++index) {
         const std::string &path = paths[index];
         if (options.skipDirectoryLines && isDirectoryLine(path))
@@ -361,10 +394,7 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
             break;
         std::optional<Error> error;
         try {
-            ReplaceOptions replace;
-            if (options.heldRoots)
-                replace.heldRoot = (*options.heldRoots)[index];
-            RewriteFile(path, op, replace);
+            RewriteFile(path, op, roots.options(index));
         } catch (const Error &e) {
             error = e;
         } catch (const std::exception &e) {
