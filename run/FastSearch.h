@@ -47,7 +47,7 @@ inline int CountTrailingZeros(unsigned v) noexcept
 
 /// Needles up to this length are checked in full at every candidate: the work per position
 /// stays small. Longer ones fall back to a linear search once the checks cost too much.
-constexpr std::size_t kShortNeedle = 32;
+constexpr std::size_t kShortNeedle = 8;
 
 /// First occurrence by memmem, which runs in linear time whatever the needle (Two-Way for
 /// long needles). With `fold` the haystack is upper-cased piece by piece into a buffer of a

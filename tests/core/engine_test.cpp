@@ -403,7 +403,7 @@ TEST(FindBytes, LongNeedlesOfRepeatsAreFoundWhereThePlainSearchFindsThem)
         std::string hay, needle;
         for (std::size_t i = 0, count = 100 + random.pick(3000); i < count; ++i)
             hay += unit[random.pick(50) == 0 ? random.pick(unit.size()) : i % unit.size()];
-        for (std::size_t i = 0, count = 33 + random.pick(400); i < count; ++i)
+        for (std::size_t i = 0, count = 9 + random.pick(400); i < count; ++i)
             needle += unit[random.pick(80) == 0 ? random.pick(unit.size()) : i % unit.size()];
         const bool fold = random.pick(2) == 0;
         const std::string pattern = fold ? Folded(needle) : needle;
