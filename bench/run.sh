@@ -9,6 +9,7 @@
 # one 1 GB text file with the find word on about 1% of its lines, and a file of forty lines of
 # about 5 MB each. Every timed run works on a fresh copy (cp -a from the pristine one).
 # Environment: VEXLO_CLI (default build/bin/vexlopro-cli beside this script's tree).
+# bench/pathological.sh times the inputs that would make a naive search quadratic.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)

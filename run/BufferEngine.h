@@ -58,6 +58,8 @@ class ByteBuffer {
     void truncate(std::size_t size) noexcept { m_size = size < m_size ? size : m_size; }
     void erase(std::size_t from, std::size_t count) noexcept
     {
+        if (count == 0)
+            return; // also keeps a buffer that never held anything away from memmove
         std::memmove(m_data.get() + from, m_data.get() + from + count, m_size - from - count);
         m_size -= count;
     }

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstring>
+#include <new>
+#include <string.h> // memmem
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -43,11 +45,48 @@ inline int CountTrailingZeros(unsigned v) noexcept
     return __builtin_ctz(v);
 }
 
+/// Needles up to this length are checked in full at every candidate: the work per position
+/// stays small. Longer ones fall back to a linear search once the checks cost too much.
+constexpr std::size_t kShortNeedle = 8;
+
+/// First occurrence by memmem, which runs in linear time whatever the needle (Two-Way for
+/// long needles). With `fold` the haystack is upper-cased piece by piece into a buffer of a
+/// few needle lengths and searched there. Returns `size` when there is none, or when the
+/// buffer cannot be had (`ok` false: the caller searches on its own).
+inline std::size_t FindLinear(const unsigned char *hay, std::size_t size, const unsigned char *pat,
+                              std::size_t k, bool fold, bool &ok) noexcept
+{
+    ok = true;
+    if (!fold) {
+        const void *hit = ::memmem(hay, size, pat, k);
+        return hit ? static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - hay) : size;
+    }
+    // Each piece holds the starts [at, at + step) and the k - 1 bytes the last start needs.
+    const std::size_t step = k > (std::size_t{1} << 16) ? k : (std::size_t{1} << 16);
+    unsigned char *folded = new (std::nothrow) unsigned char[step + k - 1];
+    if (!folded) {
+        ok = false;
+        return size;
+    }
+    std::size_t found = size;
+    for (std::size_t at = 0; at + k <= size; at += step) {
+        const std::size_t length = size - at < step + k - 1 ? size - at : step + k - 1;
+        for (std::size_t i = 0; i < length; ++i)
+            folded[i] = FoldByte(hay[at + i]);
+        if (const void *hit = ::memmem(folded, length, pat, k)) {
+            found = at + static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - folded);
+            break;
+        }
+    }
+    delete[] folded;
+    return found;
+}
+
 } // namespace detail
 
 /// Offset of the first occurrence of `needle` in [hay, hay + size), or `size` when there is
 /// none. With `fold` the needle must already be upper-cased and letters match either case.
-/// An empty needle never occurs. Cannot fail.
+/// An empty needle never occurs. Runs in time linear in `size` + the needle's length. Cannot fail.
 inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string_view needle,
                              bool fold) noexcept
 {
@@ -71,6 +110,22 @@ inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string
         return hit ? static_cast<std::size_t>(static_cast<const unsigned char *>(hit) - hay) : size;
     }
 
+    // Positions where the first and last byte agree are checked in full. Where that happens at
+    // nearly every position (a long needle of repeats in a haystack of the same), the checks
+    // would cost length x needle: once they have cost a few times the distance covered, the
+    // rest is searched in linear time.
+    std::size_t spent = 0;
+    bool fallbackOk = true;
+    const auto tooCostly = [&](std::size_t at) {
+        if (k <= detail::kShortNeedle || !fallbackOk)
+            return false;
+        spent += k;
+        return spent > 4 * (at + k);
+    };
+    const auto linearFrom = [&](std::size_t at) {
+        return at + detail::FindLinear(hay + at, size - at, pat, k, fold, fallbackOk);
+    };
+
     std::size_t i = 0;
 #if VEXLO_HAVE_SSE2
     // Compare the needle's first and last byte at 16 positions at once; only positions where
@@ -87,6 +142,11 @@ inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string
         unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(eq));
         while (mask) {
             const std::size_t at = i + static_cast<std::size_t>(detail::CountTrailingZeros(mask));
+            if (tooCostly(at)) {
+                const std::size_t found = linearFrom(at);
+                if (fallbackOk)
+                    return found;
+            }
             if (matchesAt(at))
                 return at;
             mask &= mask - 1;
@@ -96,7 +156,14 @@ inline std::size_t FindBytes(const char *hayChars, std::size_t size, std::string
 #endif
     for (; i <= lastStart; ++i) {
         const unsigned char c = hay[i];
-        if ((fold ? FoldByte(c) : c) == first && matchesAt(i))
+        if ((fold ? FoldByte(c) : c) != first)
+            continue;
+        if (tooCostly(i)) {
+            const std::size_t found = linearFrom(i);
+            if (fallbackOk)
+                return found;
+        }
+        if (matchesAt(i))
             return i;
     }
     return size;

@@ -169,7 +169,11 @@ Lines ReplaceBlock(const Lines &text, const Lines &findLines, const Lines &repla
 std::string ApplyToBuffer(std::string_view input, const TextOperation &op)
 {
     // Staged output moves to the result in pieces, so the result is not built twice over.
+    // Room for some growth (a CR before every LF of lines of four bytes or more) is reserved
+    // up front: growing a huge result by doubling would hold the old and the new copy at once.
+    // Untouched room costs address space only.
     std::string out;
+    out.reserve(input.size() + input.size() / 4 + 64);
     ByteBuffer staging;
     OutputSink sink(
         staging,

@@ -3,6 +3,7 @@
 #include "run/TextEngine.h"
 
 #include "run/BufferEngine.h"
+#include "run/FastSearch.h"
 
 #include "support/TestSupport.h"
 
@@ -354,4 +355,115 @@ TEST(ApplyToBuffer, HandlesLongStretchesBetweenHitsInEveryBreakStyle)
             EXPECT_EQ(expected, Streamed(input, op, 10000));
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// Inputs on which a search that checks every alignment in full does length x needle work:
+// the results must be those of the plain search (the time is measured in bench/).
+
+namespace {
+
+std::size_t PlainFind(std::string_view hay, std::string_view needle, bool fold)
+{
+    std::string h(hay), f(needle);
+    if (fold)
+        for (std::string *s : {&h, &f})
+            for (char &c : *s)
+                c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+    const std::size_t at = h.find(f);
+    return at == std::string::npos ? hay.size() : at;
+}
+
+std::string Folded(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(FoldByte(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+TEST(FindBytes, LongNeedlesOfRepeatsAreFoundWhereThePlainSearchFindsThem)
+{
+    const std::string spaces(200000, ' ');
+    const std::string needle = std::string(500, ' ') + "x" + std::string(500, ' ');
+    for (bool fold : {false, true}) {
+        const std::string pattern = fold ? Folded(needle) : needle; // folding wants it upper-cased
+        EXPECT_EQ(FindBytes(spaces.data(), spaces.size(), pattern, fold), spaces.size());
+        const std::string hay = spaces + "x" + spaces;
+        EXPECT_EQ(FindBytes(hay.data(), hay.size(), pattern, fold), spaces.size() - 500);
+        const std::string upper = spaces + "X" + spaces; // letters match either case when folding
+        EXPECT_EQ(FindBytes(upper.data(), upper.size(), pattern, fold),
+                  fold ? spaces.size() - 500 : upper.size());
+    }
+    // Random periodic haystacks and needles, folded and not, over letters of both cases.
+    RandomCases random(99);
+    for (int round = 0; round < 3000; ++round) {
+        const std::string unit = std::string("aAb").substr(0, 1 + random.pick(3));
+        std::string hay, needle;
+        for (std::size_t i = 0, count = 100 + random.pick(3000); i < count; ++i)
+            hay += unit[random.pick(50) == 0 ? random.pick(unit.size()) : i % unit.size()];
+        for (std::size_t i = 0, count = 9 + random.pick(400); i < count; ++i)
+            needle += unit[random.pick(80) == 0 ? random.pick(unit.size()) : i % unit.size()];
+        const bool fold = random.pick(2) == 0;
+        const std::string pattern = fold ? Folded(needle) : needle;
+        ASSERT_EQ(FindBytes(hay.data(), hay.size(), pattern, fold), PlainFind(hay, needle, fold))
+            << "round " << round;
+    }
+}
+
+TEST(ReplaceBlock, ManyOverlappingCandidatesGiveTheLineFormsResult)
+{
+    // Texts and blocks over a few short lines, so inner lines repeat and candidates overlap.
+    RandomCases random(4242);
+    const char *const kLines[] = {"a", "a", "a", "b", "ab", ""};
+    const auto someLines = [&](std::size_t count) {
+        Lines lines;
+        for (std::size_t i = 0; i < count; ++i)
+            lines.push_back(kLines[random.pick(6)]);
+        return lines;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        const Lines text = someLines(random.pick(60));
+        Lines find = someLines(3 + random.pick(10));
+        find.front() = "a";
+        find.back() = random.pick(2) ? "a" : "b";
+        const TextOperation op = BlockOp(find, someLines(random.pick(3)), random.options());
+        const std::string input = JoinLines(text);
+        const std::string expected = JoinLines(Reference(text, op));
+        ASSERT_EQ(test::visible(expected), test::visible(ApplyToBuffer(input, op))) << "round " << round;
+        ASSERT_EQ(test::visible(expected), test::visible(ReadInPieces(input, op, random)))
+            << "round " << round;
+    }
+}
+
+TEST(ApplyToBuffer, TrimsLongBlankRunsAroundAReplacementLikeTheLineForm)
+{
+    // Pieces this long are passed on by reference rather than copied; trimming must still
+    // reach into them, and through an empty or blank replacement.
+    RandomCases random(31);
+    const std::string blanks(6000, ' ');
+    const std::string mixed = std::string(3000, '\t') + "w" + std::string(3000, ' ');
+    for (int round = 0; round < 200; ++round) {
+        const std::string &left = random.pick(2) ? blanks : mixed;
+        const std::string &right = random.pick(2) ? blanks : mixed;
+        const Lines text{left + "foo" + right, "foo", " foo ", "x"};
+        const char *const kReplacements[] = {"", " ", "R", " R "};
+        const std::string replacement = kReplacements[random.pick(4)];
+        const TextEngineOptions options = random.options();
+        Apply(text, InLineOp("foo", {replacement}, options));
+        Apply(text, BlockOp({"foo"}, random.pick(2) ? Lines{} : Lines{replacement}, options));
+        EXPECT_EQ(Streamed(JoinLines(text), InLineOp("foo", {replacement}, options), 100),
+                  JoinLines(Reference(text, InLineOp("foo", {replacement}, options))));
+    }
+}
+
+TEST(ByteBuffer, EraseOfNothingFromAnEmptyBufferIsHarmless)
+{
+    ByteBuffer buffer;
+    buffer.erase(0, 0);
+    EXPECT_EQ(buffer.size(), 0u);
+    buffer += "abc";
+    buffer.erase(1, 1);
+    EXPECT_EQ(std::string(buffer.data(), buffer.size()), "ac");
 }
