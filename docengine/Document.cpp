@@ -1,0 +1,116 @@
+#include "docengine/Document.h"
+
+#include "base/Error.h"
+#include "base/SafeWrite.h"
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace vexlo::doc {
+
+namespace {
+
+bool StartsWith(std::string_view bytes, std::string_view prefix)
+{
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+std::string ReadWholeFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw IoError("open", path, errno);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        throw IoError("read", path, errno);
+    return std::move(bytes).str();
+}
+
+} // namespace
+
+Document OpenPlainText(std::string_view bytes)
+{
+    Document document;
+    document.encoding = DetectEncoding(bytes);
+    std::u32string chars = Decode(bytes, document.encoding);
+    std::u32string &story = document.text;
+    story.clear();
+    story.reserve(chars.size() + 1);
+    for (std::size_t i = 0; i < chars.size(); ++i) {
+        char32_t c = chars[i];
+        if (c == U'\r') {
+            if (i + 1 < chars.size() && chars[i + 1] == U'\n')
+                ++i;
+            story += kParagraphMark;
+        } else if (c == U'\n') {
+            story += kParagraphMark;
+        } else {
+            story += c;
+        }
+    }
+    // The line end that closes the last line is the final mark; a last line without one
+    // gets it.
+    if (story.empty() || story.back() != kParagraphMark)
+        story += kParagraphMark;
+    return document;
+}
+
+Document DocumentFromStory(std::u32string story, SourceFormat format)
+{
+    Document document;
+    document.format = format;
+    document.encoding = TextEncoding::Utf8;
+    if (story.empty() || story.back() != kParagraphMark)
+        story += kParagraphMark;
+    document.text = std::move(story);
+    return document;
+}
+
+std::string SavePlainText(const Document &document)
+{
+    std::u32string_view body = document.body();
+    std::u32string out;
+    out.reserve(document.text.size() + document.text.size() / 16 + 2);
+    for (char32_t c : body) {
+        switch (c) {
+        case kParagraphMark:
+        case kLineBreak:
+        case kPageBreak:
+        case kColumnBreak:
+            out += U"\r\n";
+            break;
+        case kOptionalHyphen:
+            break;
+        case kNonbreakingHyphen:
+            out += U'-';
+            break;
+        default:
+            out += c;
+        }
+    }
+    if (!body.empty())
+        out += U"\r\n";
+    return Encode(out, document.encoding);
+}
+
+Document OpenDocumentFile(const std::string &path)
+{
+    std::string bytes = ReadWholeFile(path);
+    if (StartsWith(bytes, "PK\x03\x04"))
+        throw Error(ErrorKind::Io, path, "cannot open '" + path + "': zip-based documents are not supported");
+    if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        throw Error(ErrorKind::Io, path,
+                    "cannot open '" + path + "': binary Word documents are not supported");
+    if (StartsWith(bytes, "{\\rtf"))
+        throw Error(ErrorKind::Io, path, "cannot open '" + path + "': RTF documents are not supported");
+    return OpenPlainText(bytes);
+}
+
+void SaveDocumentAsText(const Document &document, const std::string &path)
+{
+    WriteFileSafely(path, SavePlainText(document));
+}
+
+} // namespace vexlo::doc
