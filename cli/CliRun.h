@@ -12,6 +12,10 @@ enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 /// Returns ExitOk, or ExitFailed when at least one target failed; never throws.
 int RunRewrite(const CliRequest &request);
 
+/// Rewrites every target with the office engine: opened as a document, replaced all, saved
+/// as plain text ("-": standard input to standard output). Returns like RunRewrite.
+int RunOffice(const CliRequest &request);
+
 /// Prints the scan of each directory, one entry a line. Returns ExitFailed when a directory
 /// cannot be read or standard output cannot be written; never throws.
 int RunScan(const CliRequest &request);
