@@ -12,7 +12,7 @@ namespace vexlo {
 /// Errors that end a branch go to the observer (files done before stay done).
 class OfficeRunExtension : public RunExtensions {
   public:
-    OfficeRunExtension(word::ApplicationSource &source, const ProgramFolder &folder, RunFlag &flag,
+    OfficeRunExtension(word::ApplicationSource &source, const ProgramFolder &folder, const RunFlag &flag,
                        RunObserver &observer, RunExtensions *next = nullptr)
         : m_source(source), m_folder(folder), m_flag(flag), m_observer(observer), m_next(next)
     {
@@ -32,7 +32,7 @@ class OfficeRunExtension : public RunExtensions {
   private:
     word::ApplicationSource &m_source;
     const ProgramFolder &m_folder;
-    RunFlag &m_flag;
+    const RunFlag &m_flag;
     RunObserver &m_observer;
     RunExtensions *m_next;
     std::optional<std::string> m_richText;
