@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "base/SafeWrite.h"
+#include "docengine/Readers.h"
 
 #include <cerrno>
 #include <fstream>
@@ -98,13 +99,25 @@ std::string SavePlainText(const Document &document)
 Document OpenDocumentFile(const std::string &path)
 {
     std::string bytes = ReadWholeFile(path);
-    if (StartsWith(bytes, "PK\x03\x04"))
-        throw Error(ErrorKind::Io, path, "cannot open '" + path + "': zip-based documents are not supported");
-    if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        throw Error(ErrorKind::Io, path,
-                    "cannot open '" + path + "': binary Word documents are not supported");
-    if (StartsWith(bytes, "{\\rtf"))
-        throw Error(ErrorKind::Io, path, "cannot open '" + path + "': RTF documents are not supported");
+    auto refuse = [&](const std::string &why) {
+        return Error(ErrorKind::Io, path, "cannot open '" + path + "': " + why);
+    };
+    try {
+        // Zip members' names stand uncompressed in the archive's directory.
+        if (StartsWith(bytes, "PK\x03\x04")) {
+            if (bytes.find("word/document.xml") != std::string::npos)
+                return DocumentFromStory(ReadDocx(bytes), SourceFormat::Docx);
+            if (bytes.find("content.xml") != std::string::npos)
+                return DocumentFromStory(ReadOdt(bytes), SourceFormat::Odt);
+            throw refuse("a zip archive that is neither a Word nor an OpenDocument text");
+        }
+        if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+            throw refuse("binary Word documents (.doc) cannot be read yet");
+        if (StartsWith(bytes, "{\\rtf"))
+            return DocumentFromStory(ReadRtf(bytes), SourceFormat::Rtf);
+    } catch (const FormatError &e) {
+        throw refuse(e.what());
+    }
     return OpenPlainText(bytes);
 }
 
