@@ -112,7 +112,7 @@ Document OpenDocumentFile(const std::string &path)
             throw refuse("a zip archive that is neither a Word nor an OpenDocument text");
         }
         if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-            throw refuse("binary Word documents (.doc) cannot be read yet");
+            return DocumentFromStory(ReadLegacyDoc(bytes), SourceFormat::LegacyDoc);
         if (StartsWith(bytes, "{\\rtf"))
             return DocumentFromStory(ReadRtf(bytes), SourceFormat::Rtf);
     } catch (const FormatError &e) {

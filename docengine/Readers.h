@@ -25,4 +25,9 @@ std::u32string ReadOdt(std::string_view bytes);
 /// instructions, "\*" groups) leave nothing. Throws FormatError when it is not RTF.
 std::u32string ReadRtf(std::string_view bytes);
 
+/// The main text of a legacy binary Word document (.doc, Word 97 and later): read from the
+/// piece table; field codes, pictures and note marks are left out. Throws FormatError (also
+/// for an encrypted document).
+std::u32string ReadLegacyDoc(std::string_view bytes);
+
 } // namespace vexlo::doc

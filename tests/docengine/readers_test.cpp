@@ -116,3 +116,115 @@ TEST(DocumentFormats, UnreadableDocumentsGiveAClearError)
         }
     }
 }
+
+namespace {
+
+void Put32(std::string &s, std::size_t at, std::uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        s[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+void Put16(std::string &s, std::size_t at, std::uint16_t v)
+{
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+
+void DirectoryEntry(std::string &dir, std::size_t index, std::u16string_view name, int type,
+                    std::uint32_t start, std::uint32_t size)
+{
+    std::size_t at = 128 * index;
+    for (std::size_t k = 0; k < name.size(); ++k)
+        Put16(dir, at + 2 * k, name[k]);
+    Put16(dir, at + 64, static_cast<std::uint16_t>(2 * (name.size() + 1)));
+    dir[at + 66] = static_cast<char>(type);
+    Put32(dir, at + 68, 0xFFFFFFFF); // no siblings or children: the reader walks the entries in order
+    Put32(dir, at + 72, 0xFFFFFFFF);
+    Put32(dir, at + 76, 0xFFFFFFFF);
+    Put32(dir, at + 116, start);
+    Put32(dir, at + 120, size);
+}
+
+// A small binary Word document: a compound file with the two streams, the text in two pieces
+// (one of 8-bit characters, one of UTF-16 code units).
+std::string LegacyDoc(std::string_view eightBit, std::u16string_view wide)
+{
+    std::string word(8192, '\0');
+    Put16(word, 0, 0xA5EC);
+    Put16(word, 2, 193);
+    Put16(word, 0x0A, 0x0200); // the table stream is "1Table"
+    Put32(word, 0x4C, static_cast<std::uint32_t>(eightBit.size() + wide.size()));
+    word.replace(0x800, eightBit.size(), eightBit);
+    for (std::size_t k = 0; k < wide.size(); ++k)
+        Put16(word, 0x1000 + 2 * k, wide[k]);
+
+    std::string table(4096, '\0');
+    std::string plc(4 * 3 + 8 * 2, '\0');
+    Put32(plc, 0, 0);
+    Put32(plc, 4, static_cast<std::uint32_t>(eightBit.size()));
+    Put32(plc, 8, static_cast<std::uint32_t>(eightBit.size() + wide.size()));
+    Put32(plc, 12 + 2, 0x40000000u | (0x800 * 2));
+    Put32(plc, 20 + 2, 0x1000);
+    table[0] = 0x02;
+    Put32(table, 1, static_cast<std::uint32_t>(plc.size()));
+    table.replace(5, plc.size(), plc);
+    Put32(word, 0x1A2, 0);
+    Put32(word, 0x1A6, static_cast<std::uint32_t>(5 + plc.size()));
+
+    std::string header(512, '\0');
+    header.replace(0, 8, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1");
+    Put16(header, 24, 0x3E);
+    Put16(header, 26, 3);
+    Put16(header, 28, 0xFFFE);
+    Put16(header, 30, 9);
+    Put16(header, 32, 6);
+    Put32(header, 44, 1);
+    Put32(header, 48, 1);
+    Put32(header, 56, 4096);
+    Put32(header, 60, 0xFFFFFFFE);
+    Put32(header, 68, 0xFFFFFFFE);
+    for (std::size_t k = 0; k < 109; ++k)
+        Put32(header, 76 + 4 * k, k == 0 ? 0 : 0xFFFFFFFF);
+
+    std::string fat(512, '\xFF');
+    Put32(fat, 0, 0xFFFFFFFD);
+    Put32(fat, 4, 0xFFFFFFFE);
+    for (std::uint32_t s = 2; s <= 25; ++s)
+        Put32(fat, 4 * s, (s == 17 || s == 25) ? 0xFFFFFFFE : s + 1);
+
+    std::string dir(512, '\0');
+    DirectoryEntry(dir, 0, u"Root Entry", 5, 0xFFFFFFFE, 0);
+    DirectoryEntry(dir, 1, u"WordDocument", 2, 2, static_cast<std::uint32_t>(word.size()));
+    DirectoryEntry(dir, 2, u"1Table", 2, 18, static_cast<std::uint32_t>(table.size()));
+    return header + fat + dir + word + table;
+}
+
+} // namespace
+
+TEST(LegacyDocReader, PiecesOfBothKindsAndFieldsResolved)
+{
+    std::string bytes = LegacyDoc("Hello caf\xE9 world\r", u"\u03A9 page \u0013 PAGE \u0014"
+                                                           u"1\u0015 end\u000Bcell\u0007\r");
+    EXPECT_EQ(U"Hello caf\u00E9 world\r\u03A9 page 1 end\vcell\t\r", ReadLegacyDoc(bytes));
+    TempDir dir;
+    const std::string path = dir.file("t.doc");
+    vexlo::test::writeBytes(path, bytes);
+    Document document = OpenDocumentFile(path);
+    EXPECT_EQ(SourceFormat::LegacyDoc, document.format);
+    EXPECT_BYTES_EQ("Hello caf\xC3\xA9 earth\r\n\xCE\xA9 page 1 end\r\ncell\t\r\n",
+                    ReplaceAndSave(path, U"world", U"earth"));
+}
+
+TEST(LegacyDocReader, DamagedFilesAreRefused)
+{
+    std::string good = LegacyDoc("abc\r", u"");
+    std::string noText = good;
+    Put16(noText, 512 * 3, 0x1234); // the Word stream's identifier
+    std::string encrypted = good;
+    Put16(encrypted, 512 * 3 + 0x0A, 0x0300);
+    std::string shortFile = good.substr(0, 512 * 10);
+    for (const std::string &bytes : {noText, encrypted, shortFile})
+        EXPECT_THROW(ReadLegacyDoc(bytes), FormatError);
+    EXPECT_EQ(U"abc\r", ReadLegacyDoc(good));
+}
