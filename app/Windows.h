@@ -8,6 +8,7 @@ namespace vexlo {
 class MainWindow;
 class Platform;
 class ScanDirectoryWindow;
+class ComputerSpeedWindow;
 
 /// The main window first (its creation reads the layout and installs the error handler),
 /// then the other windows, hidden, as children of it; they live until the program ends.
@@ -21,10 +22,13 @@ class Windows {
     MainWindow &main() const noexcept { return *m_main; }
     /// TForm2 "Scan directory(s)".
     ScanDirectoryWindow &scanDirectory() const noexcept { return *m_scanDirectory; }
+    /// TForm16 "Computer speed".
+    ComputerSpeedWindow &computerSpeed() const noexcept { return *m_computerSpeed; }
 
   private:
     std::unique_ptr<MainWindow> m_main;
     ScanDirectoryWindow *m_scanDirectory = nullptr; // owned by the main window
+    ComputerSpeedWindow *m_computerSpeed = nullptr; // owned by the main window
 };
 
 } // namespace vexlo
