@@ -39,18 +39,18 @@ Document OpenPlainText(std::string_view bytes)
     std::u32string &story = document.text;
     story.clear();
     story.reserve(chars.size() + 1);
+    std::size_t plain = 0; // start of the run copied as it is
     for (std::size_t i = 0; i < chars.size(); ++i) {
         char32_t c = chars[i];
-        if (c == U'\r') {
-            if (i + 1 < chars.size() && chars[i + 1] == U'\n')
-                ++i;
-            story += kParagraphMark;
-        } else if (c == U'\n') {
-            story += kParagraphMark;
-        } else {
-            story += c;
-        }
+        if (c != U'\r' && c != U'\n')
+            continue;
+        story.append(chars, plain, i - plain);
+        story += kParagraphMark;
+        if (c == U'\r' && i + 1 < chars.size() && chars[i + 1] == U'\n')
+            ++i;
+        plain = i + 1;
     }
+    story.append(chars, plain, std::u32string::npos);
     // The line end that closes the last line is the final mark; a last line without one
     // gets it.
     if (story.empty() || story.back() != kParagraphMark)
@@ -73,24 +73,22 @@ std::string SavePlainText(const Document &document)
 {
     std::u32string_view body = document.body();
     std::u32string out;
-    out.reserve(document.text.size() + document.text.size() / 16 + 2);
-    for (char32_t c : body) {
-        switch (c) {
-        case kParagraphMark:
-        case kLineBreak:
-        case kPageBreak:
-        case kColumnBreak:
-            out += U"\r\n";
-            break;
-        case kOptionalHyphen:
-            break;
-        case kNonbreakingHyphen:
+    out.reserve(body.size() + body.size() / 16 + 2);
+    std::size_t plain = 0; // start of the run of characters that are copied as they are
+    auto flush = [&](std::size_t to) { out.append(body.data() + plain, to - plain); };
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        char32_t c = body[i];
+        if (c >= 0x20 || (c != kParagraphMark && c != kLineBreak && c != kPageBreak && c != kColumnBreak &&
+                          c != kOptionalHyphen && c != kNonbreakingHyphen))
+            continue;
+        flush(i);
+        plain = i + 1;
+        if (c == kNonbreakingHyphen)
             out += U'-';
-            break;
-        default:
-            out += c;
-        }
+        else if (c != kOptionalHyphen)
+            out += U"\r\n";
     }
+    flush(body.size());
     if (!body.empty())
         out += U"\r\n";
     return Encode(out, document.encoding);

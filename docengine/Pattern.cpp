@@ -508,6 +508,8 @@ void CompilePlain(std::u32string_view find, const PatternOptions &options, std::
 
 char32_t FoldCase(char32_t c)
 {
+    if (c < 0x80)
+        return (c >= U'A' && c <= U'Z') ? c + 32 : c;
     return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
 }
 

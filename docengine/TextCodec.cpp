@@ -182,10 +182,9 @@ std::u32string Decode(std::string_view bytes, TextEncoding encoding)
     case TextEncoding::Windows1252:
         break;
     }
-    std::u32string out;
-    out.reserve(bytes.size());
-    for (char c : bytes)
-        out += FromWindows1252(static_cast<unsigned char>(c));
+    std::u32string out(bytes.size(), U'\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        out[i] = FromWindows1252(static_cast<unsigned char>(bytes[i]));
     return out;
 }
 
@@ -213,9 +212,11 @@ std::string Encode(std::u32string_view text, TextEncoding encoding)
     case TextEncoding::Windows1252:
         break;
     }
-    out.reserve(text.size());
-    for (char32_t cp : text)
-        out += ToWindows1252(cp);
+    out.resize(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        out[i] = cp < 0x80 ? static_cast<char>(cp) : ToWindows1252(cp);
+    }
     return out;
 }
 
