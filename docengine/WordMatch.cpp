@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 namespace vexlo::doc {
 
@@ -65,6 +66,58 @@ const std::pair<const char32_t *, WordForm> kExtraForms[] = {
     {U"has", {U"have", FormSlot::ThirdPerson}}, {U"does", {U"do", FormSlot::ThirdPerson}},
     {U"goes", {U"go", FormSlot::ThirdPerson}},
 };
+
+// WordNet's irregular forms (verbs, nouns, adjectives) and their base words.
+struct WordNetException {
+    const char *form, *lemma;
+    char pos;
+};
+const WordNetException kWordNet[] = {
+#include "docengine/WordNetExceptions.inc"
+};
+
+std::u32string Ascii(const char *s)
+{
+    return std::u32string(s, s + std::char_traits<char>::length(s));
+}
+
+// The slots a WordNet form can fill, guessed from its ending.
+std::vector<FormSlot> WordNetSlots(const WordNetException &e)
+{
+    std::string form = e.form;
+    auto ends = [&](const char *tail) {
+        std::string t = tail;
+        return form.size() > t.size() && form.compare(form.size() - t.size(), t.size(), t) == 0;
+    };
+    if (e.pos == 'n')
+        return {FormSlot::Plural};
+    if (e.pos == 'a')
+        return {ends("st") ? FormSlot::Superlative : FormSlot::Comparative};
+    if (ends("ing"))
+        return {FormSlot::Ing};
+    if (ends("s") && !std::string(e.lemma).ends_with("s"))
+        return {FormSlot::ThirdPerson};
+    return {FormSlot::Past, FormSlot::Participle};
+}
+
+struct WordNetTables {
+    std::unordered_multimap<std::u32string, WordForm> readings; // form -> lemma and slot
+    std::map<std::pair<std::u32string, FormSlot>, std::vector<std::u32string>> forms; // lemma, slot -> forms
+};
+
+const WordNetTables &WordNet()
+{
+    static const WordNetTables tables = [] {
+        WordNetTables t;
+        for (const WordNetException &e : kWordNet)
+            for (FormSlot slot : WordNetSlots(e)) {
+                t.readings.emplace(Ascii(e.form), WordForm{Ascii(e.lemma), slot});
+                t.forms[{Ascii(e.lemma), slot}].push_back(Ascii(e.form));
+            }
+        return t;
+    }();
+    return tables;
+}
 
 bool IsVowel(char32_t c)
 {
@@ -213,6 +266,13 @@ std::u32string Inflect(std::u32string_view lemma, FormSlot slot)
     for (const IrregularNoun &n : kNouns)
         if (lemma == n.singular && slot == FormSlot::Plural)
             return n.plural;
+    // A form WordNet names without doubt (one form for the slot) comes before the rules.
+    if (slot != FormSlot::Base) {
+        const auto &forms = WordNet().forms;
+        auto it = forms.find({std::u32string(lemma), slot});
+        if (it != forms.end() && it->second.size() == 1)
+            return it->second.front();
+    }
     switch (slot) {
     case FormSlot::Base:
         return std::u32string(lemma);
@@ -262,6 +322,20 @@ std::vector<WordForm> Readings(std::u32string_view word)
     for (const auto &[form, reading] : kExtraForms)
         if (word == form)
             out.push_back(reading);
+    auto [first, last] = WordNet().readings.equal_range(std::u32string(word));
+    std::vector<WordForm> listed;
+    for (auto it = first; it != last; ++it)
+        listed.push_back(it->second);
+    std::sort(listed.begin(), listed.end(), [](const WordForm &a, const WordForm &b) {
+        return a.lemma != b.lemma ? a.lemma < b.lemma : a.slot < b.slot;
+    });
+    for (const WordForm &reading : listed) {
+        bool known = false;
+        for (const WordForm &f : out)
+            known = known || (f.lemma == reading.lemma && f.slot == reading.slot);
+        if (!known)
+            out.push_back(reading);
+    }
     // Strip each regular suffix and try the lemmas it may have come from.
     const std::pair<std::u32string_view, std::vector<FormSlot>> suffixes[] = {
         {U"s", {FormSlot::ThirdPerson, FormSlot::Plural}},

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev qt6-base-dev qt6-svg-dev libgl1-mesa-dev
           libqt6svg6 qt6-qpa-plugins fonts-dejavu-core python3 libicu-dev
-          libzip-dev libpugixml-dev)
+          libzip-dev libpugixml-dev wordnet-base)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -329,6 +329,10 @@ TEST(AllWordForms, InflectionsAndTheMatchingFormOfTheReplacement)
     EXPECT_EQ(U"opened", Inflect(U"open", FormSlot::Past));
     EXPECT_EQ(U"boxes", Inflect(U"box", FormSlot::Plural));
     EXPECT_EQ(U"bigger", Inflect(U"big", FormSlot::Comparative));
+    // Irregular forms beyond our own table come from WordNet's exception lists.
+    EXPECT_BYTES_EQ("drink drank drinking\r\n", Replaced("swing swung swinging", "swing", "drink", o));
+    EXPECT_BYTES_EQ("rule rules\r\n", Replaced("criterion criteria", "criterion", "rule", o));
+    EXPECT_BYTES_EQ("bad worse worst\r\n", Replaced("good better best", "good", "bad", o));
 }
 
 TEST(Story, ParagraphMarksAcrossLinesAndTheFinalMark)
