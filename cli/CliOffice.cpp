@@ -7,13 +7,16 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <thread>
 
 namespace vexlo::cli {
 
@@ -28,14 +31,22 @@ class OfficeTargets {
     /// False after reporting the failure.
     bool process(const std::string &path, const std::string &shownAs)
     {
+        std::optional<std::string> failure = tryProcess(path);
+        if (failure)
+            ReportFailure(shownAs, *failure);
+        return !failure;
+    }
+
+    /// The failure's reason, or nothing when the file is done.
+    std::optional<std::string> tryProcess(const std::string &path)
+    {
         try {
             m_engine->processFile(path, m_request.officeFind, m_request.officeReplace,
                                   m_request.officeOptions);
-            return true;
+            return std::nullopt;
         } catch (const Error &e) {
-            ReportFailure(shownAs, e.what());
             restart();
-            return false;
+            return std::string(e.what());
         }
     }
 
@@ -111,21 +122,58 @@ bool FilterStandardStreams(OfficeTargets &targets)
     return true;
 }
 
+// Files on both cores: each worker has an application of its own; failures are reported
+// afterwards in the order of the files.
+std::size_t ProcessFiles(const CliRequest &request, OfficeTargets &first,
+                         const std::vector<std::string> &paths)
+{
+    std::vector<std::optional<std::string>> failures(paths.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&](OfficeTargets &targets) {
+        for (std::size_t i = next++; i < paths.size(); i = next++)
+            failures[i] = targets.tryProcess(paths[i]);
+    };
+    if (paths.size() > 1 && std::thread::hardware_concurrency() > 1) {
+        OfficeTargets second(request);
+        std::thread helper([&] { work(second); });
+        work(first);
+        helper.join();
+        second.finish();
+    } else {
+        work(first);
+    }
+    std::size_t failed = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        if (failures[i]) {
+            ReportFailure(paths[i], *failures[i]);
+            ++failed;
+        }
+    return failed;
+}
+
 } // namespace
 
 int RunOffice(const CliRequest &request)
 {
     std::size_t failures = 0;
     OfficeTargets targets(request);
+    std::vector<std::string> batch; // files up to the next "-"
     for (const std::string &path : request.paths) {
-        bool ok = path == "-" ? FilterStandardStreams(targets) : targets.process(path, path);
-        failures += !ok;
+        if (path != "-") {
+            batch.push_back(path);
+            continue;
+        }
+        failures += ProcessFiles(request, targets, batch);
+        batch.clear();
+        failures += !FilterStandardStreams(targets);
     }
     std::vector<std::string> found;
     VectorScanResult sink(found);
     for (const std::string &dir : request.dirs) {
         std::error_code ec;
         if (!std::filesystem::is_directory(dir, ec)) {
+            failures += ProcessFiles(request, targets, batch);
+            batch.clear();
             ReportFailure(dir, "cannot read directory '" + dir + "': not a directory");
             ++failures;
             continue;
@@ -134,8 +182,9 @@ int RunOffice(const CliRequest &request)
         ScanDir(dir, request.mask, sink);
         for (const std::string &path : found)
             if (!path.empty() && path.back() != PathSeparator)
-                failures += !targets.process(path, path);
+                batch.push_back(path);
     }
+    failures += ProcessFiles(request, targets, batch);
     targets.finish();
     return failures == 0 ? ExitOk : ExitFailed;
 }
