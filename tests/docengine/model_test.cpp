@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <random>
+#include <regex>
 
 using namespace vexlo::doc;
 
@@ -151,6 +152,110 @@ TEST(PlainTextModel, AgreesWithTheEngineOnRandomDocuments)
             ADD_FAILURE() << "file " << vexlo::test::visible(bytes) << " find '" << ToUtf8(find)
                           << "' replace '" << ToUtf8(replace) << "' case " << matchCase << " whole "
                           << wholeWord << "\n  engine " << vexlo::test::visible(actual) << "\n  model  "
+                          << vexlo::test::visible(expected);
+        }
+    }
+}
+
+namespace {
+
+// One random wildcard pattern and the same pattern in ECMAScript syntax, whose backtracking
+// search has the same leftmost-first priorities.
+struct WildcardCase {
+    std::string word, ecma;
+    int groups = 0;
+};
+
+WildcardCase RandomWildcard(std::mt19937 &rng)
+{
+    WildcardCase c;
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    auto atom = [&](std::string &w, std::string &e) {
+        switch (pick(5)) {
+        case 0:
+            w += "?", e += "[\\s\\S]";
+            break;
+        case 1:
+            w += "[a-b]", e += "[a-b]";
+            break;
+        case 2:
+            w += "[!a ]", e += "[^a ]";
+            break;
+        default: {
+            const char letters[] = "abAB ";
+            char l = letters[pick(5)];
+            w += l, e += l;
+        }
+        }
+    };
+    int parts = 1 + pick(3);
+    for (int p = 0; p < parts; ++p) {
+        if (pick(5) == 0) {
+            c.word += "*", c.ecma += "[\\s\\S]*?";
+        }
+        std::string w, e;
+        if (pick(4) == 0) {
+            std::string iw, ie;
+            atom(iw, ie);
+            atom(iw, ie);
+            w = "(" + iw + ")", e = "(" + ie + ")";
+            ++c.groups;
+        } else {
+            atom(w, e);
+        }
+        switch (pick(6)) {
+        case 0:
+            w += "@", e += "+";
+            break;
+        case 1: {
+            int n = 1 + pick(2);
+            w += "{" + std::to_string(n) + ",}", e += "{" + std::to_string(n) + ",}";
+            break;
+        }
+        case 2: {
+            int n = 1 + pick(2), m = n + pick(2);
+            w += "{" + std::to_string(n) + "," + std::to_string(m) + "}";
+            e += "{" + std::to_string(n) + "," + std::to_string(m) + "}";
+            break;
+        }
+        default:
+            break;
+        }
+        c.word += w, c.ecma += e;
+    }
+    return c;
+}
+
+} // namespace
+
+TEST(WildcardModel, AgreesWithABacktrackingRegexOnRandomPatterns)
+{
+    std::mt19937 rng(7);
+    int disagreements = 0;
+    for (int round = 0; round < 4000 && disagreements < 5; ++round) {
+        WildcardCase c = RandomWildcard(rng);
+        std::u32string file32 = Random(rng, U"aAbB \n", 20);
+        std::string file = ToUtf8(file32);
+        std::string replace = c.groups ? "<\\1>" : "<^&>";
+        std::string format = c.groups ? "<$1>" : "<$&>";
+
+        Document document = OpenPlainText(file);
+        std::string body = ToUtf8(document.body());
+        FindOptions options;
+        options.wildcards = true;
+        ReplaceAll(document, FromUtf8(c.word), FromUtf8(replace), options);
+        std::string actual = SavePlainText(document);
+
+        std::string replaced = std::regex_replace(body, std::regex(c.ecma), format);
+        std::string expected;
+        for (char ch : replaced)
+            expected += ch == '\r' ? std::string("\r\n") : std::string(1, ch);
+        if (!replaced.empty())
+            expected += "\r\n";
+        if (actual != expected) {
+            ++disagreements;
+            ADD_FAILURE() << "pattern " << c.word << " (" << c.ecma << ") file " << vexlo::test::visible(file)
+                          << "\n  engine " << vexlo::test::visible(actual) << "\n  regex  "
                           << vexlo::test::visible(expected);
         }
     }
