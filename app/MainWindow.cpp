@@ -4,6 +4,7 @@
 #include "app/InputNotebook.h"
 #include "app/OptionsColumn.h"
 #include "widgets/Platform.h"
+#include "app/OfficeEngineHook.h"
 #include "app/RunController.h"
 #include "app/TargetNotebook.h"
 #include "widgets/Widgets.h"
@@ -89,6 +90,7 @@ MainWindow::MainWindow(Platform &platform, Windows &windows, QWidget *parent)
     statusBar()->setSizeGripEnabled(true);
 
     m_run = new RunController(platform, this);
+    m_run->setExtensions(new OfficeEngineHook(platform, this, m_run->flag()));
     connectActions();
 
     // The option panel starts as the own engine's (OptionsColumn); then the handler, then

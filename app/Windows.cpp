@@ -2,6 +2,7 @@
 
 #include "app/AboutWindow.h"
 #include "app/ClipboardWindow.h"
+#include "app/ComputerSpeedWindow.h"
 #include "app/InputNotebook.h"
 #include "app/MainWindow.h"
 #include "app/NotesWindow.h"
@@ -47,7 +48,7 @@ Windows::Windows(Platform &platform)
         [main] { return main->targetNotebook().currentIndex(); }, main); // TForm13
     m_recovery = new RecoveryWindow(platform, main);                     // TForm14
     m_deleteBackup = new DeleteBackupWindow(platform, main);             // TForm15
-    // TForm16 comes here.
+    m_computerSpeed = new ComputerSpeedWindow(platform, m_main.get()); // TForm16
     m_about = new AboutWindow(platform, owner); // TForm17
 
     wireInputWindows(platform);

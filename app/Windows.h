@@ -21,6 +21,7 @@ class AddDirectoryWindow;
 class DoBackupWindow;
 class RecoveryWindow;
 class DeleteBackupWindow;
+class ComputerSpeedWindow;
 
 /// The main window first (its creation reads the layout and installs the error handler),
 /// then the other windows, hidden, as children of it; they live until the program ends.
@@ -55,6 +56,8 @@ class Windows {
     DoBackupWindow &doBackup() const noexcept { return *m_doBackup; }
     RecoveryWindow &recovery() const noexcept { return *m_recovery; }
     DeleteBackupWindow &deleteBackup() const noexcept { return *m_deleteBackup; }
+    /// TForm16 "Computer speed".
+    ComputerSpeedWindow &computerSpeed() const noexcept { return *m_computerSpeed; }
 
   private:
     void wireInputWindows(Platform &platform);
@@ -74,6 +77,7 @@ class Windows {
     DoBackupWindow *m_doBackup = nullptr;
     RecoveryWindow *m_recovery = nullptr;
     DeleteBackupWindow *m_deleteBackup = nullptr;
+    ComputerSpeedWindow *m_computerSpeed = nullptr;
 };
 
 } // namespace vexlo

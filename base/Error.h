@@ -13,6 +13,7 @@ enum class ErrorKind {
     SettingsWrite,       // "Unable to write to %s"
     MissingSettingsFile, // "vexlopro.ini" is not in the program folder
     Usage,               // bad arguments (command line)
+    Automation,          // a call of the word processor's automation interface failed
 };
 
 class Error : public std::runtime_error {

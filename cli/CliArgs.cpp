@@ -39,6 +39,15 @@ Targets:
   --scan DIR [--mask MASK] [-0]: print ScanDir's result, one entry a line (LF), change nothing
   -0, --null             with --scan: end every entry with a NUL byte instead of LF (for xargs -0)
   --help, --version
+Office engine:
+  --office [--match-case] [--whole-word] [--wildcards] [--sounds-like] [--word-forms]
+           --find TEXT [--replace TEXT] (PATH... | --dir DIR --mask MASK | -)
+                         each target is opened as a document (plain text, .docx, .odt, .rtf, .doc as
+                         far as they can be read), one replace-all runs with the word processor's
+                         caret codes ("^p", "^t", ...) and wildcards, and the document is saved as
+                         plain text under its own name (a plain-text file keeps its encoding, other
+                         documents become UTF-8 text). TEXT is UTF-8. The text engine's other
+                         options, --find-lines, --replace-lines and --scan are usage errors here.
 Exit status: 0 all done; 1 at least one target failed or a directory could not be read (each
 failure on stderr: path and reason; the other targets are still processed); 2 usage error
 (stderr says what is wrong). Control characters in the paths of messages are shown as \xNN.
@@ -96,6 +105,19 @@ bool *flagTarget(CliArgs &args, std::string_view name)
     return nullptr;
 }
 
+bool *officeFlag(CliArgs &args, std::string_view name)
+{
+    if (name == "--office")
+        return &args.office;
+    if (name == "--wildcards")
+        return &args.wildcards;
+    if (name == "--sounds-like")
+        return &args.soundsLike;
+    if (name == "--word-forms")
+        return &args.wordForms;
+    return nullptr;
+}
+
 [[noreturn]] void usage(const std::string &message)
 {
     throw Error(ErrorKind::Usage, {}, message);
@@ -117,6 +139,51 @@ void atMostOnce(const std::vector<std::string> &values, const char *option)
 {
     if (values.size() > 1)
         usage(std::string(option) + " given more than once");
+}
+
+// Targets shared by both engines: PATHs, "-" once, or --dir with a non-empty --mask.
+void checkTargets(const CliArgs &args, const std::string &mask)
+{
+    if (!args.masks.empty() && args.dirs.empty())
+        usage("--mask needs --dir or --scan");
+    if (!args.dirs.empty() && args.masks.empty())
+        usage("--dir needs --mask");
+    if (!args.dirs.empty() && mask.empty())
+        usage("--mask must not be empty with --dir");
+    if (args.paths.empty() && args.dirs.empty())
+        usage("no targets: give PATHs, \"-\" or --dir DIR --mask MASK");
+    std::size_t stdinCount = 0;
+    for (const std::string &path : args.paths)
+        stdinCount += path == "-";
+    if (stdinCount > 1)
+        usage("\"-\" (standard input) given more than once");
+}
+
+CliRequest officeRequest(const CliArgs &args, CliRequest &request)
+{
+    const TextEngineOptions &o = args.options;
+    if (o.wholeWordRight || o.wholeWordLeft || o.deleteBlanks || o.deleteBlanksRight || o.deleteBlanksLeft ||
+        o.onlyDelete)
+        usage("with --office only --match-case, --whole-word, --wildcards, --sounds-like and --word-forms "
+              "are options");
+    if (!args.findLines.empty() || !args.replaceLines.empty())
+        usage("--find-lines and --replace-lines belong to the text engine, not to --office");
+    if (!args.scans.empty())
+        usage("--scan changes nothing and takes no --office");
+    if (args.find.empty())
+        usage("no operation: give --find TEXT");
+    checkTargets(args, request.mask);
+    request.mode = CliRequest::Mode::Office;
+    request.officeFind = args.find.front();
+    request.officeReplace = args.replace.empty() ? std::string() : args.replace.front();
+    request.officeOptions.matchCase = o.matchCase;
+    request.officeOptions.wholeWord = o.wholeWord;
+    request.officeOptions.wildcards = args.wildcards;
+    request.officeOptions.soundsLike = args.soundsLike;
+    request.officeOptions.allWordForms = args.wordForms;
+    request.paths = args.paths;
+    request.dirs = args.dirs;
+    return request;
 }
 
 } // namespace
@@ -149,6 +216,10 @@ CliArgs ParseArgs(int argc, const char *const *argv)
         }
         if (arg == "-0" || arg == "--null") {
             args.null = true;
+            continue;
+        }
+        if (bool *flag = officeFlag(args, arg)) {
+            *flag = true;
             continue;
         }
         const std::size_t equals = arg.find('=');
@@ -184,6 +255,10 @@ CliRequest ToRequest(const CliArgs &args)
 
     CliRequest request;
     request.mask = args.masks.empty() ? std::string() : args.masks.front();
+    if (args.office)
+        return officeRequest(args, request);
+    if (args.wildcards || args.soundsLike || args.wordForms)
+        usage("--wildcards, --sounds-like and --word-forms need --office");
 
     const bool hasOperation = !args.find.empty() || !args.findLines.empty();
     const bool hasReplacement = !args.replace.empty() || !args.replaceLines.empty();
@@ -204,19 +279,7 @@ CliRequest ToRequest(const CliArgs &args)
         usage("no operation: give --find TEXT or --find-lines FILE");
     if (!args.replace.empty() && !args.replaceLines.empty())
         usage("--replace and --replace-lines exclude each other");
-    if (!args.masks.empty() && args.dirs.empty())
-        usage("--mask needs --dir or --scan");
-    if (!args.dirs.empty() && args.masks.empty())
-        usage("--dir needs --mask");
-    if (!args.dirs.empty() && request.mask.empty())
-        usage("--mask must not be empty with --dir");
-    if (args.paths.empty() && args.dirs.empty())
-        usage("no targets: give PATHs, \"-\" or --dir DIR --mask MASK");
-    std::size_t stdinCount = 0;
-    for (const std::string &path : args.paths)
-        stdinCount += path == "-";
-    if (stdinCount > 1)
-        usage("\"-\" (standard input) given more than once");
+    checkTargets(args, request.mask);
 
     TextOperation &op = request.op;
     op.options = args.options;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "run/TextEngine.h"
+#include "run/WordEngine.h"
 
 #include <string>
 #include <vector>
@@ -21,6 +22,8 @@ struct CliArgs {
     TextEngineOptions options;
     bool anyOption = false; // one of the engine options was given
     bool null = false;      // -0 / --null: --scan separates entries by NUL
+    bool office = false;    // --office: the office engine instead of the text engine
+    bool wildcards = false, soundsLike = false, wordForms = false; // its own options
     bool help = false;
     bool version = false;
     std::string error; // the first argument that could not be parsed, with the reason
@@ -32,8 +35,11 @@ CliArgs ParseArgs(int argc, const char *const *argv);
 
 /// What the program is asked to do, complete and consistent.
 struct CliRequest {
-    enum class Mode { Rewrite, Scan } mode = Mode::Rewrite;
+    enum class Mode { Rewrite, Scan, Office } mode = Mode::Rewrite;
     TextOperation op;
+    // Mode::Office: the find and replace texts and the five options.
+    std::string officeFind, officeReplace;
+    WordEngineOptions officeOptions;
     std::vector<std::string> paths; // in order; "-" at most once
     std::vector<std::string> dirs;  // scanned after the paths, in order
     std::vector<std::string> scans;

@@ -100,6 +100,17 @@ class DirectoryTargets : public RunObserver {
 
 } // namespace
 
+std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask, std::vector<std::string> &files)
+{
+    DirectoryTargets targets;
+    std::vector<std::string> found;
+    ScanForDirectoryPass(dir, mask, found, targets);
+    for (std::string &path : found)
+        if (path.empty() || path.back() != PathSeparator)
+            files.push_back(std::move(path));
+    return targets.failures;
+}
+
 void ReportFailure(const std::string &path, const std::string &reason)
 {
     // Paths may hold escape sequences: none reaches the terminal raw.
@@ -141,15 +152,8 @@ int RunRewrite(const CliRequest &request)
 
     // Each directory in turn, so that failures are reported in the order of the targets.
     // Directory lines of a scan are no targets; the files below them are listed anyway.
-    std::vector<std::string> found;
     for (const std::string &dir : request.dirs) {
-        DirectoryTargets targets;
-        found.clear();
-        ScanForDirectoryPass(dir, request.mask, found, targets);
-        failures += targets.failures;
-        for (std::string &path : found)
-            if (path.empty() || path.back() != PathSeparator)
-                batch.push_back(std::move(path));
+        failures += CollectDirectoryFiles(dir, request.mask, batch);
         // No folder link below the scanned directory is followed while the files are rewritten.
         const std::vector<std::string> roots(batch.size(), dir);
         options.heldRoots = &roots;

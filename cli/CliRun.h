@@ -14,6 +14,10 @@ enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 /// failed; never throws.
 int RunRewrite(const CliRequest &request);
 
+/// Rewrites every target with the office engine: opened as a document, replaced all, saved
+/// as plain text ("-": standard input to standard output). Returns like RunRewrite.
+int RunOffice(const CliRequest &request);
+
 /// Prints the scan of each directory, each entry followed by the request's separator (LF or
 /// NUL). Returns ExitFailed when a directory (at any depth) cannot be read or standard output
 /// cannot be written; never throws.
@@ -22,5 +26,10 @@ int RunScan(const CliRequest &request);
 /// Prints "vexlopro-cli: <reason>" on stderr, naming `path` when the reason does not;
 /// control characters are escaped (EscapeControls).
 void ReportFailure(const std::string &path, const std::string &reason);
+
+/// Appends the files a directory pass of `dir` with `mask` works on (no directory lines, no
+/// link out of the tree, no temporary of ours), reporting on stderr what it passes over.
+/// Returns how many directories could not be read.
+std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask, std::vector<std::string> &files);
 
 } // namespace vexlo::cli

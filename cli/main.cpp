@@ -1,4 +1,4 @@
-// vexlopro-cli: the text engine from the command line.
+// vexlopro-cli: the text engine and the office engine from the command line.
 #include "base/Error.h"
 #include "cli/CliArgs.h"
 #include "cli/CliRun.h"
@@ -28,7 +28,15 @@ int main(int argc, char **argv)
         return ExitUsage;
     }
     try {
-        return request.mode == CliRequest::Mode::Scan ? RunScan(request) : RunRewrite(request);
+        switch (request.mode) {
+        case CliRequest::Mode::Scan:
+            return RunScan(request);
+        case CliRequest::Mode::Office:
+            return RunOffice(request);
+        case CliRequest::Mode::Rewrite:
+            break;
+        }
+        return RunRewrite(request);
     } catch (const std::exception &e) {
         // Out of memory or the like: the targets' own failures never arrive here.
         ReportFailure({}, e.what());

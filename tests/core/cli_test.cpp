@@ -359,3 +359,61 @@ TEST_F(CliTest, ControlCharactersInPathsDoNotReachTheTerminalRaw)
     EXPECT_TRUE(contains(o.err, "gone\\x1b]0;owned\\x07\\x1b[2J\xc3\xa9.txt")) << o.err;
     EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << "the path is named once";
 }
+
+TEST_F(CliTest, OfficeEngineFiltersStandardInput)
+{
+    EXPECT_BYTES_EQ("bar Bar BAR\r\nx\r\n", filter({"--office", "--find", "foo", "--replace", "bar"}, "foo Foo FOO\nx"));
+    EXPECT_BYTES_EQ("a b\r\n", filter({"--office", "--find", "a^pb", "--replace", "a b"}, "a\r\nb\r\n"));
+    EXPECT_BYTES_EQ("Belinda Newman\r\n", filter({"--office", "--wildcards", "--find", "(Newman) (Belinda)",
+                                                 "--replace", "\\2 \\1"},
+                                                "Newman Belinda"));
+    EXPECT_BYTES_EQ("x Foo\r\n", filter({"--office", "--match-case", "--find", "foo", "--replace", "x"}, "foo Foo"));
+    EXPECT_BYTES_EQ("x cats\r\n", filter({"--office", "--whole-word", "--find", "cat", "--replace", "x"}, "cat cats"));
+    EXPECT_BYTES_EQ("joy joy\r\n", filter({"--office", "--sounds-like", "--find", "fun", "--replace", "joy"}, "fun funny"));
+    EXPECT_BYTES_EQ("stood\r\n", filter({"--office", "--word-forms", "--find", "sit", "--replace", "stand"}, "sat"));
+    // A UTF-8 text stays UTF-8; an ASCII text is Windows-1252 and is written back so.
+    EXPECT_BYTES_EQ("\xC3\x89T\xC3\x89!\r\n",
+                    filter({"--office", "--find", "\xC3\xA9", "--replace", "\xC3\x89"}, "\xC3\xA9T\xC3\xA9!"));
+    EXPECT_BYTES_EQ("\xC9T\xC9!\r\n",
+                    filter({"--office", "--find", "summer", "--replace", "\xC3\xA9t\xC3\xA9"}, "SUMMER!"));
+}
+
+TEST_F(CliTest, OfficeEngineRewritesFilesAndReportsFailures)
+{
+    const std::string a = file("a.txt", "foo\n");
+    const std::string b = file("d/b.txt", "foo");
+    const std::string c = file("d/c.dat", "foo");
+    Outcome o = cli({"--office", "--find", "foo", "--replace", "bar", a, "missing.txt"});
+    EXPECT_EQ(1, o.status);
+    EXPECT_NE(std::string::npos, o.err.find("missing.txt")) << o.err;
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
+    o = cli({"--office", "--find", "foo", "--replace", "baz", "--dir", "d", "--mask", "*.txt"});
+    EXPECT_EQ(0, o.status) << o.err;
+    EXPECT_BYTES_EQ("baz\r\n", readBytes(b));
+    EXPECT_BYTES_EQ("foo", readBytes(c));
+    o = cli({"--office", "--find", "^y", a});
+    EXPECT_EQ(1, o.status);
+    EXPECT_NE(std::string::npos, o.err.find("^y is not a valid special character for the Find What box.")) << o.err;
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
+}
+
+TEST_F(CliTest, OfficeEngineUsageErrors)
+{
+    const std::string a = file("a.txt", "x");
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {"--office", "--delete-blanks", "--find", "x", a},
+             {"--office", "--whole-word-left", "--find", "x", a},
+             {"--office", "--only-delete", "--find", "x", a},
+             {"--office", "--find-lines", a, a},
+             {"--office", "--find", "x", "--replace-lines", a, a},
+             {"--office", "--scan", "."},
+             {"--office", "--find", "x"},
+             {"--office", a},
+             {"--wildcards", "--find", "x", a},
+             {"--sounds-like", "--find", "x", a},
+         }) {
+        const Outcome o = cli(args);
+        EXPECT_EQ(2, o.status) << args[1];
+    }
+    EXPECT_BYTES_EQ("x", readBytes(a));
+}

@@ -1,0 +1,44 @@
+// TForm16 "Computer speed": how long the office engine takes to open and close a sample
+// document, and how long reading a sample text file takes.
+#pragma once
+
+#include "run/BuiltInWord.h"
+
+#include <QDialog>
+
+class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QToolButton;
+
+namespace vexlo {
+
+class Platform;
+
+class ComputerSpeedWindow : public QDialog {
+    Q_OBJECT
+
+  public:
+    /// `source` stands in for the window's own application connection (the built-in engine
+    /// when null).
+    ComputerSpeedWindow(Platform &platform, QWidget *parent, word::ApplicationSource *source = nullptr);
+
+    /// "Calculate!": the 51 office passes, then the 11 text passes. Throws Error{Io} when the
+    /// sample text file cannot be read (the steps after it are then left out).
+    void calculate();
+
+  private:
+    void refresh();
+    bool wordPass(const std::string &documentPath);
+
+    Platform &m_platform;
+    word::BuiltInApplicationSource m_builtIn;
+    word::ApplicationSource &m_source;
+    word::Application *m_application = nullptr;
+    QGroupBox *m_calculateBox;
+    QLabel *m_counterLabel, *m_wordLabel, *m_textLabel;
+    QProgressBar *m_progress;
+    QToolButton *m_calculateButton, *m_closeButton;
+};
+
+} // namespace vexlo

@@ -1,0 +1,56 @@
+// The document the built-in word processor works on: one main story of characters with
+// paragraph marks, opened from a file and saved back as plain text.
+#pragma once
+
+#include "docengine/TextCodec.h"
+
+#include <string>
+#include <string_view>
+
+namespace vexlo::doc {
+
+// Characters of the main story that stand for structure.
+inline constexpr char32_t kParagraphMark = U'\r';       // ^p
+inline constexpr char32_t kLineBreak = U'\v';           // ^l
+inline constexpr char32_t kPageBreak = U'\f';           // ^m
+inline constexpr char32_t kColumnBreak = U'\x0E';       // ^n
+inline constexpr char32_t kNonbreakingHyphen = U'\x1E'; // ^~
+inline constexpr char32_t kOptionalHyphen = U'\x1F';    // ^-
+
+enum class SourceFormat { PlainText, Docx, Odt, Rtf, LegacyDoc };
+
+struct Document {
+    /// The main story; it always ends with the final paragraph mark, which no replacement
+    /// can remove.
+    std::u32string text = std::u32string(1, kParagraphMark);
+    SourceFormat format = SourceFormat::PlainText;
+    /// The encoding a plain-text document was read in and is written back in.
+    TextEncoding encoding = TextEncoding::Windows1252;
+
+    /// The part a find runs over: everything before the final paragraph mark.
+    std::u32string_view body() const { return std::u32string_view(text).substr(0, text.size() - 1); }
+};
+
+/// Builds a document from the bytes of a plain-text file: CR LF, CR and LF end a paragraph,
+/// VT is a manual line break, FF a page break; a line end at the very end of the file is the
+/// final paragraph mark. Never fails.
+Document OpenPlainText(std::string_view bytes);
+
+/// Builds a document from paragraphs' text in which U+000D separates paragraphs (the form the
+/// other readers produce); the text is written as UTF-8.
+Document DocumentFromStory(std::u32string story, SourceFormat format);
+
+/// The plain-text form of a document: every paragraph mark, line, page and column break ends
+/// with CR LF (the final mark included, except in an empty document), optional hyphens are
+/// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
+std::string SavePlainText(const Document &document);
+
+/// Reads the file at `path` and opens it in the format its content shows.
+/// Throws Error{Io} when the file cannot be read or its format cannot be read.
+Document OpenDocumentFile(const std::string &path);
+
+/// Writes the plain-text form of `document` to `path` through the safe rewrite.
+/// Throws Error{Io} naming `path` when it cannot be written.
+void SaveDocumentAsText(const Document &document, const std::string &path);
+
+} // namespace vexlo::doc

@@ -1,0 +1,33 @@
+// Readers of the word-processor formats other than plain text: each turns a file's bytes into
+// the main story (paragraphs ending with U+000D, tabs, line, page and column breaks).
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace vexlo::doc {
+
+/// A document whose content cannot be read; `what()` says why.
+class FormatError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+/// The main story of an Office Open XML document (.docx): the body's paragraphs, tables'
+/// paragraphs in reading order. Throws FormatError.
+std::u32string ReadDocx(std::string_view bytes);
+
+/// The main story of an OpenDocument text (.odt). Throws FormatError.
+std::u32string ReadOdt(std::string_view bytes);
+
+/// The text of an RTF document; skipped destinations (font tables, pictures, field
+/// instructions, "\*" groups) leave nothing. Throws FormatError when it is not RTF.
+std::u32string ReadRtf(std::string_view bytes);
+
+/// The main text of a legacy binary Word document (.doc, Word 97 and later): read from the
+/// piece table; field codes, pictures and note marks are left out. Throws FormatError (also
+/// for an encrypted document).
+std::u32string ReadLegacyDoc(std::string_view bytes);
+
+} // namespace vexlo::doc

@@ -1,0 +1,131 @@
+// The word processor's automation interface as the Word branches use it: the application,
+// its documents, the active document and the selection's find and replacement objects.
+// Arguments are small variants in the interface's own order; every call returns a result
+// that the caller checks at once.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexlo::word {
+
+/// One automation argument: left out, a flag, a 32-bit integer or a string (UTF-8).
+class Variant {
+  public:
+    enum class Type { Omitted, Bool, Int32, String };
+
+    Variant() = default; // omitted
+    Variant(bool value) : m_type(Type::Bool), m_bool(value) {}
+    Variant(std::int32_t value) : m_type(Type::Int32), m_int(value) {}
+    Variant(std::string value) : m_type(Type::String), m_string(std::move(value)) {}
+    Variant(const char *value) : Variant(std::string(value)) {}
+    static Variant Omitted() { return Variant(); }
+
+    Type type() const { return m_type; }
+    bool isOmitted() const { return m_type == Type::Omitted; }
+    bool asBool() const { return m_bool; }
+    std::int32_t asInt() const { return m_int; }
+    const std::string &asString() const { return m_string; }
+
+    /// "omitted", "true", "2", "\"text\"": for logs and test messages.
+    std::string describe() const;
+
+    friend bool operator==(const Variant &a, const Variant &b)
+    {
+        return a.m_type == b.m_type && a.m_bool == b.m_bool && a.m_int == b.m_int && a.m_string == b.m_string;
+    }
+
+  private:
+    Type m_type = Type::Omitted;
+    bool m_bool = false;
+    std::int32_t m_int = 0;
+    std::string m_string;
+};
+
+using Arguments = std::vector<Variant>;
+
+/// The outcome of one call: success, or a failure code with the server's description.
+struct CallResult {
+    bool ok = true;
+    std::int32_t code = 0;
+    std::string description;
+
+    static CallResult Success() { return {}; }
+    static CallResult Failure(std::int32_t code, std::string description)
+    {
+        return {false, code, std::move(description)};
+    }
+};
+
+/// The failure code the built-in engine reports (the automation "exception occurred" code).
+inline constexpr std::int32_t kExceptionOccurred = static_cast<std::int32_t>(0x80020009u);
+
+// Constants of the interface the Word branches pass.
+inline constexpr std::int32_t wdOpenFormatAuto = 0;
+inline constexpr std::int32_t wdFindContinue = 1;
+inline constexpr std::int32_t wdReplaceAll = 2;
+inline constexpr std::int32_t wdFormatText = 2;
+
+class Replacement {
+  public:
+    virtual ~Replacement() = default;
+    virtual CallResult ClearFormatting() = 0;
+};
+
+class Find {
+  public:
+    virtual ~Find() = default;
+    virtual CallResult ClearFormatting() = 0;
+    /// FindText, MatchCase, MatchWholeWord, MatchWildcards, MatchSoundsLike, MatchAllWordForms,
+    /// Forward, Wrap, Format, ReplaceWith, Replace; `found` tells whether anything was found.
+    virtual CallResult Execute(const Arguments &arguments, bool &found) = 0;
+    virtual Replacement &replacement() = 0;
+};
+
+class Selection {
+  public:
+    virtual ~Selection() = default;
+    virtual Find &find() = 0;
+};
+
+class ActiveDocument {
+  public:
+    virtual ~ActiveDocument() = default;
+    /// FileName, FileFormat, LockComments, Password, AddToRecentFiles, WritePassword,
+    /// ReadOnlyRecommended, EmbedTrueTypeFonts, SaveNativePictureFormat, SaveFormsData,
+    /// SaveAsAOCELetter.
+    virtual CallResult SaveAs(const Arguments &arguments) = 0;
+    /// SaveChanges, OriginalFormat, RouteDocument.
+    virtual CallResult Close(const Arguments &arguments) = 0;
+};
+
+class Documents {
+  public:
+    virtual ~Documents() = default;
+    /// FileName, ConfirmConversions, ReadOnly, AddToRecentFiles, PasswordDocument,
+    /// PasswordTemplate, Revert, WritePasswordDocument, WritePasswordTemplate, Format.
+    virtual CallResult Open(const Arguments &arguments) = 0;
+};
+
+class Application {
+  public:
+    virtual ~Application() = default;
+    virtual Documents &documents() = 0;
+    virtual Selection &selection() = 0;
+    virtual ActiveDocument &activeDocument() = 0;
+    /// SaveChanges, OriginalFormat, RouteDocument. The application is gone afterwards.
+    virtual CallResult Quit(const Arguments &arguments) = 0;
+};
+
+/// Hands out a live application: a running one if there is one, else a new one. Asked
+/// before the first call and again after every Quit.
+class ApplicationSource {
+  public:
+    virtual ~ApplicationSource() = default;
+    /// Never null. A server that cannot be reached gives an application whose calls fail.
+    virtual Application &application() = 0;
+};
+
+} // namespace vexlo::word

@@ -1,0 +1,124 @@
+#include "run/WordEngine.h"
+
+#include "base/Error.h"
+#include "base/Lines.h"
+#include "base/SafeWrite.h"
+#include "docengine/TextCodec.h"
+#include "run/RunDriver.h"
+
+#include <cerrno>
+#include <fstream>
+#include <sstream>
+
+namespace vexlo {
+
+namespace {
+
+using word::Variant;
+
+const Variant kOmitted;
+
+std::string ReadFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw IoError("open", path, errno);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return std::move(bytes).str();
+}
+
+bool IsDirectoryLine(const std::string &path)
+{
+    return !path.empty() && (path.back() == '/' || path.back() == '\\');
+}
+
+} // namespace
+
+word::Application &WordEngine::application()
+{
+    if (!m_application)
+        m_application = &m_source.application();
+    return *m_application;
+}
+
+void WordEngine::check(const word::CallResult &result)
+{
+    if (!result.ok)
+        throw Error(ErrorKind::Automation, m_currentPath, result.description);
+}
+
+void WordEngine::processFile(const std::string &path, const std::string &find, const std::string &replace,
+                             const WordEngineOptions &options)
+{
+    m_currentPath = path;
+    word::Application &app = application();
+    check(app.documents().Open({path, false, false, false, "", "", false, "", "", word::wdOpenFormatAuto}));
+    word::Find &findObject = app.selection().find();
+    check(findObject.ClearFormatting());
+    check(findObject.replacement().ClearFormatting());
+    bool found = false; // whether anything was found does not matter: the file is saved anyway
+    check(findObject.Execute({find, options.matchCase, options.wholeWord, options.wildcards,
+                              options.soundsLike, options.allWordForms, true, word::wdFindContinue, false,
+                              replace, word::wdReplaceAll},
+                             found));
+    check(app.activeDocument().SaveAs(
+        {path, word::wdFormatText, false, "", true, "", false, false, false, false, false}));
+    check(app.activeDocument().Close({kOmitted, kOmitted, kOmitted}));
+    m_currentPath.clear();
+}
+
+void WordEngine::quit()
+{
+    word::Application &app = application();
+    check(app.Quit({kOmitted, kOmitted, kOmitted}));
+    m_application = nullptr; // that one is going away: ask for a live one next time
+}
+
+void WordEngine::fileListBranch(const std::vector<std::string> &paths, const std::string &find,
+                                const std::string &replace, const WordEngineOptions &options)
+{
+    for (const std::string &path : paths)
+        processFile(path, find, replace, options);
+    quit();
+}
+
+void WordEngine::directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
+                                     const std::string &replace, const WordEngineOptions &options,
+                                     const RunFlag &flag)
+{
+    for (const std::string &path : paths) {
+        // A directory line of the scan is not a document; it still gets its Quit.
+        if (flag.isRunning() && !IsDirectoryLine(path))
+            processFile(path, find, replace, options);
+        quit();
+    }
+}
+
+std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inputs,
+                                                      const WordEngineOptions &options,
+                                                      const ProgramFolder &folder,
+                                                      const std::function<void(const std::string &)> &message)
+{
+    if (!inputs.memo4.empty() || !inputs.memo5.empty())
+        message(kOneLineOnlyMessage);
+    if (!inputs.memo4.empty() && !inputs.memo5.empty())
+        return std::nullopt;
+    const std::string path = folder.file(kRichEditFileName).string();
+    WriteFileSafely(path, JoinLines(MemoLines(inputs.richText)));
+    processFile(path, inputs.edit3, inputs.edit4, options);
+    quit();
+    // The file is back in the encoding it went in, or Windows-1252 when that was plain ASCII.
+    std::string bytes = ReadFile(path);
+    std::string text = doc::ToUtf8(doc::Decode(bytes, doc::DetectEncoding(bytes)));
+    Lines lines = SplitLines(text);
+    std::string joined;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            joined += '\n';
+        joined += lines[i];
+    }
+    return joined;
+}
+
+} // namespace vexlo

@@ -1,0 +1,161 @@
+// The "MS Office engine" from the main window, end to end through the built-in document
+// engine: the file list, a directory list with a mask, and the "Real time" page.
+#include "FakePlatform.h"
+
+#include "app/InputNotebook.h"
+#include "app/MainWindow.h"
+#include "app/TargetNotebook.h"
+#include "app/Windows.h"
+#include "targets/TargetListModel.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace vexlo;
+using vexlo::test::FakePlatform;
+
+namespace {
+
+QByteArray ReadAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void WriteAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+} // namespace
+
+class OfficeEngineTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> m_program, m_data;
+    std::unique_ptr<FakePlatform> m_platform;
+    std::unique_ptr<Windows> m_windows;
+
+    MainWindow &window() { return m_windows->main(); }
+    template <class T> T *find(const char *name)
+    {
+        T *widget = window().findChild<T *>(QString::fromLatin1(name));
+        if (!widget)
+            qWarning("no widget %s", name);
+        return widget;
+    }
+    QString dataFile(const char *name, const QByteArray &bytes)
+    {
+        const QString path = m_data->filePath(QString::fromLatin1(name));
+        WriteAll(path, bytes);
+        return path;
+    }
+    void useOfficeEngine(const char *findText, const char *replaceText)
+    {
+        find<QRadioButton>("RadioGroup2_Item1")->setChecked(true);
+        find<QLineEdit>("Edit1")->setText(QString::fromUtf8(findText));
+        find<QLineEdit>("Edit2")->setText(QString::fromUtf8(replaceText));
+    }
+    void clickRun() { find<QToolButton>("SpeedButton29")->click(); }
+
+  private slots:
+    void init()
+    {
+        m_program = std::make_unique<QTemporaryDir>();
+        m_data = std::make_unique<QTemporaryDir>();
+        const QString ini = m_program->filePath(QStringLiteral("vexlopro.ini"));
+        QVERIFY(QFile::copy(QStringLiteral(VEXLO_SOURCE_DIR "/resources/vexlopro.ini"), ini));
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+        m_platform = std::make_unique<FakePlatform>(ProgramFolder(ToBytes(m_program->path())));
+        m_windows = std::make_unique<Windows>(*m_platform);
+    }
+    void cleanup()
+    {
+        m_windows.reset();
+        m_platform.reset();
+    }
+
+    void fileListRunUsesTheWordOptions()
+    {
+        const QString a = dataFile("a.txt", "foo Foo\nlast");
+        const QString b = dataFile("b.txt", "foo");
+        window().fileListModel().appendChecked(ToBytes(a));
+        window().fileListModel().append(ToBytes(b));
+        useOfficeEngine("foo^plast", "x^ty");
+        clickRun();
+        QCOMPARE(ReadAll(a), QByteArray("foo X\ty\r\n")); // "Foo" capitalises the replacement
+        QCOMPARE(ReadAll(b), QByteArray("foo"));
+
+        const QString c = dataFile("c.txt", "Newman Belinda\n");
+        window().fileListModel().appendChecked(ToBytes(c));
+        useOfficeEngine("(Newman) (Belinda)", "\\2 \\1");
+        find<QCheckBox>("CheckBox11")->setChecked(true); // "Use wildcards"
+        clickRun();
+        QCOMPARE(ReadAll(c), QByteArray("Belinda Newman\r\n"));
+        QVERIFY(m_platform->messages.isEmpty());
+    }
+
+    void directoryListRunWithAMask()
+    {
+        const QString x = dataFile("x.txt", "foo\n");
+        const QString other = dataFile("z.dat", "foo\n");
+        window().directoryListModel().appendChecked(ToBytes(m_data->path()));
+        find<QLineEdit>("Edit5")->setText(QStringLiteral("*.txt"));
+        window().targetNotebook().setCurrentIndex(TargetNotebook::DirectoryListPage);
+        useOfficeEngine("FOO", "bar");
+        find<QCheckBox>("CheckBox9")->setChecked(true); // "Match Case": nothing found
+        clickRun();
+        QCOMPARE(ReadAll(x), QByteArray("foo\r\n")); // saved as plain text all the same
+        find<QCheckBox>("CheckBox9")->setChecked(false);
+        clickRun();
+        QCOMPARE(ReadAll(x), QByteArray("bar\r\n"));
+        QCOMPARE(ReadAll(other), QByteArray("foo\n"));
+        QVERIFY(m_platform->messages.isEmpty());
+    }
+
+    void aFailedCallIsShown()
+    {
+        const QString a = dataFile("a.txt", "foo");
+        window().fileListModel().appendChecked(ToBytes(a));
+        useOfficeEngine("^y", "bar");
+        clickRun();
+        QCOMPARE(m_platform->messages,
+                 QStringList{QStringLiteral("^y is not a valid special character for the Find What box.")});
+        QCOMPARE(ReadAll(a), QByteArray("foo"));
+    }
+
+    void realTimeBranchOnTheTextPage()
+    {
+        find<QRadioButton>("RadioGroup2_Item1")->setChecked(true);
+        window().inputNotebook().setCurrentIndex(InputNotebook::RealTimePage);
+        find<QLineEdit>("Edit3")->setText(QStringLiteral("cat"));
+        find<QLineEdit>("Edit4")->setText(QStringLiteral("dog"));
+        find<QPlainTextEdit>("RichEdit1")->setPlainText(QStringLiteral("Cat and cat\nCATS"));
+        clickRun();
+        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS"));
+        QVERIFY(QFile::exists(m_program->filePath(QStringLiteral("richedittext.vexlo"))));
+        QVERIFY(m_platform->messages.isEmpty());
+
+        find<QPlainTextEdit>("Memo4")->setPlainText(QStringLiteral("x"));
+        find<QPlainTextEdit>("Memo5")->setPlainText(QStringLiteral("y"));
+        clickRun();
+        QCOMPARE(
+            m_platform->messages,
+            QStringList{QStringLiteral("You use MS Word Engine - this engine can replace only One Line!")});
+        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS"));
+    }
+};
+
+QTEST_MAIN(OfficeEngineTest)
+#include "tst_officeengine.moc"
