@@ -19,6 +19,7 @@
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -160,6 +161,12 @@ void MainWindow::connectActions()
     connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });
     connect(m_menu.stop, &QAction::triggered, this, [this] { guarded([this] { m_run->stop(); }); });
     connect(m_menu.helpContents, &QAction::triggered, this, [this] { guarded([this] { showHelp(); }); });
+    connect(m_run, &RunController::started, this, [this] { setRunControlsEnabled(false); });
+    connect(m_run, &RunController::finished, this, [this] {
+        setRunControlsEnabled(true);
+        if (m_closeAfterRun) // after the run has returned from its handler
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
 
     FileListPanel *fileList = m_targets->fileList();
     connect(fileList, &FileListPanel::addFilesRequested, this, [this] { guarded([this] { addFiles(); }); });
@@ -238,6 +245,24 @@ void MainWindow::showHelp()
     m_platform.shellOpen(FromBytes(m_platform.programFolder().file("help.txt").string()));
 }
 
+// While a run is in progress only "Stop", help and quitting stay enabled: nothing may change
+// the run's inputs or lists, or open a window that would hold the run up.
+void MainWindow::setRunControlsEnabled(bool enabled)
+{
+    for (QWidget *panel : {static_cast<QWidget *>(m_options), static_cast<QWidget *>(m_input),
+                           static_cast<QWidget *>(m_targets)})
+        panel->setEnabled(enabled);
+    for (const char *name :
+         {"SpeedButton25", "SpeedButton26", "SpeedButton27", "SpeedButton28", "SpeedButton29"})
+        if (auto *button = findChild<QToolButton *>(QString::fromLatin1(name)))
+            button->setEnabled(enabled);
+    for (const char *name : {"FileList1", "BackUp1", "Options1"})
+        if (auto *menu = menuBar()->findChild<QMenu *>(QString::fromLatin1(name)))
+            menu->menuAction()->setEnabled(enabled);
+    m_menu.start->setEnabled(enabled);
+    m_menu.about->setEnabled(enabled);
+}
+
 void MainWindow::loadSettings(const SettingsFile &settings)
 {
     const std::string panel = settings.read(LayoutSection, PanelKey, PanelKey);
@@ -261,6 +286,13 @@ void MainWindow::saveSettings(SettingsFile &settings)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_run->isRunning()) {
+        // The run uses this window: stop it, and close once it has returned.
+        m_run->stop();
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(MainSettingsName));
         saveSettings(settings);

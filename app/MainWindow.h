@@ -62,6 +62,7 @@ class MainWindow : public QMainWindow {
     void addFiles();
     void scanDirectory();
     void showHelp();
+    void setRunControlsEnabled(bool enabled);
 
     Platform &m_platform;
     Windows &m_windows;
@@ -70,6 +71,7 @@ class MainWindow : public QMainWindow {
     InputNotebook *m_input = nullptr;
     TargetNotebook *m_targets = nullptr;
     RunController *m_run = nullptr;
+    bool m_closeAfterRun = false; // closing was asked for during a run
 };
 
 } // namespace vexlo

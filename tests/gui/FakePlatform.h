@@ -12,7 +12,7 @@
 namespace vexlo::test {
 
 class FakePlatform : public Platform {
-public:
+  public:
     explicit FakePlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
 
     // What the windows did.
@@ -22,6 +22,7 @@ public:
     int beeps = 0;
     int terminations = 0;
     qint64 now = 0;
+    qint64 tickStep = 0; // added to `now` after every reading of the clock
 
     // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).
     std::deque<std::optional<OpenFileResult>> dialogAnswers;
@@ -47,7 +48,12 @@ public:
     void shellOpen(const QString &pathOrUrl) override { opened << pathOrUrl; }
     void beep() override { ++beeps; }
     void terminate(int) override { ++terminations; }
-    qint64 tickCount() override { return now; }
+    qint64 tickCount() override
+    {
+        const qint64 reading = now;
+        now += tickStep;
+        return reading;
+    }
     QAction *popup(QMenu *menu, const QPoint &) override
     {
         if (popupChoices.empty())
@@ -64,7 +70,7 @@ public:
     }
     const ProgramFolder &programFolder() const override { return m_folder; }
 
-private:
+  private:
     ProgramFolder m_folder;
 };
 
