@@ -14,7 +14,8 @@ namespace vexlo {
 
 namespace {
 
-constexpr qint64 EventInterval = 30; // milliseconds between two passes over pending events
+constexpr qint64 EventInterval = 30;   // milliseconds between two passes over pending events
+constexpr qint64 StatusInterval = 250; // milliseconds between two progress texts
 
 // Counts as "1,234", whatever the desktop's language.
 QString Count(std::size_t n)
@@ -58,10 +59,13 @@ class WindowRunObserver : public RunObserver {
         const qint64 now = m_platform.tickCount();
         if (m_processedOnce && now - m_lastEvents < EventInterval)
             return;
+        // A new text repaints the status bar; a few a second are enough to read.
+        if (m_statusBar && (!m_processedOnce || now - m_lastStatus >= StatusInterval)) {
+            m_statusBar->showMessage(progressText(path));
+            m_lastStatus = now;
+        }
         m_processedOnce = true;
         m_lastEvents = now;
-        if (m_statusBar)
-            m_statusBar->showMessage(progressText(path));
         QCoreApplication::processEvents();
     }
 
@@ -86,6 +90,7 @@ class WindowRunObserver : public RunObserver {
     QPointer<QStatusBar> m_statusBar;
     bool m_processedOnce = false;
     qint64 m_lastEvents = 0;
+    qint64 m_lastStatus = 0;
     bool m_counting = false; // the file loop has begun
     std::size_t m_total = 0, m_done = 0, m_found = 0;
     std::optional<QString> m_pending;
