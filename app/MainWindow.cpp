@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "widgets/Guarded.h"
+#include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/OptionsColumn.h"
 #include "widgets/Platform.h"
@@ -242,7 +243,13 @@ void MainWindow::scanDirectory()
 
 void MainWindow::showHelp()
 {
-    m_platform.shellOpen(FromBytes(m_platform.programFolder().file("help.txt").string()));
+    const QString help = FromBytes(m_platform.programFolder().file("help.txt").string());
+    if (m_platform.shellOpen(help))
+        return;
+    // No viewer registered for the file (common on a bare desktop): show it ourselves.
+    if (!m_helpWindow)
+        m_helpWindow = new HelpWindow(this);
+    m_helpWindow->showFile(help);
 }
 
 // While a run is in progress only "Stop", help and quitting stay enabled: nothing may change

@@ -38,11 +38,11 @@ std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const 
     return result;
 }
 
-void DesktopPlatform::shellOpen(const QString &pathOrUrl)
+bool DesktopPlatform::shellOpen(const QString &pathOrUrl)
 {
     const QUrl url =
         pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
-    QDesktopServices::openUrl(url); // the outcome is not checked
+    return QDesktopServices::openUrl(url);
 }
 
 void DesktopPlatform::beep()

@@ -45,7 +45,12 @@ class FakePlatform : public Platform {
         dialogAnswers.pop_front();
         return answer;
     }
-    void shellOpen(const QString &pathOrUrl) override { opened << pathOrUrl; }
+    bool shellOpenSucceeds = true; // false: as on a desktop without a registered viewer
+    bool shellOpen(const QString &pathOrUrl) override
+    {
+        opened << pathOrUrl;
+        return shellOpenSucceeds;
+    }
     void beep() override { ++beeps; }
     void terminate(int) override { ++terminations; }
     qint64 tickCount() override

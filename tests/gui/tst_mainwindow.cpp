@@ -1,6 +1,7 @@
 // The main window: runs started from it, the layout it remembers, its panels, menus and errors.
 #include "FakePlatform.h"
 
+#include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/MainWindow.h"
 #include "app/OptionsColumn.h"
@@ -480,6 +481,33 @@ class MainWindowTest : public QObject {
         window().menu().helpContents->trigger();
         const QString help = m_program->filePath(QStringLiteral("help.txt"));
         QCOMPARE(m_platform->opened, (QStringList{help, help}));
+    }
+
+    void helpWithoutADesktopViewerOpensInAWindowOfOurOwn()
+    {
+        m_platform->shellOpenSucceeds = false;
+        const QString help = m_program->filePath(QStringLiteral("help.txt"));
+        WriteAll(help, "Vexlo Pro help\nsecond line\n");
+        find<QToolButton>("SpeedButton31")->click();
+        QCOMPARE(m_platform->opened, QStringList{help}); // the desktop was asked first
+        HelpWindow *shown = window().helpWindow();
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(shown->text()->isReadOnly());
+        QCOMPARE(shown->text()->toPlainText(), QStringLiteral("Vexlo Pro help\nsecond line\n"));
+
+        // Shown again from the menu: the same window, with the file as it is now.
+        shown->close();
+        WriteAll(help, "changed\n");
+        window().menu().helpContents->trigger();
+        QCOMPARE(window().helpWindow(), shown);
+        QVERIFY(shown->isVisible());
+        QCOMPARE(shown->text()->toPlainText(), QStringLiteral("changed\n"));
+
+        // A missing file says why in the window instead of showing nothing.
+        QFile::remove(help);
+        window().menu().helpContents->trigger();
+        QVERIFY(shown->text()->toPlainText().startsWith(QStringLiteral("cannot read '") + help));
+        QVERIFY(m_platform->messages.isEmpty());
     }
 
     void menuBarHasItsVisibleAndHiddenItems()
