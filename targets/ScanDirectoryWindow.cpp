@@ -1,12 +1,12 @@
 #include "targets/ScanDirectoryWindow.h"
 
-#include "widgets/Guarded.h"
-#include "widgets/Platform.h"
-#include "widgets/Widgets.h"
 #include "settings/SettingsFile.h"
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,8 +67,8 @@ bool canEnter(const QString &dir)
 } // namespace
 
 ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_platform(platform), m_fileList(fileList)
 {
@@ -91,6 +91,9 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
         m_dirView->hideColumn(column);
     m_dirView->setUniformRowHeights(true);
     m_dirView->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Whole folder names: the column is as wide as its names, with a scroll bar when needed.
+    m_dirView->header()->setStretchLastSection(false);
+    m_dirView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 
     m_dirLabel = new QLabel(this);
     m_dirLabel->setObjectName(QStringLiteral("Label3"));
@@ -130,9 +133,10 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     left->addWidget(makeGroup(this, tr("Choose a directory"), m_dirView), 1);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(right, 1);
-    setFixedSize(560, 380);
+    layout->addLayout(left, 3);
+    layout->addLayout(right, 2);
+    setMinimumSize(560, 380);
+    resize(720, 480);
 
     fillDrives();
     showDirectory(cleanDirectory(QDir::currentPath()));
@@ -366,6 +370,9 @@ void ScanDirectoryWindow::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return; // back from the task bar, not a new showing
+    // Centred on the main window at every showing.
+    if (QWidget *owner = parentWidget())
+        move(owner->frameGeometry().center() - rect().center());
     guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(ScanSettingsName))); });
     updateDirectoryLabel(); // the label has its final width now
 }

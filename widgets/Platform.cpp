@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QUrl>
@@ -15,7 +16,13 @@ namespace vexlo {
 
 void DesktopPlatform::message(QWidget *parent, const QString &text)
 {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    parent);
+    // Wide enough for its title and a path: a short text alone would make a narrow box.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(360, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    box.exec();
 }
 
 std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const OpenFileRequest &request)
