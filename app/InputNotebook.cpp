@@ -183,7 +183,10 @@ QWidget *InputNotebook::buildOneLinePage()
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(4);
+    // The spare height goes between the boxes, not into one strip below them.
+    layout->addStretch(1);
     layout->addWidget(m_oneLineFindBox);
+    layout->addStretch(1);
     layout->addWidget(replaceBox);
     layout->addStretch(1);
     return page;

@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "widgets/Guarded.h"
+#include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/OptionsColumn.h"
 #include "widgets/Platform.h"
@@ -23,6 +24,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QStatusBar>
@@ -186,6 +188,12 @@ void MainWindow::connectActions()
     connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });
     connect(m_menu.stop, &QAction::triggered, this, [this] { guarded([this] { m_run->stop(); }); });
     connect(m_menu.helpContents, &QAction::triggered, this, [this] { guarded([this] { showHelp(); }); });
+    connect(m_run, &RunController::started, this, [this] { setRunControlsEnabled(false); });
+    connect(m_run, &RunController::finished, this, [this] {
+        setRunControlsEnabled(true);
+        if (m_closeAfterRun) // after the run has returned from its handler
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    });
 
     FileListPanel *fileList = m_targets->fileList();
     connect(fileList, &FileListPanel::addFilesRequested, this, [this] { guarded([this] { addFiles(); }); });
@@ -239,7 +247,31 @@ void MainWindow::scanDirectory()
 
 void MainWindow::showHelp()
 {
-    m_platform.shellOpen(FromBytes(m_platform.programFolder().file("help.txt").string()));
+    const QString help = FromBytes(m_platform.programFolder().file("help.txt").string());
+    if (m_platform.shellOpen(help))
+        return;
+    // No viewer registered for the file (common on a bare desktop): show it ourselves.
+    if (!m_helpWindow)
+        m_helpWindow = new HelpWindow(this);
+    m_helpWindow->showFile(help);
+}
+
+// While a run is in progress only "Stop", help and quitting stay enabled: nothing may change
+// the run's inputs or lists, or open a window that would hold the run up.
+void MainWindow::setRunControlsEnabled(bool enabled)
+{
+    for (QWidget *panel : {static_cast<QWidget *>(m_options), static_cast<QWidget *>(m_input),
+                           static_cast<QWidget *>(m_targets)})
+        panel->setEnabled(enabled);
+    for (const char *name :
+         {"SpeedButton25", "SpeedButton26", "SpeedButton27", "SpeedButton28", "SpeedButton29"})
+        if (auto *button = findChild<QToolButton *>(QString::fromLatin1(name)))
+            button->setEnabled(enabled);
+    for (const char *name : {"FileList1", "BackUp1", "Options1"})
+        if (auto *menu = menuBar()->findChild<QMenu *>(QString::fromLatin1(name)))
+            menu->menuAction()->setEnabled(enabled);
+    m_menu.start->setEnabled(enabled);
+    m_menu.about->setEnabled(enabled);
 }
 
 void MainWindow::loadSettings(const SettingsFile &settings)
@@ -265,6 +297,13 @@ void MainWindow::saveSettings(SettingsFile &settings)
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (m_run->isRunning()) {
+        // The run uses this window: stop it, and close once it has returned.
+        m_run->stop();
+        m_closeAfterRun = true;
+        event->ignore();
+        return;
+    }
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(MainSettingsName));
         saveSettings(settings);

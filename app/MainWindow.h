@@ -12,6 +12,7 @@ class QToolButton;
 
 namespace vexlo {
 
+class HelpWindow;
 class InputNotebook;
 class OptionsColumn;
 class Platform;
@@ -39,6 +40,8 @@ class MainWindow : public QMainWindow {
     TargetListModel &fileListModel() const;
     TargetListModel &directoryListModel() const;
     const MainMenu &menu() const noexcept { return m_menu; }
+    /// The window that shows "help.txt" when the desktop cannot; null until then.
+    HelpWindow *helpWindow() const noexcept { return m_helpWindow; }
 
     /// The window state a run reads, taken now.
     RunRequest runRequest() const;
@@ -62,6 +65,7 @@ class MainWindow : public QMainWindow {
     void addFiles();
     void scanDirectory();
     void showHelp();
+    void setRunControlsEnabled(bool enabled);
 
     Platform &m_platform;
     Windows &m_windows;
@@ -70,6 +74,8 @@ class MainWindow : public QMainWindow {
     InputNotebook *m_input = nullptr;
     TargetNotebook *m_targets = nullptr;
     RunController *m_run = nullptr;
+    bool m_closeAfterRun = false;       // closing was asked for during a run
+    HelpWindow *m_helpWindow = nullptr; // made when the desktop cannot open "help.txt"
 };
 
 } // namespace vexlo

@@ -2,51 +2,113 @@
 
 #include "widgets/Platform.h"
 
-#include <QCoreApplication>
-#include <QWidget>
+#include <QApplication>
+#include <QLocale>
+#include <QMainWindow>
+#include <QPointer>
+#include <QStatusBar>
+
+#include <optional>
 
 namespace vexlo {
 
 namespace {
 
-constexpr qint64 EventInterval = 30; // milliseconds between two passes over pending events
+constexpr qint64 EventInterval = 30;   // milliseconds between two passes over pending events
+constexpr qint64 StatusInterval = 250; // milliseconds between two progress texts
+
+// Counts as "1,234", whatever the desktop's language.
+QString Count(std::size_t n)
+{
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(qulonglong(n));
+}
 
 class WindowRunObserver : public RunObserver {
   public:
-    WindowRunObserver(Platform &platform, QWidget *window) : m_platform(platform), m_window(window) {}
+    WindowRunObserver(Platform &platform, QWidget *window) : m_platform(platform), m_window(window)
+    {
+        if (auto *main = qobject_cast<QMainWindow *>(window))
+            m_statusBar = main->statusBar();
+    }
+
+    ~WindowRunObserver() override
+    {
+        if (m_statusBar)
+            m_statusBar->clearMessage();
+    }
+
+    /// An error that ended the run, shown once the run is over.
+    const std::optional<QString> &pendingMessage() const noexcept { return m_pending; }
 
     void message(const std::string &text) override { m_platform.message(m_window, FromBytes(text)); }
 
-    bool keepGoing() override
+    void starting(std::size_t count) override
     {
-        // Once per directory entry: keep the window alive and let "Stop" in, without
-        // letting event processing dominate a scan of many thousands of entries.
+        m_total = count;
+        m_counting = true;
+    }
+
+    void fileDone(const std::string &path, Outcome outcome) override
+    {
+        if (outcome == Outcome::Done)
+            ++m_done;
+        else if (outcome == Outcome::Found)
+            ++m_found;
+        // Once per file or directory entry: keep the window alive and let "Stop" in,
+        // without letting the window's work dominate a run over many thousands of files.
         const qint64 now = m_platform.tickCount();
         if (m_processedOnce && now - m_lastEvents < EventInterval)
-            return true;
+            return;
+        // A new text repaints the status bar; a few a second are enough to read.
+        if (m_statusBar && (!m_processedOnce || now - m_lastStatus >= StatusInterval)) {
+            m_statusBar->showMessage(progressText(path));
+            m_lastStatus = now;
+        }
         m_processedOnce = true;
         m_lastEvents = now;
         QCoreApplication::processEvents();
-        return true; // "Stop" takes effect at the file loop
     }
 
     void error(const std::string &, const Error &error) override
     {
-        m_platform.message(m_window, FromBytes(error.what()));
+        const QString text = FromBytes(error.what());
+        // Before the file loop (the scan list could not be written) the error stands alone.
+        m_pending = m_counting ? StoppedRunMessage(text, m_done) : text;
     }
 
   private:
+    QString progressText(const std::string &path) const
+    {
+        const QString where = path.empty() ? QString() : QStringLiteral(" \u2014 ") + FromBytes(path);
+        if (!m_counting)
+            return QObject::tr("%1 entries found").arg(Count(m_found)) + where;
+        return QObject::tr("%1 of %2 files").arg(Count(m_done), Count(m_total)) + where;
+    }
+
     Platform &m_platform;
     QWidget *m_window;
+    QPointer<QStatusBar> m_statusBar;
     bool m_processedOnce = false;
     qint64 m_lastEvents = 0;
+    qint64 m_lastStatus = 0;
+    bool m_counting = false; // the file loop has begun
+    std::size_t m_total = 0, m_done = 0, m_found = 0;
+    std::optional<QString> m_pending;
 };
 
-/// Clears the in-progress mark however the run ends.
+/// The in-progress mark and the busy cursor, cleared however the run ends.
 class RunningMark {
   public:
-    explicit RunningMark(bool &running) : m_running(running) { m_running = true; }
-    ~RunningMark() { m_running = false; }
+    explicit RunningMark(bool &running) : m_running(running)
+    {
+        m_running = true;
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+    }
+    ~RunningMark()
+    {
+        QApplication::restoreOverrideCursor();
+        m_running = false;
+    }
     RunningMark(const RunningMark &) = delete;
     RunningMark &operator=(const RunningMark &) = delete;
 
@@ -56,6 +118,19 @@ class RunningMark {
 
 } // namespace
 
+QString StoppedRunMessage(const QString &error, std::size_t rewrittenBefore)
+{
+    QString files;
+    if (rewrittenBefore == 0)
+        files = QObject::tr("No file before it was rewritten");
+    else if (rewrittenBefore == 1)
+        files = QObject::tr("The 1 file before it was rewritten");
+    else
+        files = QObject::tr("The %1 files before it were rewritten").arg(Count(rewrittenBefore));
+    return error + QStringLiteral("\n\n") + QObject::tr("The run stopped at this file. ") + files +
+           QObject::tr("; this file and the later ones were left as they were.");
+}
+
 RunController::RunController(Platform &platform, QWidget *window)
     : QObject(window), m_platform(platform), m_window(window)
 {
@@ -64,22 +139,30 @@ RunController::RunController(Platform &platform, QWidget *window)
 void RunController::start(const RunRequest &request)
 {
     if (m_running)
-        return; // a start chosen while the directory pass lets events in
-    RunningMark mark(m_running);
-    WindowRunObserver observer(m_platform, m_window);
-    try {
-        m_lastResult = RunReplace(request, m_platform.programFolder(), m_flag, observer, m_extensions);
-    } catch (const Error &error) {
-        m_lastResult = RunResult{};
-        m_lastResult.failed = true;
-        if (error.kind() == ErrorKind::Conversion) {
-            emit finished();
-            throw; // a bad history counter: "mistake!" through the program-wide handler
+        return; // a start chosen while the run lets events in
+    std::optional<QString> pending;
+    {
+        RunningMark mark(m_running);
+        emit started();
+        WindowRunObserver observer(m_platform, m_window);
+        try {
+            m_lastResult = RunReplace(request, m_platform.programFolder(), m_flag, observer, m_extensions);
+            pending = observer.pendingMessage();
+        } catch (const Error &error) {
+            m_lastResult = RunResult{};
+            m_lastResult.failed = true;
+            if (error.kind() == ErrorKind::Conversion) {
+                m_running = false;
+                emit finished();
+                throw; // a bad history counter: "mistake!" through the program-wide handler
+            }
+            // Anything else (a history file or counter that cannot be written) ended the run:
+            // say so, rather than leave the user believing the files were processed.
+            pending = FromBytes(error.what());
         }
-        // Anything else (a history file or counter that cannot be written) ended the run:
-        // say so, rather than leave the user believing the files were processed.
-        m_platform.message(m_window, FromBytes(error.what()));
-    }
+    } // the status bar is empty and the cursor normal again before any message
+    if (pending)
+        m_platform.message(m_window, *pending);
     emit finished();
 }
 

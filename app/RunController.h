@@ -11,19 +11,21 @@ namespace vexlo {
 
 class Platform;
 
-/// Owns the RunFlag of the main window. A run is synchronous; during the directory pass it
-/// processes pending events (at most every 30 ms) so that "Stop" can be chosen.
+/// Owns the RunFlag of the main window. A run is carried out on the window's thread; while
+/// it scans and rewrites, pending events are processed at most every 30 ms by the Platform
+/// clock, so the window repaints and takes "Stop". Meanwhile the cursor shows that work is
+/// going on and the window's status bar shows the progress; both are cleared at the end.
 class RunController : public QObject {
     Q_OBJECT
 
   public:
     RunController(Platform &platform, QWidget *window);
 
-    /// Carries out one run of `request`. Ignored while a run is in progress (a start chosen
-    /// during the directory pass). A bad history counter propagates as Error{Conversion};
-    /// any other error that ends the run is shown with its message.
+    /// Carries out one run of `request`. Ignored while a run is in progress. A bad history
+    /// counter propagates as Error{Conversion}; any other error that ends the run is shown
+    /// after it, with what became of the files.
     void start(const RunRequest &request);
-    /// "Stop": the file loop of the run in progress skips the remaining files.
+    /// "Stop": the run in progress rewrites no file after the one being committed.
     void stop();
 
     bool isRunning() const noexcept { return m_running; }
@@ -34,6 +36,8 @@ class RunController : public QObject {
     const RunResult &lastResult() const noexcept { return m_lastResult; }
 
   signals:
+    /// A run begins: the controls that change its inputs or lists should be disabled.
+    void started();
     /// Emitted after every run that was carried out, also one that ended with an error.
     void finished();
 
@@ -45,5 +49,9 @@ class RunController : public QObject {
     RunResult m_lastResult;
     bool m_running = false;
 };
+
+/// The message shown when an error ended a run at a file: the error's own text (path and
+/// reason), then that the run stopped there and what became of the files around it.
+QString StoppedRunMessage(const QString &error, std::size_t rewrittenBefore);
 
 } // namespace vexlo

@@ -3,6 +3,7 @@
 #include "widgets/Platform.h"
 #include "base/ProgramFolder.h"
 #include "app/Windows.h"
+#include "widgets/Widgets.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vexlo Pro"));
+    vexlo::ApplyProgramLook();
 
     vexlo::DesktopPlatform platform{vexlo::ProgramFolder(vexlo::ExecutableDirectory())};
     vexlo::Windows windows(platform);

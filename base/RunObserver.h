@@ -4,6 +4,7 @@
 
 #include "base/Error.h"
 
+#include <cstddef>
 #include <string>
 
 namespace vexlo {
@@ -19,6 +20,8 @@ enum class Outcome {
 class RunObserver {
   public:
     virtual ~RunObserver() = default;
+    /// A loop over `count` items begins (not called by loops that cannot count ahead).
+    virtual void starting(std::size_t count) { (void)count; }
     /// Asked before each item; false ends the loop there (later items are left alone).
     virtual bool keepGoing() { return true; }
     /// One item is done with.

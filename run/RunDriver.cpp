@@ -4,6 +4,11 @@
 #include "run/FilePipeline.h"
 #include "base/SafeWrite.h"
 #include "targets/DirectoryPass.h"
+#include "targets/ScanDir.h"
+
+#include <algorithm>
+
+#include <algorithm>
 
 namespace vexlo {
 
@@ -199,6 +204,10 @@ class Run {
             RunObserver &inner;
             RunFlag &flag;
         } observer(m_observer, m_flag);
+        const std::size_t files = std::size_t(std::count_if(
+            m_result.targetPaths.begin(), m_result.targetPaths.end(),
+            [](const std::string &path) { return path.empty() || path.back() != PathSeparator; }));
+        m_observer.starting(files);
         const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, observer);
         m_result.filesRewritten = outcome.rewritten;
         m_result.failed = outcome.stopped;

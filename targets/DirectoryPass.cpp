@@ -52,6 +52,7 @@ class PassFilter : public LinkAwareScanObserver {
             return;
         }
         m_paths.push_back(path);
+        m_observer.fileDone(path, Outcome::Found); // progress, and a moment for pending events
     }
 
     void error(const std::string &path, const Error &error) override { m_observer.error(path, error); }

@@ -8,6 +8,7 @@
 #include <QFileSystemModel>
 #include <QSignalBlocker>
 #include <QStorageInfo>
+#include <QHeaderView>
 #include <QTreeView>
 
 #include <algorithm>
@@ -41,6 +42,9 @@ DirectoryPicker::DirectoryPicker(QWidget *parent) : QObject(parent)
     for (int column = 1; column < m_dirModel->columnCount(); ++column)
         m_dirView->hideColumn(column);
     m_dirView->setUniformRowHeights(true);
+    // Whole folder names: the column is as wide as its names, with a scroll bar when needed.
+    m_dirView->header()->setStretchLastSection(false);
+    m_dirView->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_dirView->setSelectionMode(QAbstractItemView::SingleSelection);
 
     fillDrives();

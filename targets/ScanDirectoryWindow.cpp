@@ -8,7 +8,6 @@
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -103,8 +102,8 @@ class PausingList : public RunObserver {
 } // namespace
 
 ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
                           Qt::WindowCloseButtonHint),
       m_platform(platform), m_fileList(fileList)
 {
@@ -154,9 +153,10 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     left->addWidget(makeGroup(this, tr("Choose a directory"), m_dirView), 1);
 
     auto *layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(right, 1);
-    setFixedSize(560, 380);
+    layout->addLayout(left, 3);
+    layout->addLayout(right, 2);
+    setMinimumSize(560, 380);
+    resize(720, 480);
 
     m_directory = m_picker->directory();
     updateDirectoryLabel();
@@ -301,6 +301,9 @@ void ScanDirectoryWindow::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return; // back from the task bar, not a new showing
+    // Centred on the main window at every showing.
+    if (QWidget *owner = parentWidget())
+        move(owner->frameGeometry().center() - rect().center());
     guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(ScanSettingsName))); });
     updateDirectoryLabel(); // the label has its final width now
 }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QUrl>
@@ -16,7 +17,13 @@ namespace vexlo {
 
 void DesktopPlatform::message(QWidget *parent, const QString &text)
 {
-    QMessageBox::information(parent, QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Information, QApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    parent);
+    // Wide enough for its title and a path: a short text alone would make a narrow box.
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(360, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
+                      0, 1, grid->columnCount());
+    box.exec();
 }
 
 void ConfigureOpenFileDialog(QFileDialog &dialog, const OpenFileRequest &request)
@@ -59,11 +66,11 @@ std::optional<OpenFileResult> DesktopPlatform::openFiles(QWidget *parent, const 
     return result;
 }
 
-void DesktopPlatform::shellOpen(const QString &pathOrUrl)
+bool DesktopPlatform::shellOpen(const QString &pathOrUrl)
 {
     const QUrl url =
         pathOrUrl.contains(QLatin1String("://")) ? QUrl(pathOrUrl) : QUrl::fromLocalFile(pathOrUrl);
-    QDesktopServices::openUrl(url); // the outcome is not checked
+    return QDesktopServices::openUrl(url);
 }
 
 void DesktopPlatform::beep()

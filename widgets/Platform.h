@@ -43,8 +43,9 @@ public:
     virtual void message(QWidget *parent, const QString &text) = 0;
     /// The open-file dialog; nothing when the user cancels.
     virtual std::optional<OpenFileResult> openFiles(QWidget *parent, const OpenFileRequest &request) = 0;
-    /// Asks the desktop to open a document or address with its associated application.
-    virtual void shellOpen(const QString &pathOrUrl) = 0;
+    /// Asks the desktop to open a document or address with its associated application;
+    /// false when the desktop reports that it could not (no application registered).
+    virtual bool shellOpen(const QString &pathOrUrl) = 0;
     virtual void beep() = 0;
     /// Ends the program at once (no close-time saving).
     virtual void terminate(int exitCode) = 0;
@@ -67,7 +68,7 @@ public:
 
     void message(QWidget *parent, const QString &text) override;
     std::optional<OpenFileResult> openFiles(QWidget *parent, const OpenFileRequest &request) override;
-    void shellOpen(const QString &pathOrUrl) override;
+    bool shellOpen(const QString &pathOrUrl) override;
     void beep() override;
     void terminate(int exitCode) override;
     qint64 tickCount() override;

@@ -1,5 +1,6 @@
 #include "widgets/Widgets.h"
 
+#include <QApplication>
 #include <QToolButton>
 
 // The icon set is compiled into the static GUI library; nothing references it by symbol, so
@@ -32,6 +33,17 @@ QToolButton *MakeFlatButton(QWidget *parent, const char *objectName, const QStri
     button->setAccessibleName(hint);
     button->setFocusPolicy(Qt::TabFocus);
     return button;
+}
+
+void ApplyProgramLook()
+{
+    qApp->setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 4px; margin-top: 0.6em;"
+        " padding-top: 0.15em; }"
+        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
+        " padding: 0 3px; }"
+        "QGroupBox > QAbstractItemView, QGroupBox > QPlainTextEdit, QGroupBox > QTextEdit"
+        " { border: 1px solid palette(midlight); }"));
 }
 
 } // namespace vexlo

@@ -17,4 +17,8 @@ QIcon LoadIcon(const QString &name);
 QToolButton *MakeFlatButton(QWidget *parent, const char *objectName, const QString &hint,
                             const QString &iconName);
 
+/// The program's look, set once at start: group titles inside their frames, lists inside a
+/// titled box without a second border.
+void ApplyProgramLook();
+
 } // namespace vexlo

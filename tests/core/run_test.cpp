@@ -42,6 +42,8 @@ class RecordingObserver : public RunObserver {
             skipped.push_back(path);
             return;
         }
+        if (outcome == Outcome::Found)
+            return;
         done.push_back(path);
         if (onDone)
             onDone(path);

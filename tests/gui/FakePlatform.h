@@ -12,7 +12,7 @@
 namespace vexlo::test {
 
 class FakePlatform : public Platform {
-public:
+  public:
     explicit FakePlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
 
     // What the windows did.
@@ -23,6 +23,7 @@ public:
     int terminations = 0;
     qint64 now = 0;
     QString clipboard; // the clipboard's text; empty: no text (nothing, or an image)
+    qint64 tickStep = 0; // added to `now` after every reading of the clock
 
     // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).
     std::deque<std::optional<OpenFileResult>> dialogAnswers;
@@ -45,10 +46,20 @@ public:
         dialogAnswers.pop_front();
         return answer;
     }
-    void shellOpen(const QString &pathOrUrl) override { opened << pathOrUrl; }
+    bool shellOpenSucceeds = true; // false: as on a desktop without a registered viewer
+    bool shellOpen(const QString &pathOrUrl) override
+    {
+        opened << pathOrUrl;
+        return shellOpenSucceeds;
+    }
     void beep() override { ++beeps; }
     void terminate(int) override { ++terminations; }
-    qint64 tickCount() override { return now; }
+    qint64 tickCount() override
+    {
+        const qint64 reading = now;
+        now += tickStep;
+        return reading;
+    }
     QAction *popup(QMenu *menu, const QPoint &) override
     {
         if (popupChoices.empty())
@@ -67,7 +78,7 @@ public:
     void setClipboardText(const QString &text) override { clipboard = text; }
     const ProgramFolder &programFolder() const override { return m_folder; }
 
-private:
+  private:
     ProgramFolder m_folder;
 };
 

@@ -1,19 +1,22 @@
 // The main window: runs started from it, the layout it remembers, its panels, menus and errors.
 #include "FakePlatform.h"
 
-#include "base/Error.h"
-#include "widgets/Guarded.h"
+#include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/MainWindow.h"
 #include "app/OptionsColumn.h"
 #include "app/RunController.h"
 #include "app/TargetNotebook.h"
 #include "app/Windows.h"
+#include "base/Error.h"
 #include "settings/SettingsFile.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -22,12 +25,15 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
+#include <functional>
 #include <memory>
 
 using namespace vexlo;
@@ -261,7 +267,105 @@ class MainWindowTest : public QObject {
         QCOMPARE(ReadAll(first), QByteArray("bar\r\n"));
         QCOMPARE(ReadAll(last), QByteArray("foo\n"));
         QCOMPARE(m_platform->messages.size(), 1);
-        QVERIFY(m_platform->messages.first().contains(missing));
+        const QString message = m_platform->messages.first();
+        QVERIFY(message.contains(missing));
+        QVERIFY(message.contains(QStringLiteral("The run stopped at this file.")));
+        QVERIFY(message.contains(QStringLiteral("The 1 file before it was rewritten")));
+        QVERIFY(message.contains(QStringLiteral("the later ones were left as they were")));
+        QVERIFY(window().statusBar()->currentMessage().isEmpty());
+    }
+
+    void stoppedRunMessageCountsTheFilesBeforeTheFailure()
+    {
+        QVERIFY(StoppedRunMessage(QStringLiteral("cannot write 'x': denied"), 0)
+                    .startsWith(
+                        QStringLiteral("cannot write 'x': denied\n\nThe run stopped at this file. No file")));
+        QVERIFY(StoppedRunMessage(QStringLiteral("e"), 1234)
+                    .contains(QStringLiteral("The 1,234 files before it were")));
+    }
+
+    // 2,000 files through the window with a clock that advances 10 ms at every reading:
+    // pending events are let in every few files, and "Stop" chosen among them ends the run
+    // after the file being committed.
+    void longRunKeepsTheWindowAliveAndStopsWhereAsked()
+    {
+        constexpr int Count = 2000;
+        QStringList paths;
+        std::vector<std::string> entries;
+        for (int i = 0; i < Count; ++i) {
+            paths << dataFile(qPrintable(QStringLiteral("file%1.txt").arg(i, 4, 10, QLatin1Char('0'))),
+                              "foo\n");
+            entries.push_back(ToBytes(paths.last()));
+        }
+        window().fileListModel().appendMany(std::move(entries), true);
+        find<QLineEdit>("Edit1")->setText(QStringLiteral("foo"));
+        find<QLineEdit>("Edit2")->setText(QStringLiteral("bar"));
+        m_platform->tickStep = 10;
+
+        int passes = 0;
+        QStringList statusTexts;
+        bool lockedDuringRun = true, busyCursor = true;
+        QSignalSpy finished(&window().runController(), &RunController::finished);
+        std::function<void()> probe = [&] {
+            ++passes;
+            statusTexts << window().statusBar()->currentMessage();
+            lockedDuringRun = lockedDuringRun && !find<QWidget>("TabbedNotebook1")->isEnabled() &&
+                              !find<QWidget>("TabbedNotebook2")->isEnabled() &&
+                              !find<QToolButton>("SpeedButton29")->isEnabled() &&
+                              !window().menu().start->isEnabled() && window().menu().stop->isEnabled();
+            busyCursor = busyCursor && QApplication::overrideCursor() &&
+                         QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+            if (passes == 2)
+                window().runController().start(window().runRequest()); // ignored: one is running
+            if (passes < 20)
+                QMetaObject::invokeMethod(&window(), probe, Qt::QueuedConnection);
+            else
+                window().menu().stop->trigger();
+        };
+        QMetaObject::invokeMethod(&window(), probe, Qt::QueuedConnection);
+        clickRun();
+
+        QCOMPARE(passes, 20);
+        QCOMPARE(finished.count(), 1);
+        QVERIFY(lockedDuringRun);
+        QVERIFY(busyCursor);
+        const QRegularExpression progress(
+            QStringLiteral("^\\d{1,3}(,\\d{3})* of 2,000 files \u2014 .*file\\d{4}\\.txt$"));
+        QVERIFY2(progress.match(statusTexts.last()).hasMatch(), qPrintable(statusTexts.last()));
+
+        // Earlier files rewritten, later ones untouched, with one boundary between them.
+        const std::size_t rewritten = window().runController().lastResult().filesRewritten;
+        QVERIFY(rewritten > 0 && rewritten < std::size_t(Count));
+        for (int i = 0; i < Count; ++i)
+            QCOMPARE(ReadAll(paths[i]),
+                     std::size_t(i) < rewritten ? QByteArray("bar\r\n") : QByteArray("foo\n"));
+
+        QVERIFY(window().statusBar()->currentMessage().isEmpty());
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(find<QWidget>("TabbedNotebook2")->isEnabled() && window().menu().start->isEnabled());
+        QVERIFY(m_platform->messages.isEmpty()); // a stopped run says nothing
+        QCOMPARE(ini("Add_File_Procedure", "WhatToFindHistory"), std::string("0")); // one run only
+    }
+
+    void closingDuringARunStopsItThenCloses()
+    {
+        std::vector<std::string> entries;
+        for (int i = 0; i < 200; ++i)
+            entries.push_back(ToBytes(dataFile(qPrintable(QStringLiteral("f%1.txt").arg(i)), "foo\n")));
+        const QString last = FromBytes(entries.back());
+        window().fileListModel().appendMany(std::move(entries), true);
+        find<QLineEdit>("Edit1")->setText(QStringLiteral("foo"));
+        window().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window()));
+        QSignalSpy closed(&window(), &MainWindow::closed);
+        QMetaObject::invokeMethod(
+            &window(), [this] { window().close(); }, Qt::QueuedConnection);
+        clickRun();
+
+        QCOMPARE(closed.count(), 0); // not while the run was using the window
+        QCOMPARE(ReadAll(last), QByteArray("foo\n"));
+        QTRY_COMPARE(closed.count(), 1);
+        QVERIFY(!window().isVisible());
     }
 
     void errorHandlerReportsConversionsAndSettingsWritesOnly()
@@ -377,6 +481,33 @@ class MainWindowTest : public QObject {
         window().menu().helpContents->trigger();
         const QString help = m_program->filePath(QStringLiteral("help.txt"));
         QCOMPARE(m_platform->opened, (QStringList{help, help}));
+    }
+
+    void helpWithoutADesktopViewerOpensInAWindowOfOurOwn()
+    {
+        m_platform->shellOpenSucceeds = false;
+        const QString help = m_program->filePath(QStringLiteral("help.txt"));
+        WriteAll(help, "Vexlo Pro help\nsecond line\n");
+        find<QToolButton>("SpeedButton31")->click();
+        QCOMPARE(m_platform->opened, QStringList{help}); // the desktop was asked first
+        HelpWindow *shown = window().helpWindow();
+        QVERIFY(shown && shown->isVisible());
+        QVERIFY(shown->text()->isReadOnly());
+        QCOMPARE(shown->text()->toPlainText(), QStringLiteral("Vexlo Pro help\nsecond line\n"));
+
+        // Shown again from the menu: the same window, with the file as it is now.
+        shown->close();
+        WriteAll(help, "changed\n");
+        window().menu().helpContents->trigger();
+        QCOMPARE(window().helpWindow(), shown);
+        QVERIFY(shown->isVisible());
+        QCOMPARE(shown->text()->toPlainText(), QStringLiteral("changed\n"));
+
+        // A missing file says why in the window instead of showing nothing.
+        QFile::remove(help);
+        window().menu().helpContents->trigger();
+        QVERIFY(shown->text()->toPlainText().startsWith(QStringLiteral("cannot read '") + help));
+        QVERIFY(m_platform->messages.isEmpty());
     }
 
     void menuBarHasItsVisibleAndHiddenItems()

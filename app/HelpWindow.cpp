@@ -1,0 +1,42 @@
+#include "app/HelpWindow.h"
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFontDatabase>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace vexlo {
+
+HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent), m_text(new QPlainTextEdit(this))
+{
+    setObjectName(QStringLiteral("HelpWindow"));
+    setWindowTitle(tr("Help Contents"));
+    m_text->setObjectName(QStringLiteral("HelpText"));
+    m_text->setReadOnly(true);
+    m_text->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_text->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_text, 1);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+    resize(640, 520);
+}
+
+void HelpWindow::showFile(const QString &path)
+{
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        m_text->setPlainText(QString::fromLocal8Bit(file.readAll()));
+    else
+        m_text->setPlainText(tr("cannot read '%1': %2").arg(path, file.errorString()));
+    m_text->moveCursor(QTextCursor::Start);
+    show();
+    raise();
+    activateWindow();
+}
+
+} // namespace vexlo
