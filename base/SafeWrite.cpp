@@ -527,17 +527,42 @@ void WriteFileSafely(const std::string &path, std::string_view bytes)
 
 void CopyFileSafely(const std::string &from, const std::string &to)
 {
-    // The source is read through the unit too: it refuses what is no regular file and reads
-    // without blocking on a FIFO. It is never committed, so it stays as it is.
-    ReplaceOptions reading;
-    reading.readOnly = true;
-    FileReplacement source(from, reading);
-    const std::string bytes = source.readAll();
+    // Without blocking: a FIFO in the source's place is refused, not waited on.
+    const int in = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (in < 0)
+        throw IoError("read", from, errno);
+    std::string bytes;
     struct stat info;
+    try {
+        if (::fstat(in, &info) != 0)
+            throw IoError("read", from, errno);
+        if (S_ISDIR(info.st_mode))
+            throw IoError("read", from, EISDIR);
+        if (!S_ISREG(info.st_mode))
+            throw Error(ErrorKind::Io, from, "cannot read '" + from + "': not a regular file");
+        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
+        std::size_t used = 0;
+        for (;;) {
+            if (used == bytes.size())
+                bytes.resize(bytes.size() * 2);
+            const ssize_t got = ::read(in, bytes.data() + used, bytes.size() - used);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                throw IoError("read", from, errno);
+            if (got == 0)
+                break;
+            used += static_cast<std::size_t>(got);
+        }
+        bytes.resize(used);
+    } catch (...) {
+        ::close(in);
+        throw;
+    }
+    ::close(in);
     ReplaceOptions options;
     options.createIfMissing = true;
-    if (::stat(from.c_str(), &info) == 0)
-        options.newFileMode = info.st_mode & 0777;
+    options.newFileMode = info.st_mode & 0777;
     FileReplacement replacement(to, options);
     replacement.write(bytes);
     replacement.commit();
