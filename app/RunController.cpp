@@ -3,12 +3,14 @@
 #include "widgets/Platform.h"
 
 #include <QApplication>
+#include <QFileSystemModel>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
 
 #include <optional>
+#include <vector>
 
 namespace vexlo {
 
@@ -116,6 +118,33 @@ class RunningMark {
     bool &m_running;
 };
 
+/// Folder trees (the "Scan directory(s)" window's, a file dialog's) stop watching their folders
+/// while the run lasts: every rewrite in a watched folder would make the tree list the folder
+/// again, which more than doubled the time of a run over a folder of many files.
+class WatchersPaused {
+  public:
+    WatchersPaused()
+    {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            for (QFileSystemModel *model : top->findChildren<QFileSystemModel *>())
+                if (!model->testOption(QFileSystemModel::DontWatchForChanges)) {
+                    model->setOption(QFileSystemModel::DontWatchForChanges, true);
+                    m_models.push_back(model);
+                }
+    }
+    ~WatchersPaused()
+    {
+        for (const QPointer<QFileSystemModel> &model : m_models)
+            if (model)
+                model->setOption(QFileSystemModel::DontWatchForChanges, false);
+    }
+    WatchersPaused(const WatchersPaused &) = delete;
+    WatchersPaused &operator=(const WatchersPaused &) = delete;
+
+  private:
+    std::vector<QPointer<QFileSystemModel>> m_models;
+};
+
 } // namespace
 
 QString StoppedRunMessage(const QString &error, std::size_t rewrittenBefore)
@@ -143,6 +172,7 @@ void RunController::start(const RunRequest &request)
     std::optional<QString> pending;
     {
         RunningMark mark(m_running);
+        WatchersPaused paused;
         emit started();
         WindowRunObserver observer(m_platform, m_window);
         try {

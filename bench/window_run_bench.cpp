@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -26,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -98,6 +100,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     int runs = 5, count = 20000;
+    bool watch = false; // --watch 1: a folder tree (as in Scan directory(s)) shows the folders
     QString dir = QStringLiteral("/dev/shm/vexlo-window-bench");
     const QStringList args = QApplication::arguments();
     for (int i = 1; i + 1 < args.size(); i += 2) {
@@ -107,6 +110,8 @@ int main(int argc, char **argv)
             count = args[i + 1].toInt();
         else if (args[i] == QLatin1String("--dir"))
             dir = args[i + 1];
+        else if (args[i] == QLatin1String("--watch"))
+            watch = args[i + 1] == QLatin1String("1");
     }
     const QString cli = QApplication::applicationDirPath() + QStringLiteral("/vexlopro-cli");
     const QString pristine = dir + QStringLiteral("/pristine");
@@ -164,13 +169,29 @@ int main(int argc, char **argv)
 
     std::vector<double> windowTimes, cliTimes, coreTimes, windowCpu, cliCpu, coreCpu;
     QElapsedTimer clock;
+    std::unique_ptr<QFileSystemModel> tree;
     auto timeWindow = [&] {
         freshCopy();
+        if (watch) { // the folders listed by a tree view, which watches them for changes
+            tree = std::make_unique<QFileSystemModel>(&window); // as the windows hold theirs
+            tree->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
+            const QModelIndex root = tree->setRootPath(work);
+            QElapsedTimer wait;
+            wait.start();
+            while (wait.elapsed() < 2000)
+                QApplication::processEvents(QEventLoop::AllEvents, 50);
+            for (int row = 0; row < tree->rowCount(root); ++row)
+                tree->fetchMore(tree->index(row, 0, root));
+            wait.restart();
+            while (wait.elapsed() < 2000)
+                QApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
         clock.start();
         const double cpu = CpuSeconds(RUSAGE_SELF);
         go->click();
         windowTimes.push_back(clock.nsecsElapsed() / 1e9);
         windowCpu.push_back(CpuSeconds(RUSAGE_SELF) - cpu);
+        tree.reset();
         const std::size_t rewritten = window.runController().lastResult().filesRewritten;
         if (rewritten != std::size_t(count))
             std::fprintf(stderr, "window run rewrote %zu of %d files\n", rewritten, count);

@@ -19,6 +19,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -304,7 +305,10 @@ class MainWindowTest : public QObject {
 
         int passes = 0;
         QStringList statusTexts;
-        bool lockedDuringRun = true, busyCursor = true;
+        bool lockedDuringRun = true, busyCursor = true, watching = false;
+        // The Scan directory(s) window's folder tree, which must not watch folders meanwhile.
+        auto *tree = window().findChild<QFileSystemModel *>();
+        QVERIFY(tree && !tree->testOption(QFileSystemModel::DontWatchForChanges));
         QSignalSpy finished(&window().runController(), &RunController::finished);
         std::function<void()> probe = [&] {
             ++passes;
@@ -313,6 +317,7 @@ class MainWindowTest : public QObject {
                               !find<QWidget>("TabbedNotebook2")->isEnabled() &&
                               !find<QToolButton>("SpeedButton29")->isEnabled() &&
                               !window().menu().start->isEnabled() && window().menu().stop->isEnabled();
+            watching = watching || tree->testOption(QFileSystemModel::DontWatchForChanges) == false;
             busyCursor = busyCursor && QApplication::overrideCursor() &&
                          QApplication::overrideCursor()->shape() == Qt::BusyCursor;
             if (passes == 2)
@@ -329,6 +334,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(finished.count(), 1);
         QVERIFY(lockedDuringRun);
         QVERIFY(busyCursor);
+        QVERIFY(!watching);
+        QVERIFY(!tree->testOption(QFileSystemModel::DontWatchForChanges));
         const QRegularExpression progress(
             QStringLiteral("^\\d{1,3}(,\\d{3})* of 2,000 files \u2014 .*file\\d{4}\\.txt$"));
         QVERIFY2(progress.match(statusTexts.last()).hasMatch(), qPrintable(statusTexts.last()));
