@@ -42,8 +42,9 @@ void ApplyProgramLook()
         " padding-top: 0.15em; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 8px;"
         " padding: 0 3px; }"
-        "QGroupBox > QAbstractItemView, QGroupBox > QPlainTextEdit, QGroupBox > QTextEdit"
-        " { border: 1px solid palette(midlight); }"));
+        // A list in a titled box needs no border of its own: the box is its frame.
+        "QGroupBox > QAbstractItemView { border: none; }"
+        "QGroupBox > QPlainTextEdit, QGroupBox > QTextEdit { border: 1px solid palette(midlight); }"));
 }
 
 } // namespace vexlo
