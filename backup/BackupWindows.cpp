@@ -34,15 +34,6 @@ constexpr QEventLoop::ProcessEventsFlags ShowingEvents = QEventLoop::ExcludeUser
 
 enum Page { FileListPage = 0, DirectoryListPage = 1 };
 
-QGroupBox *Group(QWidget *parent, const QString &title, QWidget *content)
-{
-    auto *group = new QGroupBox(title, parent);
-    auto *layout = new QVBoxLayout(group);
-    layout->setContentsMargins(6, 4, 6, 6);
-    layout->addWidget(content);
-    return group;
-}
-
 QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
 {
     QToolButton *button = MakeFlatButton(parent, name, hint, icon);
@@ -181,8 +172,8 @@ DoBackupWindow::DoBackupWindow(Platform &platform, const TargetListModel &fileLi
     QToolButton *close = Button(this, "SpeedButton3", tr("Close..."), QStringLiteral("close"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Group(this, tr("Backup name"), m_nameEdit));
-    layout->addWidget(Group(this, tr("Info"), m_infoLabel));
+    layout->addWidget(MakeGroup(this, tr("Backup name"), m_nameEdit));
+    layout->addWidget(MakeGroup(this, tr("Info"), m_infoLabel));
     layout->addLayout(ButtonRow({backup, cancel, close}));
 
     connect(backup, &QToolButton::clicked, this, [this] { guarded([this] { doBackup(); }); });
@@ -283,8 +274,8 @@ RecoveryWindow::RecoveryWindow(Platform &platform, QWidget *parent)
     QToolButton *close = Button(this, "SpeedButton3", tr("Close..."), QStringLiteral("close"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Group(this, tr("Select backup name"), m_list), 1);
-    layout->addWidget(Group(this, tr("Info"), m_infoLabel));
+    layout->addWidget(MakeGroup(this, tr("Select backup name"), m_list), 1);
+    layout->addWidget(MakeGroup(this, tr("Info"), m_infoLabel));
     layout->addLayout(ButtonRow({recover, cancel, close}));
 
     connect(recover, &QToolButton::clicked, this, [this] { guarded([this] { recoverSelected(); }); });
@@ -339,7 +330,7 @@ DeleteBackupWindow::DeleteBackupWindow(Platform &platform, QWidget *parent)
     QToolButton *close = Button(this, "SpeedButton2", tr("Close..."), QStringLiteral("close"));
 
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(Group(this, tr("Backups"), m_list), 1);
+    layout->addWidget(MakeGroup(this, tr("Backups"), m_list), 1);
     layout->addWidget(m_infoLabel);
     layout->addLayout(ButtonRow({remove, close}));
 

@@ -48,15 +48,6 @@ constexpr const char *SubdirectoriesKey = "aCheckBox1";
 // Pending events are processed at most this often during a scan.
 constexpr qint64 EventInterval = 30;
 
-QGroupBox *Group(QWidget *parent, const QString &title, QWidget *content)
-{
-    auto *group = new QGroupBox(title, parent);
-    auto *layout = new QVBoxLayout(group);
-    layout->setContentsMargins(6, 4, 6, 6);
-    layout->addWidget(content);
-    return group;
-}
-
 QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
 {
     QToolButton *button = MakeFlatButton(parent, name, hint, icon);
@@ -173,7 +164,7 @@ AdvancedAddWindow::AdvancedAddWindow(Platform &platform, TargetListModel &fileLi
     directoryLayout->addWidget(m_dirLabel);
     auto *left = new QVBoxLayout;
     left->addWidget(directoryBox, 3);
-    left->addWidget(Group(this, tr(" Files "), m_files), 2);
+    left->addWidget(MakeGroup(this, tr(" Files "), m_files), 2);
 
     auto *gatherRow = new QHBoxLayout;
     gatherRow->addWidget(add);
@@ -182,7 +173,7 @@ AdvancedAddWindow::AdvancedAddWindow(Platform &platform, TargetListModel &fileLi
     gatherRow->addWidget(remove);
     auto *middle = new QVBoxLayout;
     middle->addLayout(gatherRow);
-    middle->addWidget(Group(this, tr(" What`s checked? "), m_gatheredView), 1);
+    middle->addWidget(MakeGroup(this, tr(" What`s checked? "), m_gatheredView), 1);
 
     auto *maskBox = new QGroupBox(tr(" Scan and Add in File List "), this);
     auto *maskLayout = new QHBoxLayout(maskBox);
@@ -409,11 +400,11 @@ AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &dire
     buttons->addWidget(close);
 
     auto *right = new QVBoxLayout;
-    right->addWidget(Group(this, tr("Current Directory"), m_dirLabel));
-    right->addWidget(Group(this, tr(" Files "), m_files), 1);
+    right->addWidget(MakeGroup(this, tr("Current Directory"), m_dirLabel));
+    right->addWidget(MakeGroup(this, tr(" Files "), m_files), 1);
     right->addLayout(buttons);
     auto *layout = new QHBoxLayout(this);
-    layout->addWidget(Group(this, tr(" Directory "), m_picker->view()), 1);
+    layout->addWidget(MakeGroup(this, tr(" Directory "), m_picker->view()), 1);
     layout->addLayout(right, 1);
     resize(560, 380);
 

@@ -44,17 +44,6 @@ constexpr const char *SubfoldersKey = "alala";
 // Pending events are processed at most this often during a scan.
 constexpr qint64 EventInterval = 30;
 
-QGroupBox *makeGroup(QWidget *parent, const QString &title, QWidget *content, QWidget *extra = nullptr)
-{
-    auto *group = new QGroupBox(title, parent);
-    auto *layout = new QHBoxLayout(group);
-    layout->setContentsMargins(6, 4, 6, 6);
-    layout->addWidget(content, 1);
-    if (extra)
-        layout->addWidget(extra);
-    return group;
-}
-
 // Whether a directory line of a scan ("<path>/") names a symbolic link.
 bool isLink(const std::string &line)
 {
@@ -142,15 +131,15 @@ ScanDirectoryWindow::ScanDirectoryWindow(Platform &platform, TargetListModel &fi
     buttons->addWidget(m_closeButton);
 
     auto *right = new QVBoxLayout;
-    right->addWidget(makeGroup(this, tr("Selected directory"), m_dirLabel));
-    right->addWidget(makeGroup(this, tr("Mask"), m_maskEdit, maskButton));
-    right->addWidget(makeGroup(this, tr("What scan"), m_subfoldersBox));
+    right->addWidget(MakeGroup(this, tr("Selected directory"), m_dirLabel));
+    right->addWidget(MakeGroup(this, tr("Mask"), m_maskEdit, maskButton));
+    right->addWidget(MakeGroup(this, tr("What scan"), m_subfoldersBox));
     right->addStretch(1);
     right->addLayout(buttons);
 
     auto *left = new QVBoxLayout;
-    left->addWidget(makeGroup(this, tr("Drive"), m_driveCombo));
-    left->addWidget(makeGroup(this, tr("Choose a directory"), m_dirView), 1);
+    left->addWidget(MakeGroup(this, tr("Drive"), m_driveCombo));
+    left->addWidget(MakeGroup(this, tr("Choose a directory"), m_dirView), 1);
 
     auto *layout = new QHBoxLayout(this);
     layout->addLayout(left, 3);

@@ -1,5 +1,9 @@
 #include "widgets/Widgets.h"
 
+#include <QHBoxLayout>
+
+#include <QGroupBox>
+
 #include <QApplication>
 #include <QToolButton>
 
@@ -33,6 +37,17 @@ QToolButton *MakeFlatButton(QWidget *parent, const char *objectName, const QStri
     button->setAccessibleName(hint);
     button->setFocusPolicy(Qt::TabFocus);
     return button;
+}
+
+QGroupBox *MakeGroup(QWidget *parent, const QString &title, QWidget *content, QWidget *extra)
+{
+    auto *group = new QGroupBox(title, parent);
+    auto *layout = new QHBoxLayout(group);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->addWidget(content, 1);
+    if (extra)
+        layout->addWidget(extra);
+    return group;
 }
 
 void ApplyProgramLook()

@@ -4,6 +4,7 @@
 #include <QIcon>
 #include <QString>
 
+class QGroupBox;
 class QToolButton;
 class QWidget;
 
@@ -16,6 +17,9 @@ QIcon LoadIcon(const QString &name);
 /// accessible name, `objectName` the component name tests find it by.
 QToolButton *MakeFlatButton(QWidget *parent, const char *objectName, const QString &hint,
                             const QString &iconName);
+
+/// A titled box around `content` (stretched), with `extra` beside it when given.
+QGroupBox *MakeGroup(QWidget *parent, const QString &title, QWidget *content, QWidget *extra = nullptr);
 
 /// The program's look, set once at start: group titles inside their frames, lists inside a
 /// titled box without a second border.
