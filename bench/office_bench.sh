@@ -3,18 +3,20 @@
 # files against LibreOffice headless doing the same replace-all (when soffice is installed).
 # Prints figures; asserts nothing.
 #
-# usage: bench/office_bench.sh [--build DIR] [--work DIR] [--files N]
+# usage: bench/office_bench.sh [--build DIR] [--work DIR] [--files N] [--runs N]
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 build="$here/../build"
 work="${TMPDIR:-/tmp}/vexlo-office-bench"
 [ -d /dev/shm ] && work="/dev/shm/vexlo-office-bench"
 files=20000
+runs=5
 while [ $# -gt 0 ]; do
     case "$1" in
     --build) build="$2"; shift 2 ;;
     --work) work="$2"; shift 2 ;;
     --files) files="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
     *) echo "unknown argument $1" >&2; exit 2 ;;
     esac
 done
@@ -28,17 +30,38 @@ python3 "$here/make_corpus.py" "$work/corpus" --big-mb 1 --files "$files" >/dev/
 seconds() { # command... : prints the wall time in seconds
     local start end
     start=$(date +%s.%N)
-    "$@" >/dev/null
+    "$@" >/dev/null || return
     end=$(date +%s.%N)
-    python3 -c "print(f'{$end - $start:.2f}')"
+    python3 -c "print(f'{$end - $start:.3f}')"
 }
 
-cp -r "$work/corpus/tree" "$work/text-tree"
-cp -r "$work/corpus/tree" "$work/office-tree"
-text=$(seconds "$cli" --find foo --replace bar --dir "$work/text-tree" --mask '*')
-office=$(seconds "$cli" --office --find foo --replace bar --dir "$work/office-tree" --mask '*')
-echo "tree of $files files: text engine ${text} s, office engine ${office} s," \
-     "ratio $(python3 -c "print(f'{$office / $text:.2f}')")"
+# Each run starts on a fresh copy of the tree; medians of the wall and CPU time (user + system,
+# both threads) over the runs, since the machine may be shared.
+python3 - "$cli" "$work" "$files" "$runs" <<'PY'
+import os, resource, shutil, statistics, subprocess, sys, time
+cli, work, files, runs = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+def measure(extra):
+    walls, cpus = [], []
+    for _ in range(runs):
+        tree = os.path.join(work, "run-tree")
+        shutil.rmtree(tree, ignore_errors=True)
+        shutil.copytree(os.path.join(work, "corpus", "tree"), tree)
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        start = time.perf_counter()
+        done = subprocess.run([cli, *extra, "--find", "foo", "--replace", "bar", "--dir", tree, "--mask", "*"],
+                              stdout=subprocess.DEVNULL)
+        walls.append(time.perf_counter() - start)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpus.append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
+        if done.returncode != 0:
+            sys.exit(f"vexlopro-cli {' '.join(extra)} failed with status {done.returncode}")
+    return statistics.median(walls), statistics.median(cpus)
+text_wall, text_cpu = measure([])
+office_wall, office_cpu = measure(["--office"])
+print(f"tree of {files} files, median of {runs} runs: text engine {text_wall:.2f} s wall "
+      f"{text_cpu:.2f} s CPU, office engine {office_wall:.2f} s wall {office_cpu:.2f} s CPU, "
+      f"ratio {office_wall / text_wall:.2f} wall {office_cpu / text_cpu:.2f} CPU")
+PY
 
 # 100 small .docx files.
 python3 - "$work/docx" <<'PY'
@@ -53,19 +76,38 @@ types = ('<?xml version="1.0" encoding="UTF-8"?><Types xmlns="http://schemas.ope
          'content-types"><Default Extension="xml" ContentType="application/xml"/><Override '
          'PartName="/word/document.xml" ContentType="application/vnd.openxmlformats-officedocument.'
          'wordprocessingml.document.main+xml"/></Types>')
+rels = ('<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/'
+        'package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/'
+        'officeDocument/2006/relationships/officeDocument" Target="word/document.xml"/></Relationships>')
 for n in range(100):
     with zipfile.ZipFile(os.path.join(root, f"d{n:03d}.docx"), "w", zipfile.ZIP_DEFLATED) as z:
         z.writestr("[Content_Types].xml", types)
+        z.writestr("_rels/.rels", rels)
         z.writestr("word/document.xml", xml)
 PY
 cp -r "$work/docx" "$work/docx-soffice"
 docx=$(seconds "$cli" --office --find foo --replace bar "$work"/docx/*.docx)
 echo "100 small .docx files: office engine ${docx} s"
-if command -v soffice >/dev/null 2>&1; then
-    soffice_s=$(seconds python3 "$here/office_uno.py" "$work"/docx-soffice/*.docx)
-    echo "100 small .docx files: LibreOffice headless through Python-UNO ${soffice_s} s," \
-         "ratio $(python3 -c "print(f'{$soffice_s / $docx:.1f}')")"
-else
+# The Python-UNO bridge belongs to the system's Python, which may not be the first on PATH.
+uno_python=""
+for candidate in python3 /usr/bin/python3; do
+    if command -v "$candidate" >/dev/null 2>&1 && "$candidate" -c 'import uno' 2>/dev/null; then
+        uno_python="$candidate"
+        break
+    fi
+done
+if ! command -v soffice >/dev/null 2>&1; then
     echo "LibreOffice (soffice) is not installed: its comparison was skipped"
+elif [ -z "$uno_python" ]; then
+    echo "no Python with the UNO bridge (python3-uno): the LibreOffice comparison was skipped"
+else
+    if soffice_s=$(seconds "$uno_python" "$here/office_uno.py" "$work"/docx-soffice/*.docx) &&
+        grep -q bar "$work/docx-soffice/d000.docx"; then
+        echo "100 small .docx files: LibreOffice headless through Python-UNO ${soffice_s} s," \
+             "ratio $(python3 -c "print(f'{$soffice_s / $docx:.1f}')")"
+    else
+        echo "LibreOffice headless failed on the .docx files: no comparison" >&2
+        exit 1
+    fi
 fi
 rm -rf "$work"

@@ -4,9 +4,11 @@
 #include "base/SafeWrite.h"
 #include "docengine/Readers.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <fstream>
-#include <sstream>
 
 namespace vexlo::doc {
 
@@ -19,14 +21,32 @@ bool StartsWith(std::string_view bytes, std::string_view prefix)
 
 std::string ReadWholeFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         throw IoError("open", path, errno);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (in.bad())
-        throw IoError("read", path, errno);
-    return std::move(bytes).str();
+    std::string bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+    std::size_t have = 0;
+    for (;;) {
+        if (have == bytes.size())
+            bytes.resize(have + (have < 65536 ? 65536 : have)); // grown, or the size was not known
+        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            throw IoError("read", path, error);
+        }
+        if (got == 0)
+            break;
+        have += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    bytes.resize(have);
+    return bytes;
 }
 
 } // namespace
@@ -35,22 +55,18 @@ Document OpenPlainText(std::string_view bytes)
 {
     Document document;
     document.encoding = DetectEncoding(bytes);
-    std::u32string chars = Decode(bytes, document.encoding);
+    // CR, LF and CR LF each become one paragraph mark, in place.
     std::u32string &story = document.text;
-    story.clear();
-    story.reserve(chars.size() + 1);
-    std::size_t plain = 0; // start of the run copied as it is
-    for (std::size_t i = 0; i < chars.size(); ++i) {
-        char32_t c = chars[i];
-        if (c != U'\r' && c != U'\n')
-            continue;
-        story.append(chars, plain, i - plain);
-        story += kParagraphMark;
-        if (c == U'\r' && i + 1 < chars.size() && chars[i + 1] == U'\n')
-            ++i;
-        plain = i + 1;
+    story = Decode(bytes, document.encoding);
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < story.size(); ++i) {
+        const char32_t c = story[i];
+        if (c == U'\n' || (c == U'\r' && (i + 1 == story.size() || story[i + 1] != U'\n')))
+            story[kept++] = kParagraphMark;
+        else if (c != U'\r')
+            story[kept++] = c;
     }
-    story.append(chars, plain, std::u32string::npos);
+    story.resize(kept);
     // The line end that closes the last line is the final mark; a last line without one
     // gets it.
     if (story.empty() || story.back() != kParagraphMark)

@@ -23,8 +23,12 @@ bool IsUpper(char32_t c)
 std::u32string Folded(std::u32string_view text)
 {
     std::u32string out(text);
-    for (char32_t &c : out)
-        c = FoldCase(c);
+    for (char32_t &c : out) {
+        if (c < 0x80) // most text: no call out of line
+            c = (c >= U'A' && c <= U'Z') ? c + 32 : c;
+        else
+            c = FoldCase(c);
+    }
     return out;
 }
 

@@ -37,6 +37,10 @@ bool SkippedDestination(std::string_view word)
         "latentstyles",
         "listtable",
         "listoverridetable",
+        // The list number as text, for readers without lists; the number itself is not
+        // part of the story.
+        "listtext",
+        "pntext",
         "rsidtbl",
         "generator",
         "xmlnstbl",

@@ -1,6 +1,8 @@
 #include "docengine/TextCodec.h"
 
 #include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace vexlo::doc {
 
@@ -22,6 +24,8 @@ constexpr std::array<char16_t, 128> kCodePage437High = {
     0x2588, 0x2584, 0x258C, 0x2590, 0x2580, 0x03B1, 0x00DF, 0x0393, 0x03C0, 0x03A3, 0x03C3, 0x00B5, 0x03C4,
     0x03A6, 0x0398, 0x03A9, 0x03B4, 0x221E, 0x03C6, 0x03B5, 0x2229, 0x2261, 0x00B1, 0x2265, 0x2264, 0x2320,
     0x2321, 0x00F7, 0x2248, 0x00B0, 0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
 bool StartsWith(std::string_view bytes, std::string_view prefix)
 {
@@ -160,6 +164,12 @@ TextEncoding DetectEncoding(std::string_view bytes)
     bool nonAscii = false;
     char32_t cp;
     for (std::size_t i = 0; i < bytes.size();) {
+        // Runs of ASCII are skipped eight bytes at a time.
+        std::uint64_t eight;
+        while (i + 8 <= bytes.size() && (std::memcpy(&eight, bytes.data() + i, 8), (eight & kHighBits) == 0))
+            i += 8;
+        if (i == bytes.size())
+            break;
         if (static_cast<unsigned char>(bytes[i]) >= 0x80)
             nonAscii = true;
         if (!NextUtf8(bytes, i, cp))
