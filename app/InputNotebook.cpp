@@ -56,8 +56,8 @@ std::vector<ButtonSpec> FieldButtons(const char *what, const char *const names[]
     return specs;
 }
 
-/// A titled box with a strip of buttons above its field (the input helpers wire them); the field keeps FieldInset
-/// pixels to either side of the box, whatever frame the style draws.
+/// A titled box with a strip of buttons above its field (the input helpers wire them); the field keeps
+/// FieldInset pixels to either side of the box, whatever frame the style draws.
 template <class Field>
 QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title, Field *field,
                         const std::vector<ButtonSpec> &buttons)

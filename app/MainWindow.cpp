@@ -1,14 +1,11 @@
 #include "app/MainWindow.h"
 
-#include "widgets/Guarded.h"
 #include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
-#include "app/OptionsColumn.h"
-#include "widgets/Platform.h"
 #include "app/OfficeEngineHook.h"
+#include "app/OptionsColumn.h"
 #include "app/RunController.h"
 #include "app/TargetNotebook.h"
-#include "widgets/Widgets.h"
 #include "app/Windows.h"
 #include "backup/BackupWindows.h"
 #include "settings/SettingsFile.h"
@@ -18,6 +15,9 @@
 #include "targets/FileListPanel.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -31,10 +31,10 @@ Windows::Windows(Platform &platform)
     const MainPages pages{
         [main] { main->inputNotebook().setCurrentIndex(InputNotebook::OneLinePage); },
         [main] { main->targetNotebook().setCurrentIndex(TargetNotebook::DirectoryListPage); }};
-    m_advancedAdd =
-        new AdvancedAddWindow(platform, main->fileListModel(), main->directoryListModel(), pages, main); // TForm3
+    m_advancedAdd = new AdvancedAddWindow(platform, main->fileListModel(), main->directoryListModel(), pages,
+                                          main); // TForm3
     // TForm10 comes here.
-    m_addDirectory = new AddDirectoryWindow(platform, main->directoryListModel(), main); // TForm4
+    m_addDirectory = new AddDirectoryWindow(platform, main->directoryListModel(), main);             // TForm4
     m_clipboard = new ClipboardWindow(platform, owner);                                              // TForm5
     m_histories[0] = new OneLineHistoryWindow(platform, HistoryKind::WhatToFind, owner);             // TForm6
     m_histories[1] = new OneLineHistoryWindow(platform, HistoryKind::ReplaceWith, owner);            // TForm7
@@ -48,8 +48,8 @@ Windows::Windows(Platform &platform)
         [main] { return main->targetNotebook().currentIndex(); }, main); // TForm13
     m_recovery = new RecoveryWindow(platform, main);                     // TForm14
     m_deleteBackup = new DeleteBackupWindow(platform, main);             // TForm15
-    m_computerSpeed = new ComputerSpeedWindow(platform, m_main.get()); // TForm16
-    m_about = new AboutWindow(platform, owner); // TForm17
+    m_computerSpeed = new ComputerSpeedWindow(platform, m_main.get());   // TForm16
+    m_about = new AboutWindow(platform, owner);                          // TForm17
 
     wireInputWindows(platform);
 }

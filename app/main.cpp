@@ -1,8 +1,8 @@
 // Vexlo Pro: finds and replaces text in many files at once.
 #include "app/MainWindow.h"
-#include "widgets/Platform.h"
-#include "base/ProgramFolder.h"
 #include "app/Windows.h"
+#include "base/ProgramFolder.h"
+#include "widgets/Platform.h"
 #include "widgets/Widgets.h"
 
 #include <QApplication>

@@ -17,15 +17,17 @@ enum class ErrorKind {
 };
 
 class Error : public std::runtime_error {
-public:
+  public:
     Error(ErrorKind kind, std::string path, const std::string &message)
-        : std::runtime_error(message), m_kind(kind), m_path(std::move(path)) {}
+        : std::runtime_error(message), m_kind(kind), m_path(std::move(path))
+    {
+    }
 
     ErrorKind kind() const noexcept { return m_kind; }
     /// The file the error concerns; empty when none does.
     const std::string &path() const noexcept { return m_path; }
 
-private:
+  private:
     ErrorKind m_kind;
     std::string m_path;
 };

@@ -8,14 +8,14 @@ namespace vexlo {
 
 /// Decided once at start-up and passed to everything that touches the program's own files.
 class ProgramFolder {
-public:
+  public:
     explicit ProgramFolder(std::filesystem::path dir) : m_dir(std::move(dir)) {}
 
     const std::filesystem::path &dir() const noexcept { return m_dir; }
     /// The full path of a file in the folder.
     std::filesystem::path file(const std::string &name) const { return m_dir / name; }
 
-private:
+  private:
     std::filesystem::path m_dir;
 };
 

@@ -4,8 +4,8 @@
 
 #include <fcntl.h>
 #include <linux/openat2.h>
-#include <sys/syscall.h>
 #include <stdio.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -31,8 +31,14 @@ namespace {
 std::atomic<Hook> g_hook{nullptr};
 std::atomic<bool> g_unnamed{true};
 } // namespace
-void SetHook(Hook hook) { g_hook = hook; }
-void SetUnnamedTemporaries(bool on) { g_unnamed = on; }
+void SetHook(Hook hook)
+{
+    g_hook = hook;
+}
+void SetUnnamedTemporaries(bool on)
+{
+    g_unnamed = on;
+}
 } // namespace fsseam
 
 namespace {
@@ -119,7 +125,8 @@ void CopyAttributes(int from, int to, const std::string &path)
             value.resize(value.size() * 4);
         }
         if (::fsetxattr(to, name, value.data(), static_cast<std::size_t>(size), 0) != 0) {
-            const bool optional = std::strncmp(name, "security.", 9) == 0 || std::strncmp(name, "trusted.", 8) == 0;
+            const bool optional =
+                std::strncmp(name, "security.", 9) == 0 || std::strncmp(name, "trusted.", 8) == 0;
             if (!(optional && (errno == EPERM || errno == ENOTSUP || errno == EACCES)))
                 throw IoError("keep the attributes of", path, errno);
         }
@@ -203,14 +210,16 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
 
             // Non-blocking and without following links: an entry swapped since the look above
             // neither hangs on a FIFO nor leads somewhere else.
-            m_source = ::openat(m_folder, m_name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
+            m_source =
+                ::openat(m_folder, m_name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC);
             if (m_source < 0)
                 throw IoError("read", m_path, errno);
             if (::fstat(m_source, &m_sourceInfo) != 0)
                 throw IoError("read", m_path, errno);
             if (!S_ISREG(m_sourceInfo.st_mode) || m_sourceInfo.st_dev != entry.st_dev ||
                 m_sourceInfo.st_ino != entry.st_ino)
-                throw Error(ErrorKind::Io, m_path, "cannot rewrite '" + m_path + "': the file changed while it was opened");
+                throw Error(ErrorKind::Io, m_path,
+                            "cannot rewrite '" + m_path + "': the file changed while it was opened");
             return;
         }
     } catch (...) {
@@ -236,7 +245,8 @@ void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions
     }
     // The root as the caller holds it, or opened here; the folders below it without links.
     const bool ownRoot = options.heldRootDescriptor < 0;
-    int current = ownRoot ? ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : options.heldRootDescriptor;
+    int current =
+        ownRoot ? ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : options.heldRootDescriptor;
     if (current < 0)
         throw IoError("open the folder of", m_path, errno);
     bool ownCurrent = ownRoot;
@@ -312,7 +322,10 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
     return *this;
 }
 
-FileReplacement::~FileReplacement() { discard(); }
+FileReplacement::~FileReplacement()
+{
+    discard();
+}
 
 std::size_t FileReplacement::read(char *data, std::size_t size)
 {
@@ -362,7 +375,8 @@ void FileReplacement::prepareOutput()
         const std::string prefix = "." + m_name.substr(0, 200) + std::string(kTempMarker);
         for (int attempt = 0; m_output < 0; ++attempt) {
             std::string name = prefix + RandomSuffix();
-            m_output = ::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            m_output =
+                ::openat(m_folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
             if (m_output >= 0)
                 m_tempName = std::move(name);
             else if (errno != EEXIST || attempt > 100)
@@ -418,7 +432,9 @@ void FileReplacement::write(const struct iovec *pieces, int count)
         --count;
     }
     while (count > 0) {
-        const ssize_t put = Injected(Step::WriteTemporary, m_path) ? -1 : ::writev(m_output, pieces, std::min(count, IOV_MAX));
+        const ssize_t put = Injected(Step::WriteTemporary, m_path)
+                                ? -1
+                                : ::writev(m_output, pieces, std::min(count, IOV_MAX));
         if (put < 0) {
             if (errno == EINTR)
                 continue;

@@ -102,14 +102,14 @@ class FileReplacement {
     void discard() noexcept;
     void openFolder(const std::string &folder, const ReplaceOptions &options);
 
-    std::string m_path;       // as the caller named it, for messages
-    std::string m_name;       // the target's name in the held folder
-    int m_folder = -1;        // the target's folder, held from the first look to the rename
-    int m_source = -1;        // the current content, or -1 for a new file
-    int m_output = -1;        // the temporary
-    std::string m_tempName;   // empty while the temporary is unnamed
+    std::string m_path;     // as the caller named it, for messages
+    std::string m_name;     // the target's name in the held folder
+    int m_folder = -1;      // the target's folder, held from the first look to the rename
+    int m_source = -1;      // the current content, or -1 for a new file
+    int m_output = -1;      // the temporary
+    std::string m_tempName; // empty while the temporary is unnamed
     struct stat m_sourceInfo {};
-    bool m_created = false;   // the target did not exist
+    bool m_created = false; // the target did not exist
     mode_t m_newFileMode = 0;
 };
 

@@ -1,8 +1,8 @@
 // Fills a file list shown in a QListView with 100,000 paths, scrolls it from top to bottom, and
 // scans a 100,000-file tree through the Scan directory(s) window. Run with QT_QPA_PLATFORM=offscreen.
-#include "widgets/Platform.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Platform.h"
 
 #include <QApplication>
 #include <QCheckBox>

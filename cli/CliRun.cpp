@@ -100,7 +100,8 @@ class DirectoryTargets : public RunObserver {
 
 } // namespace
 
-std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask, std::vector<std::string> &files)
+std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask,
+                                  std::vector<std::string> &files)
 {
     DirectoryTargets targets;
     std::vector<std::string> found;

@@ -30,6 +30,7 @@ void ReportFailure(const std::string &path, const std::string &reason);
 /// Appends the files a directory pass of `dir` with `mask` works on (no directory lines, no
 /// link out of the tree, no temporary of ours), reporting on stderr what it passes over.
 /// Returns how many directories could not be read.
-std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask, std::vector<std::string> &files);
+std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask,
+                                  std::vector<std::string> &files);
 
 } // namespace vexlo::cli

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -193,8 +193,8 @@ void OnBus(int signal, siginfo_t *info, void *context)
         const std::uintptr_t begin = g_guardBegin[i].load();
         if (begin != 0 && begin <= at && at < g_guardEnd[i].load()) {
             const std::uintptr_t page = at & ~static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE) - 1);
-            if (::mmap(reinterpret_cast<void *>(page), static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)), PROT_READ,
-                       MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
+            if (::mmap(reinterpret_cast<void *>(page), static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)),
+                       PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
                 return; // the read is tried again and finds zeros
         }
     }
@@ -357,9 +357,9 @@ class StretchRewriter {
     std::mutex m_mutex;
     std::condition_variable m_turnChanged;
     bool m_stop = false;
-    std::size_t m_taken = 0;      // bytes taken so far
-    std::size_t m_stretches = 0;  // stretches taken so far
-    std::size_t m_turn = 0;       // the stretch whose output is written next
+    std::size_t m_taken = 0;     // bytes taken so far
+    std::size_t m_stretches = 0; // stretches taken so far
+    std::size_t m_turn = 0;      // the stretch whose output is written next
     std::exception_ptr m_failure;
 };
 
@@ -395,7 +395,6 @@ class Mapping {
     const char *m_data = nullptr;
     std::size_t m_size;
 };
-
 
 /// Streams the file through the engine on the calling thread, in pieces that stay in the
 /// processor's caches; a large file's output is written by a second thread meanwhile.
@@ -435,7 +434,8 @@ void Stream(FileReplacement &file, const TextOperation &op)
 
 } // namespace
 
-FileReplacement PrepareRewrite(const std::string &path, const TextOperation &op, const ReplaceOptions &options)
+FileReplacement PrepareRewrite(const std::string &path, const TextOperation &op,
+                               const ReplaceOptions &options)
 {
     struct Release {
         ~Release()

@@ -1,8 +1,8 @@
 #include "run/RunDriver.h"
 
+#include "base/SafeWrite.h"
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
-#include "base/SafeWrite.h"
 #include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
 
@@ -199,7 +199,10 @@ class Run {
         struct FlagObserver : RunObserver {
             FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
             bool keepGoing() override { return flag.isRunning() && inner.keepGoing(); }
-            void fileDone(const std::string &path, Outcome outcome) override { inner.fileDone(path, outcome); }
+            void fileDone(const std::string &path, Outcome outcome) override
+            {
+                inner.fileDone(path, outcome);
+            }
             void error(const std::string &path, const Error &e) override { inner.error(path, e); }
             RunObserver &inner;
             RunFlag &flag;

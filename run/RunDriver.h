@@ -14,7 +14,7 @@
 
 namespace vexlo {
 
-enum class EngineKind { Text = 0, Office = 1 };           // "Vexlo Pro engine", "MS Office engine"
+enum class EngineKind { Text = 0, Office = 1 }; // "Vexlo Pro engine", "MS Office engine"
 enum class InputTab { OneLine = 0, MultiLine = 1, RealTime = 2 };
 enum class TargetTab { FileList = 0, DirectoryList = 1, Text = 2 };
 
@@ -34,12 +34,12 @@ Branch ChooseBranch(EngineKind engine, InputTab input, TargetTab target);
 
 /// Shared by the run and "Stop": "1" while a run may go on.
 class RunFlag {
-public:
+  public:
     void set(std::string_view value) { m_running = (value == "1"); }
     std::string value() const { return m_running ? "1" : "0"; }
     bool isRunning() const { return m_running; }
 
-private:
+  private:
     std::atomic<bool> m_running{true};
 };
 
@@ -48,11 +48,11 @@ struct RunRequest {
     EngineKind engine = EngineKind::Text;
     InputTab inputTab = InputTab::OneLine;
     TargetTab targetTab = TargetTab::FileList;
-    std::string edit1, edit2;       // "One Line": find, replace
-    std::string memo1, memo2;       // "Multi Line": find, replace (the boxes' whole text)
+    std::string edit1, edit2; // "One Line": find, replace
+    std::string memo1, memo2; // "Multi Line": find, replace (the boxes' whole text)
     std::vector<TargetEntry> fileList;
     std::vector<TargetEntry> directoryList;
-    std::string mask;               // Edit5
+    std::string mask; // Edit5
     TextEngineOptions options;
 };
 
@@ -65,7 +65,7 @@ struct RunRequest {
 
 /// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
 class RunExtensions {
-public:
+  public:
     virtual ~RunExtensions() = default;
     virtual void run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths) = 0;
 };

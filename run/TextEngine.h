@@ -11,14 +11,14 @@ namespace vexlo {
 
 /// The eight option check boxes of the own engine, read when a run starts.
 struct TextEngineOptions {
-    bool matchCase = false;          // "Match Case"
-    bool wholeWord = false;          // "Only Whole Word"
-    bool wholeWordRight = false;     // "Whole Word (Right)"
-    bool wholeWordLeft = false;      // "Whole Word (Left)"
-    bool deleteBlanks = false;       // "Delete Blanks"
-    bool deleteBlanksRight = false;  // "Delete Blanks (Right)"
-    bool deleteBlanksLeft = false;   // "Delete Blanks (Left)"
-    bool onlyDelete = false;         // "Only Delete": shown, consulted by no operation
+    bool matchCase = false;         // "Match Case"
+    bool wholeWord = false;         // "Only Whole Word"
+    bool wholeWordRight = false;    // "Whole Word (Right)"
+    bool wholeWordLeft = false;     // "Whole Word (Left)"
+    bool deleteBlanks = false;      // "Delete Blanks"
+    bool deleteBlanksRight = false; // "Delete Blanks (Right)"
+    bool deleteBlanksLeft = false;  // "Delete Blanks (Left)"
+    bool onlyDelete = false;        // "Only Delete": shown, consulted by no operation
 };
 
 /// Replacement of ReplaceInLine: one string (possibly empty) or, when it holds two
@@ -40,10 +40,10 @@ Lines ReplaceBlock(const Lines &text, const Lines &findLines, const Lines &repla
 /// One of the two operations with its inputs, as a run applies it to every file.
 struct TextOperation {
     enum class Kind { InLine, Block } kind = Kind::InLine;
-    std::string find;            // InLine
-    InLineReplacement inLine;    // InLine
-    Lines findLines;             // Block (n >= 1)
-    Lines replacementLines;      // Block (m >= 0)
+    std::string find;         // InLine
+    InLineReplacement inLine; // InLine
+    Lines findLines;          // Block (n >= 1)
+    Lines replacementLines;   // Block (m >= 0)
     TextEngineOptions options;
 };
 

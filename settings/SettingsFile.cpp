@@ -8,9 +8,9 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
-#include <iterator>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -36,7 +36,10 @@ namespace {
 constexpr std::size_t MaxValueLength = 2047;
 constexpr const char *LineBreak = "\r\n";
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view trimBlanks(std::string_view s)
 {
@@ -129,8 +132,8 @@ std::string encodeValue(std::string_view value)
 {
     value = value.substr(0, value.find_first_of("\r\n"));
     const bool blankEnds = !value.empty() && (isBlank(value.front()) || isBlank(value.back()));
-    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-                        value.back() == value.front();
+    const bool quoted =
+        value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
     std::string stored;
     stored.reserve(value.size() + 2);
     if (blankEnds || quoted)
@@ -242,9 +245,7 @@ void SettingsFile::write(std::string_view section, std::string_view key, std::st
     key = cutAtBreak(key);
     const SettingsLock lock(m_path);
     const std::string path = fullPath(m_path);
-    const auto failure = [&] {
-        return Error(ErrorKind::SettingsWrite, path, "Unable to write to " + path);
-    };
+    const auto failure = [&] { return Error(ErrorKind::SettingsWrite, path, "Unable to write to " + path); };
 
     std::string old;
     if (exists()) {

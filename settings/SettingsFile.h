@@ -15,7 +15,7 @@ constexpr const char *ScanSettingsName = "vexlo.ini";    // the directory-pickin
 /// One INI file. Every call opens the file, does its work and releases it; nothing is cached.
 /// Section and key names compare without regard to ASCII case.
 class SettingsFile {
-public:
+  public:
     explicit SettingsFile(std::filesystem::path path) : m_path(std::move(path)) {}
 
     const std::filesystem::path &path() const noexcept { return m_path; }
@@ -32,7 +32,7 @@ public:
     /// to <full path>" (also for a read-only file, which is left as it is).
     void write(std::string_view section, std::string_view key, std::string_view value);
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -41,13 +41,13 @@ private:
 /// the process; held for as short a time as a settings access. Never fails: where the folder
 /// cannot be locked, the access goes on unlocked.
 class SettingsLock {
-public:
+  public:
     explicit SettingsLock(const std::filesystem::path &settingsFile);
     ~SettingsLock();
     SettingsLock(const SettingsLock &) = delete;
     SettingsLock &operator=(const SettingsLock &) = delete;
 
-private:
+  private:
     std::string m_folder;
 };
 
@@ -84,7 +84,7 @@ std::string DialogNameFilter(const FileFilter &filter);
 
 /// What RequireSettingsFile needs from the outside: a message box and the end of the program.
 class ProgramStop {
-public:
+  public:
     virtual ~ProgramStop() = default;
     virtual void showMessage(const std::string &text) = 0;
     /// Ends the program at once, without the main window's close-time saving.

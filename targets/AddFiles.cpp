@@ -1,7 +1,7 @@
 #include "targets/AddFiles.h"
 
-#include "widgets/Platform.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Platform.h"
 
 namespace vexlo {
 

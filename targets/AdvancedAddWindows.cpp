@@ -85,7 +85,10 @@ void ScanInto(const std::string &directory, const std::string &mask, std::vector
               const std::function<void()> &progress)
 {
     struct Collect : RunObserver {
-        Collect(std::vector<std::string> &out, const std::function<void()> &progress) : out(out), progress(progress) {}
+        Collect(std::vector<std::string> &out, const std::function<void()> &progress)
+            : out(out), progress(progress)
+        {
+        }
         bool keepGoing() override
         {
             if (progress)

@@ -1,11 +1,11 @@
 #include "targets/DirectoryListPanel.h"
 
+#include "targets/MaskMenu.h"
+#include "targets/TargetListModel.h"
 #include "widgets/EditMenu.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
-#include "targets/MaskMenu.h"
-#include "targets/TargetListModel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

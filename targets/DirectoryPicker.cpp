@@ -6,9 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
+#include <QHeaderView>
 #include <QSignalBlocker>
 #include <QStorageInfo>
-#include <QHeaderView>
 #include <QTreeView>
 
 #include <algorithm>

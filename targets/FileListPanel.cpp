@@ -1,8 +1,8 @@
 #include "targets/FileListPanel.h"
 
+#include "targets/TargetListModel.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
-#include "targets/TargetListModel.h"
 
 #include <QAction>
 #include <QListView>

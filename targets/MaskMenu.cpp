@@ -1,7 +1,7 @@
 #include "targets/MaskMenu.h"
 
-#include "widgets/Platform.h"
 #include "targets/SearchMask.h"
+#include "widgets/Platform.h"
 
 #include <QCursor>
 #include <QLineEdit>

@@ -1,13 +1,13 @@
 #include "targets/ScanDirectoryWindow.h"
 
-#include "widgets/Guarded.h"
-#include "widgets/Platform.h"
-#include "widgets/Widgets.h"
 #include "settings/SettingsFile.h"
 #include "targets/DirectoryPicker.h"
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
+#include "widgets/Platform.h"
+#include "widgets/Widgets.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>

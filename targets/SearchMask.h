@@ -7,14 +7,14 @@
 namespace vexlo {
 
 class SearchMask {
-public:
+  public:
     /// An empty text means "*.*", which matches every name, with or without a dot.
     explicit SearchMask(std::string_view text);
 
     bool matches(std::string_view name) const;
     const std::string &text() const noexcept { return m_text; }
 
-private:
+  private:
     std::string m_text;
     std::string m_folded; // upper-cased pattern
     bool m_all = false;   // "*.*" or "*"

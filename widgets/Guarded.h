@@ -14,8 +14,7 @@ void SetErrorHandler(ErrorHandler handler);
 void MyException(std::exception_ptr error);
 
 /// Runs `body`; whatever it throws goes to MyException, never into the Qt event loop.
-template <class Body>
-void guarded(Body &&body) noexcept
+template <class Body> void guarded(Body &&body) noexcept
 {
     try {
         body();

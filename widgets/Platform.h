@@ -18,15 +18,15 @@ namespace vexlo {
 
 struct OpenFileRequest {
     QString title;
-    QStringList filters;  // "Caption (patterns)" entries, shown in this order by their caption
-    int filterIndex = 1;  // 1-based into filters
-    QString directory;    // the folder the dialog opens in; a missing one leaves the dialog's own
+    QStringList filters; // "Caption (patterns)" entries, shown in this order by their caption
+    int filterIndex = 1; // 1-based into filters
+    QString directory;   // the folder the dialog opens in; a missing one leaves the dialog's own
     bool multiple = false;
 };
 
 struct OpenFileResult {
-    QStringList files;    // full paths, in the dialog's order; never empty
-    int filterIndex = 1;  // 1-based filter in use when the dialog closed
+    QStringList files;   // full paths, in the dialog's order; never empty
+    int filterIndex = 1; // 1-based filter in use when the dialog closed
 };
 
 /// Sets a file dialog up for `request`: its filters (each shown by its caption, the
@@ -36,7 +36,7 @@ void ConfigureOpenFileDialog(QFileDialog &dialog, const OpenFileRequest &request
 int SelectedFilterIndex(const QFileDialog &dialog, const OpenFileRequest &request);
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     /// A plain message box with an OK button (modal).
@@ -63,7 +63,7 @@ public:
 
 /// The real desktop: QMessageBox, QFileDialog, QDesktopServices, QClipboard, std::_Exit.
 class DesktopPlatform : public Platform {
-public:
+  public:
     explicit DesktopPlatform(ProgramFolder folder) : m_folder(std::move(folder)) {}
 
     void message(QWidget *parent, const QString &text) override;
@@ -77,7 +77,7 @@ public:
     void setClipboardText(const QString &text) override;
     const ProgramFolder &programFolder() const override { return m_folder; }
 
-private:
+  private:
     ProgramFolder m_folder;
 };
 

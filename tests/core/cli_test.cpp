@@ -362,18 +362,24 @@ TEST_F(CliTest, ControlCharactersInPathsDoNotReachTheTerminalRaw)
 
 TEST_F(CliTest, OfficeEngineFiltersStandardInput)
 {
-    EXPECT_BYTES_EQ("bar Bar BAR\r\nx\r\n", filter({"--office", "--find", "foo", "--replace", "bar"}, "foo Foo FOO\nx"));
+    EXPECT_BYTES_EQ("bar Bar BAR\r\nx\r\n",
+                    filter({"--office", "--find", "foo", "--replace", "bar"}, "foo Foo FOO\nx"));
     EXPECT_BYTES_EQ("a b\r\n", filter({"--office", "--find", "a^pb", "--replace", "a b"}, "a\r\nb\r\n"));
     EXPECT_BYTES_EQ("Belinda Newman\r\n", filter({"--office", "--wildcards", "--find", "(Newman) (Belinda)",
-                                                 "--replace", "\\2 \\1"},
-                                                "Newman Belinda"));
-    EXPECT_BYTES_EQ("x Foo\r\n", filter({"--office", "--match-case", "--find", "foo", "--replace", "x"}, "foo Foo"));
-    EXPECT_BYTES_EQ("x cats\r\n", filter({"--office", "--whole-word", "--find", "cat", "--replace", "x"}, "cat cats"));
-    EXPECT_BYTES_EQ("joy joy\r\n", filter({"--office", "--sounds-like", "--find", "fun", "--replace", "joy"}, "fun funny"));
-    EXPECT_BYTES_EQ("stood\r\n", filter({"--office", "--word-forms", "--find", "sit", "--replace", "stand"}, "sat"));
+                                                  "--replace", "\\2 \\1"},
+                                                 "Newman Belinda"));
+    EXPECT_BYTES_EQ("x Foo\r\n",
+                    filter({"--office", "--match-case", "--find", "foo", "--replace", "x"}, "foo Foo"));
+    EXPECT_BYTES_EQ("x cats\r\n",
+                    filter({"--office", "--whole-word", "--find", "cat", "--replace", "x"}, "cat cats"));
+    EXPECT_BYTES_EQ("joy joy\r\n",
+                    filter({"--office", "--sounds-like", "--find", "fun", "--replace", "joy"}, "fun funny"));
+    EXPECT_BYTES_EQ("stood\r\n",
+                    filter({"--office", "--word-forms", "--find", "sit", "--replace", "stand"}, "sat"));
     // A UTF-8 text stays UTF-8; an ASCII text is Windows-1252 and is written back so.
-    EXPECT_BYTES_EQ("\xC3\x89T\xC3\x89!\r\n",
-                    filter({"--office", "--find", "\xC3\xA9", "--replace", "\xC3\x89"}, "\xC3\xA9T\xC3\xA9!"));
+    EXPECT_BYTES_EQ(
+        "\xC3\x89T\xC3\x89!\r\n",
+        filter({"--office", "--find", "\xC3\xA9", "--replace", "\xC3\x89"}, "\xC3\xA9T\xC3\xA9!"));
     EXPECT_BYTES_EQ("\xC9T\xC9!\r\n",
                     filter({"--office", "--find", "summer", "--replace", "\xC3\xA9t\xC3\xA9"}, "SUMMER!"));
 }
@@ -393,7 +399,8 @@ TEST_F(CliTest, OfficeEngineRewritesFilesAndReportsFailures)
     EXPECT_BYTES_EQ("foo", readBytes(c));
     o = cli({"--office", "--find", "^y", a});
     EXPECT_EQ(1, o.status);
-    EXPECT_NE(std::string::npos, o.err.find("^y is not a valid special character for the Find What box.")) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("^y is not a valid special character for the Find What box."))
+        << o.err;
     EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
 }
 

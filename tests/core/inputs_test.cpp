@@ -15,7 +15,7 @@ using vexlo::test::writeBytes;
 namespace {
 
 class HistoryTest : public ::testing::Test {
-protected:
+  protected:
     TempDir tmp;
     HistoryStore store{ProgramFolder(tmp.path())};
     std::filesystem::path ini = tmp.path() / "vexlopro.ini";

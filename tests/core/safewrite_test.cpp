@@ -40,7 +40,10 @@ TextOperation FooToBar()
 
 // The hook runs a test's action once, at the chosen step.
 std::function<int(fsseam::Step)> g_action;
-int CallAction(fsseam::Step step, const std::string &) { return g_action ? g_action(step) : 0; }
+int CallAction(fsseam::Step step, const std::string &)
+{
+    return g_action ? g_action(step) : 0;
+}
 
 struct HookGuard {
     explicit HookGuard(std::function<int(fsseam::Step)> action)
@@ -78,7 +81,10 @@ std::string ErrorOf(const std::function<void()> &f)
     return {};
 }
 
-bool Contains(const std::string &text, const std::string &part) { return text.find(part) != std::string::npos; }
+bool Contains(const std::string &text, const std::string &part)
+{
+    return text.find(part) != std::string::npos;
+}
 
 } // namespace
 
@@ -165,7 +171,8 @@ TEST(FileReplacement, AnotherWriterBetweenReadAndRenameIsReportedAndKept)
         std::function<bool(const std::string &)> kept;
     };
     const std::vector<Case> cases = {
-        {"append", [](const fs::path &p) { std::system(("printf 'more\\n' >> '" + p.string() + "'").c_str()); },
+        {"append",
+         [](const fs::path &p) { std::system(("printf 'more\\n' >> '" + p.string() + "'").c_str()); },
          [](const std::string &b) { return b == "foo\nmore\n"; }},
         {"replace",
          [](const fs::path &p) {
@@ -173,7 +180,8 @@ TEST(FileReplacement, AnotherWriterBetweenReadAndRenameIsReportedAndKept)
              fs::rename(p.string() + ".new", p);
          },
          [](const std::string &b) { return b == "theirs\n"; }},
-        {"truncate", [](const fs::path &p) { fs::resize_file(p, 0); }, [](const std::string &b) { return b.empty(); }},
+        {"truncate", [](const fs::path &p) { fs::resize_file(p, 0); },
+         [](const std::string &b) { return b.empty(); }},
     };
     for (const Case &c : cases) {
         for (bool unnamed : {true, false}) {
@@ -246,7 +254,8 @@ TEST(FileReplacement, ExtendedAttributesAndAclsAreKept)
     ::chmod(path.c_str(), 0640);
     if (::setxattr(path.c_str(), "user.origin", "mail", 4, 0) != 0)
         GTEST_SKIP() << "no user attributes on this file system";
-    const bool haveAcl = std::system(("setfacl -m u:2000:rw '" + path.string() + "' 2>/dev/null").c_str()) == 0;
+    const bool haveAcl =
+        std::system(("setfacl -m u:2000:rw '" + path.string() + "' 2>/dev/null").c_str()) == 0;
     struct stat before;
     ::stat(path.c_str(), &before);
     RewriteFile(path.string(), FooToBar());
@@ -316,12 +325,13 @@ TEST(FileReplacement, TheGroupIsKeptForAMemberAndNeverWidenedOtherwise)
 TEST(FileReplacement, AFailureAtEachStepLeavesTheOriginalAndNoTemporary)
 {
     using fsseam::Step;
-    const Step steps[] = {Step::OpenFolder,     Step::OpenSource,    Step::ReadSource,
+    const Step steps[] = {Step::OpenFolder,      Step::OpenSource,    Step::ReadSource,
                           Step::CreateTemporary, Step::CopyMetadata,  Step::WriteTemporary,
-                          Step::CheckUnchanged, Step::NameTemporary, Step::Rename};
+                          Step::CheckUnchanged,  Step::NameTemporary, Step::Rename};
     for (const Step failing : steps) {
         for (bool unnamed : {true, false}) {
-            const auto label = "step " + std::to_string(static_cast<int>(failing)) + (unnamed ? " unnamed" : " named");
+            const auto label =
+                "step " + std::to_string(static_cast<int>(failing)) + (unnamed ? " unnamed" : " named");
             HookGuard guard([failing](Step step) { return step == failing ? EIO : 0; });
             fsseam::SetUnnamedTemporaries(unnamed);
 
@@ -442,8 +452,9 @@ TEST(FileReplacement, KillsAtRandomMomentsLeaveEveryFileWhole)
             continue;
         }
         const std::string bytes = readBytes(entry.path());
-        const bool whole = bytes == "a\n" || (bytes.size() >= 3 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0 &&
-                                              bytes.find_first_not_of('a') == bytes.size() - 2);
+        const bool whole =
+            bytes == "a\n" || (bytes.size() >= 3 && bytes.compare(bytes.size() - 2, 2, "\r\n") == 0 &&
+                               bytes.find_first_not_of('a') == bytes.size() - 2);
         EXPECT_TRUE(whole) << name << ": " << test::visible(bytes);
     }
     EXPECT_EQ(fs::directory_iterator(tmp.path()) == fs::directory_iterator(), false);

@@ -17,7 +17,7 @@ using vexlo::test::writeBytes;
 namespace {
 
 class SettingsTest : public ::testing::Test {
-protected:
+  protected:
     TempDir tmp;
     std::filesystem::path ini = tmp.path() / "vexlopro.ini";
     SettingsFile settings{ini};
@@ -25,7 +25,7 @@ protected:
 
 // Lets write() fail with EFBIG past `bytes`, which holds even for root.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes)
     {
         getrlimit(RLIMIT_FSIZE, &m_old);
@@ -40,7 +40,7 @@ public:
         std::signal(SIGXFSZ, m_oldHandler);
     }
 
-private:
+  private:
     rlimit m_old{};
     void (*m_oldHandler)(int) = nullptr;
 };
@@ -162,9 +162,9 @@ TEST_F(SettingsTest, MissingMainFileStopsTheProgramAfterTheMessage)
         void terminate() override { calls.push_back("terminate"); }
     } stop;
     RequireSettingsFile(ProgramFolder(tmp.path()), "003", stop);
-    EXPECT_EQ(stop.calls, (std::vector<std::string>{
-                              "Critical mistake!, Error Code: [003]\r\nSetup Vexlo Pro again..",
-                              "terminate"}));
+    EXPECT_EQ(stop.calls,
+              (std::vector<std::string>{"Critical mistake!, Error Code: [003]\r\nSetup Vexlo Pro again..",
+                                        "terminate"}));
 
     stop.calls.clear();
     writeBytes(ini, "");
@@ -212,7 +212,8 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey)
     int missing = 0;
     for (int c = 0; c < 2; ++c)
         for (int i = 0; i < 300; ++i)
-            missing += settings.read("c", "k" + std::to_string(c) + "_" + std::to_string(i), "-") != std::to_string(i);
+            missing += settings.read("c", "k" + std::to_string(c) + "_" + std::to_string(i), "-") !=
+                       std::to_string(i);
     EXPECT_EQ(missing, 0);
 }
 

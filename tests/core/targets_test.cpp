@@ -1,6 +1,6 @@
 #include "base/Error.h"
-#include "support/TestSupport.h"
 #include "base/SafeWrite.h"
+#include "support/TestSupport.h"
 #include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
 #include "targets/SearchMask.h"
@@ -28,16 +28,34 @@ TEST(SearchMask, MatchesNamesByStarQuestionMarkAndAsciiCase)
         bool expected;
     };
     const Row rows[] = {
-        {"*.txt", "a.txt", true},     {"*.txt", "A.TXT", true},      {"*.TXT", "b.Txt", true},
-        {"*.txt", "a.txt.bak", false}, {"*.txt", ".txt", true},      {"*.txt", "txt", false},
-        {"*.c", "x.cpp", false},      {"*.*", "readme", true},       {"*.*", ".hidden", true},
-        {"", "no_dot", true},         {"*", "a.b.c", true},          {"?.c", "a.c", true},
-        {"?.c", "ab.c", false},       {"?.c", ".c", false},          {"a?c", "ac", false},
-        {"a*b*c", "aXXbYYc", true},   {"a*b*c", "aXXbYY", false},    {"*ab*ab", "xabyabab", true},
-        {"*a*a", "a", false},         {"file", "FILE", true},        {"file", "file1", false},
-        {"readme.*", "readme", true}, {"readme.*", "readme.md", true}, {"readme.*", "readmes", false},
-        {"[a].txt", "[A].txt", true}, {"[a].txt", "a.txt", false},   // no character classes
-        {"\xe4*", "\xc4x", false},    {"\xe4*", "\xe4x", true},       // only a..z fold
+        {"*.txt", "a.txt", true},
+        {"*.txt", "A.TXT", true},
+        {"*.TXT", "b.Txt", true},
+        {"*.txt", "a.txt.bak", false},
+        {"*.txt", ".txt", true},
+        {"*.txt", "txt", false},
+        {"*.c", "x.cpp", false},
+        {"*.*", "readme", true},
+        {"*.*", ".hidden", true},
+        {"", "no_dot", true},
+        {"*", "a.b.c", true},
+        {"?.c", "a.c", true},
+        {"?.c", "ab.c", false},
+        {"?.c", ".c", false},
+        {"a?c", "ac", false},
+        {"a*b*c", "aXXbYYc", true},
+        {"a*b*c", "aXXbYY", false},
+        {"*ab*ab", "xabyabab", true},
+        {"*a*a", "a", false},
+        {"file", "FILE", true},
+        {"file", "file1", false},
+        {"readme.*", "readme", true},
+        {"readme.*", "readme.md", true},
+        {"readme.*", "readmes", false},
+        {"[a].txt", "[A].txt", true},
+        {"[a].txt", "a.txt", false}, // no character classes
+        {"\xe4*", "\xc4x", false},
+        {"\xe4*", "\xe4x", true}, // only a..z fold
     };
     for (const Row &row : rows)
         EXPECT_EQ(SearchMask(row.mask).matches(row.name), row.expected)
@@ -46,7 +64,10 @@ TEST(SearchMask, MatchesNamesByStarQuestionMarkAndAsciiCase)
 
 namespace {
 
-void makeFile(const fs::path &path) { vexlo::test::writeBytes(path, "x"); }
+void makeFile(const fs::path &path)
+{
+    vexlo::test::writeBytes(path, "x");
+}
 
 std::vector<std::string> scan(const std::string &dir, const std::string &mask)
 {
@@ -103,7 +124,7 @@ void expectDepthFirst(const std::vector<std::string> &lines)
 }
 
 class ScanDirTest : public ::testing::Test {
-protected:
+  protected:
     TempDir tmp;
     std::string root = tmp.path().string();
 };
@@ -122,9 +143,9 @@ TEST_F(ScanDirTest, TrailingSlashAndEmptyMaskGiveTheWholeTreeDepthFirst)
 
     const auto withoutSlash = scan(root, "");
     EXPECT_EQ(withoutSlash, scan(root + "/", "*.*"));
-    const std::vector<std::string> expected = {
-        root + "/.hd/", root + "/.hd/x", root + "/.hidden", root + "/a.txt", root + "/s/",
-        root + "/s/b.txt", root + "/s/deep/", root + "/s/deep/c"};
+    const std::vector<std::string> expected = {root + "/.hd/",    root + "/.hd/x",   root + "/.hidden",
+                                               root + "/a.txt",   root + "/s/",      root + "/s/b.txt",
+                                               root + "/s/deep/", root + "/s/deep/c"};
     EXPECT_EQ(sorted(withoutSlash), expected);
     expectDepthFirst(withoutSlash);
 }
@@ -154,8 +175,8 @@ TEST_F(ScanDirTest, LinksToDirectoriesAreListedButNotEntered)
     fs::create_symlink("nowhere", tmp.path() / "broken");
 
     EXPECT_EQ(sorted(scan(root, "*.*")),
-              (std::vector<std::string>{root + "/alias/", root + "/broken", root + "/flink",
-                                        root + "/sub/", root + "/sub/f", root + "/sub/up/"}));
+              (std::vector<std::string>{root + "/alias/", root + "/broken", root + "/flink", root + "/sub/",
+                                        root + "/sub/f", root + "/sub/up/"}));
 }
 
 TEST_F(ScanDirTest, AsksBeforeEveryEntryAndStopsWhenToldTo)

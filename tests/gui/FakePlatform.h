@@ -22,7 +22,7 @@ class FakePlatform : public Platform {
     int beeps = 0;
     int terminations = 0;
     qint64 now = 0;
-    QString clipboard; // the clipboard's text; empty: no text (nothing, or an image)
+    QString clipboard;   // the clipboard's text; empty: no text (nothing, or an image)
     qint64 tickStep = 0; // added to `now` after every reading of the clock
 
     // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).

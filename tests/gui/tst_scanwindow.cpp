@@ -1,10 +1,10 @@
 // The "Scan directory(s)" window: the two-phase scan, its settings, and the ways to close it.
 #include "FakePlatform.h"
 
-#include "widgets/Guarded.h"
 #include "settings/SettingsFile.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>

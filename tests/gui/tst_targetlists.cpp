@@ -2,12 +2,12 @@
 #include "FakePlatform.h"
 
 #include "base/Error.h"
-#include "widgets/Guarded.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
 #include "targets/DirectoryListPanel.h"
 #include "targets/FileListPanel.h"
 #include "targets/TargetListModel.h"
+#include "widgets/Guarded.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>

@@ -15,7 +15,7 @@ namespace vexlo::test {
 
 /// A fresh folder under the system's temporary directory, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir &) = delete;
@@ -24,7 +24,7 @@ public:
     const std::filesystem::path &path() const noexcept { return m_path; }
     std::string file(const std::string &name) const { return (m_path / name).string(); }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -58,5 +58,5 @@ struct CallbackObserver : RunObserver {
 } // namespace vexlo::test
 
 /// Compares two byte strings and prints both with line breaks visible.
-#define EXPECT_BYTES_EQ(expected, actual) \
+#define EXPECT_BYTES_EQ(expected, actual)                                                                    \
     EXPECT_EQ(::vexlo::test::visible(expected), ::vexlo::test::visible(actual))
