@@ -208,6 +208,12 @@ Lines BackupStore::readSet(const std::string &name) const
     return SplitLines(ReadWhole(path));
 }
 
+// A set line that names a backup copy: something before the suffix.
+static bool IsCopyLine(const std::string &line)
+{
+    return EndsWith(line, BackupSuffix) && line.size() > std::strlen(BackupSuffix);
+}
+
 BackupTally BackupStore::restore(const std::string &name, RunObserver &observer) const
 {
     const Lines set = readSet(name);
@@ -216,7 +222,7 @@ BackupTally BackupStore::restore(const std::string &name, RunObserver &observer)
         if (!observer.keepGoing())
             break;
         // A line that names no copy would make the restore write over some other file.
-        if (!EndsWith(line, BackupSuffix) || line.size() == std::strlen(BackupSuffix)) {
+        if (!IsCopyLine(line)) {
             ++tally.skipped;
             observer.fileDone(line, Outcome::Skipped);
             continue;
@@ -245,7 +251,7 @@ BackupTally BackupStore::deleteCopies(const std::string &name, RunObserver &obse
         if (!observer.keepGoing())
             break;
         // Only backup copies are deleted, whatever else a damaged set file names.
-        if (!EndsWith(line, BackupSuffix) || line.size() == std::strlen(BackupSuffix)) {
+        if (!IsCopyLine(line)) {
             ++tally.skipped;
             observer.fileDone(line, Outcome::Skipped);
             continue;

@@ -1,7 +1,7 @@
 #include "inputs/InputHelpers.h"
 
+#include "inputs/CaretCodes.h"
 #include "inputs/EditWindow.h"
-#include "inputs/SpecialCodes.h"
 #include "inputs/StringLoad.h"
 #include "run/RunDriver.h"
 #include "widgets/FieldEditing.h"

@@ -1,4 +1,4 @@
-#include "inputs/SpecialCodes.h"
+#include "inputs/CaretCodes.h"
 
 namespace vexlo {
 
