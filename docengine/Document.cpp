@@ -85,6 +85,16 @@ Document DocumentFromStory(std::u32string story, SourceFormat format)
     return document;
 }
 
+Document DocumentFromStory(std::u32string story, SourceFormat format,
+                           std::shared_ptr<const FormatKeeper> keeper)
+{
+    Document document = DocumentFromStory(std::move(story), format);
+    document.keeper = std::move(keeper);
+    if (document.keeper)
+        document.storyAsRead = document.text;
+    return document;
+}
+
 std::string SavePlainText(const Document &document)
 {
     std::u32string_view body = document.body();
@@ -133,6 +143,15 @@ Document OpenDocumentFile(const std::string &path)
         throw refuse(e.what());
     }
     return OpenPlainText(bytes);
+}
+
+std::string SaveInOwnFormat(const Document &document)
+{
+    if (!document.keeper)
+        throw FormatError("this document's format cannot be written");
+    if (document.changedByReplaceAll > 1)
+        throw FormatError("a document changed by more than one replace-all cannot be saved in its format");
+    return document.keeper->save(document.storyAsRead, document.edits);
 }
 
 void SaveDocumentAsText(const Document &document, const std::string &path)

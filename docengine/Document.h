@@ -4,8 +4,10 @@
 
 #include "docengine/TextCodec.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexlo::doc {
 
@@ -19,6 +21,24 @@ inline constexpr char32_t kOptionalHyphen = U'\x1F';    // ^-
 
 enum class SourceFormat { PlainText, Docx, Odt, Rtf, LegacyDoc };
 
+/// One replacement a replace-all made: the characters [start, end) of the story as it was
+/// read became `text` (final characters: case adjusted, groups and caret codes resolved;
+/// structure such as paragraph marks and tabs as the story's own characters above).
+struct StoryEdit {
+    std::size_t start = 0, end = 0;
+    std::u32string text;
+};
+
+/// What a reader keeps of a document's own format, so that the document can be saved in that
+/// format again with the replacements made inside it and everything else as it was.
+class FormatKeeper {
+  public:
+    virtual ~FormatKeeper() = default;
+    /// The file's bytes with `edits` made; `story` is the story as read, the edits are
+    /// ascending and do not overlap. Throws FormatError when they cannot be made faithfully.
+    virtual std::string save(std::u32string_view story, const std::vector<StoryEdit> &edits) const = 0;
+};
+
 struct Document {
     /// The main story; it always ends with the final paragraph mark, which no replacement
     /// can remove.
@@ -26,6 +46,14 @@ struct Document {
     SourceFormat format = SourceFormat::PlainText;
     /// The encoding a plain-text document was read in and is written back in.
     TextEncoding encoding = TextEncoding::Windows1252;
+
+    /// Set by the readers of formats that can be saved in their own format again; the story
+    /// as read and the replacements made since (in its coordinates) are kept beside it.
+    std::shared_ptr<const FormatKeeper> keeper;
+    std::u32string storyAsRead;
+    std::vector<StoryEdit> edits;
+    /// How many replace-alls changed the document; edits are kept for the first one only.
+    int changedByReplaceAll = 0;
 
     /// The part a find runs over: everything before the final paragraph mark.
     std::u32string_view body() const { return std::u32string_view(text).substr(0, text.size() - 1); }
@@ -39,11 +67,20 @@ Document OpenPlainText(std::string_view bytes);
 /// Builds a document from paragraphs' text in which U+000D separates paragraphs (the form the
 /// other readers produce); the text is written as UTF-8.
 Document DocumentFromStory(std::u32string story, SourceFormat format);
+/// The same for a reader that can save the document in its own format again: the story as
+/// read is kept beside the keeper.
+Document DocumentFromStory(std::u32string story, SourceFormat format,
+                           std::shared_ptr<const FormatKeeper> keeper);
 
 /// The plain-text form of a document: every paragraph mark, line, page and column break ends
 /// with CR LF (the final mark included, except in an empty document), optional hyphens are
 /// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
 std::string SavePlainText(const Document &document);
+
+/// The bytes of `document` in its own format, with the replacements made inside it.
+/// Throws FormatError when the document's format cannot be written (plain text, legacy
+/// .doc) or its replacements cannot be made faithfully.
+std::string SaveInOwnFormat(const Document &document);
 
 /// Reads the file at `path` and opens it in the format its content shows.
 /// Throws Error{Io} when the file cannot be read or its format cannot be read.

@@ -112,14 +112,20 @@ std::size_t ReplaceAll(Document &document, std::u32string_view find, std::u32str
     const std::size_t limit = text.size() - 1; // the final paragraph mark is never searched
     const bool adjustCase = !wildcards && (!options.matchCase || byWord);
 
+    // A document kept in its own format remembers each replacement, in the coordinates of
+    // the story as read, so that it can be made inside the file's own structure.
+    const bool keepEdits = document.keeper && document.changedByReplaceAll == 0;
+    std::vector<StoryEdit> edits;
     std::u32string out;
     std::size_t copied = 0, count = 0;
     auto put = [&](const MatchResult &match, std::u32string replacement) {
         out.append(text, copied, match.start - copied);
-        out += adjustCase
-                   ? MatchFoundCase(std::u32string_view(text).substr(match.start, match.end - match.start),
-                                    replacement)
-                   : replacement;
+        if (adjustCase)
+            replacement = MatchFoundCase(
+                std::u32string_view(text).substr(match.start, match.end - match.start), replacement);
+        out += replacement;
+        if (keepEdits)
+            edits.push_back({match.start, match.end, std::move(replacement)});
         copied = match.end;
         ++count;
     };
@@ -147,6 +153,9 @@ std::size_t ReplaceAll(Document &document, std::u32string_view find, std::u32str
         return 0;
     out.append(text, copied, std::u32string::npos);
     document.text = std::move(out);
+    if (keepEdits)
+        document.edits = std::move(edits);
+    ++document.changedByReplaceAll;
     return count;
 }
 
