@@ -127,7 +127,7 @@ void ComputerSpeedWindow::calculate()
         m_progress->setValue(i);
         m_counterLabel->setText(QString::number(i));
         refresh();
-        lastOk = wordPass(folder.file(kWordSample).string());
+        lastOk = wordPass(folder.resource(kWordSample).string());
         if (!lastOk) {
             m_wordLabel->setText(QStringLiteral("MS Word is not instaled. Or works not correctly."));
             refresh();
@@ -149,7 +149,7 @@ void ComputerSpeedWindow::calculate()
         m_progress->setValue(i);
         m_counterLabel->setText(QString::number(i));
         refresh();
-        (void)LoadLines(folder.file(kTextSample).string());
+        (void)LoadLines(folder.resource(kTextSample).string());
         end = Milliseconds(m_platform);
     }
     m_calculateBox->setTitle(QStringLiteral("Расчет скорости работы"));

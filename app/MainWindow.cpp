@@ -247,7 +247,7 @@ void MainWindow::scanDirectory()
 
 void MainWindow::showHelp()
 {
-    const QString help = FromBytes(m_platform.programFolder().file("help.txt").string());
+    const QString help = FromBytes(m_platform.programFolder().resource("help.txt").string());
     if (m_platform.shellOpen(help))
         return;
     // No viewer registered for the file (common on a bare desktop): show it ourselves.

@@ -17,6 +17,8 @@ TargetNotebook::TargetNotebook(Platform &platform, QWidget *parent) : QTabWidget
 
     m_fileList = new FileListPanel(platform);
     m_directoryList = new DirectoryListPanel(platform);
+    // A folder dropped on the File List is scanned with the Directory List's mask field.
+    m_fileList->setDropMask([list = m_directoryList] { return list->mask(); });
 
     auto *textBox = new QGroupBox(tr("Text Here"));
     textBox->setObjectName(QStringLiteral("GroupBox11"));

@@ -1,6 +1,9 @@
 #include "cli/CliArgs.h"
 
 #include "base/Error.h"
+#include "docengine/Pattern.h"
+#include "docengine/ReplaceAll.h"
+#include "docengine/TextCodec.h"
 
 #include <cerrno>
 #include <cstring>
@@ -16,51 +19,95 @@ namespace vexlo::cli {
 
 namespace {
 
-const char *const Help = R"(vexlopro-cli [OPTIONS] [PATH...]
-Finds and replaces text in files, line by line; every target is rewritten with CR LF line breaks.
+const char *const Help = R"(Usage: vexlopro-cli [OPTIONS] --find TEXT [--replace TEXT] FILE...
+       vexlopro-cli [OPTIONS] --find TEXT [--replace TEXT] --dir DIR --mask MASK
+       vexlopro-cli --scan DIR [--mask MASK] [-0]
 
-Operation, exactly one:
-  --find TEXT            ReplaceInLine with TEXT as the find string (may be empty)
-  --find-lines FILE      ReplaceBlock; find lines = the lines of FILE (text load rules); n >= 1 else usage error
-Replacement, at most one:
-  --replace TEXT         ReplaceInLine: one-string replacement. ReplaceBlock: m = 1, R[1] = TEXT
-  --replace-lines FILE   lines of FILE. ReplaceInLine: 0 lines -> empty string, 1 line -> one-string,
-                         >= 2 lines -> multi-line replacement. ReplaceBlock: m = number of lines
-  neither:               ReplaceInLine replaces with the empty string; ReplaceBlock has m = 0
-Options (all off by default): --match-case --whole-word --whole-word-right --whole-word-left
-  --delete-blanks --delete-blanks-right --delete-blanks-left --only-delete
-Targets:
-  PATH...                files rewritten in order (RewriteFile); "-" reads standard input and writes the
-                         result to standard output (CR LF after every line; no lines, no output)
-  --dir DIR (repeatable) with --mask MASK: ScanDir each DIR in order, skip directory lines, rewrite the files;
-                         a symbolic link whose target lies outside DIR is not followed (reported on
-                         stderr, exit status unchanged), and the rewrite's own temporary files
-                         (".NAME.vexlo-XXXXXX") are skipped
-  --scan DIR [--mask MASK] [-0]: print ScanDir's result, one entry a line (LF), change nothing
-  -0, --null             with --scan: end every entry with a NUL byte instead of LF (for xargs -0)
-  --help, --version
-Office engine:
-  --office [--match-case] [--whole-word] [--wildcards] [--sounds-like] [--word-forms]
-           --find TEXT [--replace TEXT] (PATH... | --dir DIR --mask MASK | -)
-                         each target is opened as a document (plain text, .docx, .odt, .rtf, .doc as
-                         far as they can be read), one replace-all runs with the word processor's
-                         caret codes ("^p", "^t", ...) and wildcards, and the document is saved as
-                         plain text under its own name (a plain-text file keeps its encoding, other
-                         documents become UTF-8 text). TEXT is UTF-8. The text engine's other
-                         options, --find-lines, --replace-lines and --scan are usage errors here.
-Exit status: 0 all done; 1 at least one target failed or a directory could not be read (each
-failure on stderr: path and reason; the other targets are still processed); 2 usage error
-(stderr says what is wrong). Control characters in the paths of messages are shown as \xNN.
+Finds text in files and replaces it, file by file, in place.
 
-Notes:
-  TEXT arguments and file contents are raw bytes, never re-encoded.
-  An option taking a value also accepts --option=VALUE. "--" ends the options: every later
-  argument is a PATH, also one starting with '-'.
-  PATHs are processed first, then the files found under each --dir. "-" may be given once.
-  --mask needs --dir or --scan and may be given once; with --dir it must not be empty
-  (with --scan an empty mask means "*.*"). --scan may be repeated and takes no operation,
-  option or other target. Giving an operation or replacement twice is a usage error, as is
-  a run without any target.
+In every line of every file, the first place where the find text occurs is replaced (later
+ones on the same line stay). Each file is then written back whole, with CR LF at the end of
+every line, even when nothing was found in it. A file that cannot be read or written is
+reported and left as it was; the other files are still done.
+
+Examples:
+  Replace a word in one file, then in two files (done in the order given):
+    vexlopro-cli --find colour --replace color notes.txt
+    vexlopro-cli --find foo --replace bar a.txt b.txt
+  Every .cpp file under src, subfolders too, where TODO stands alone between spaces:
+    vexlopro-cli --find TODO --replace DONE --whole-word --dir src --mask '*.cpp'
+  Replace a block of lines with another block:
+    vexlopro-cli --find-lines old.txt --replace-lines new.txt page.html
+  Standard input to standard output, no file touched:
+    printf 'a foo\n' | vexlopro-cli --find foo --replace X -
+  List what a --dir pass would take, and change nothing:
+    vexlopro-cli --scan src --mask '*.h'
+  Swap the numbers around a dot, word-processor style:
+    vexlopro-cli --office --wildcards --find '([0-9]@).([0-9]@)' --replace '\2/\1' data.txt
+
+What to find (exactly one):
+  --find TEXT            Text to look for within a line. May be empty.
+  --find-lines FILE      Look for the lines of FILE as a block of consecutive lines: the
+                         first and last may be part of a longer line, the lines between must
+                         match whole (FILE must hold at least one line).
+
+What to put in its place (at most one; without either, the found text is removed):
+  --replace TEXT         Put TEXT in its place. With --find-lines the block becomes the one
+                         line TEXT.
+  --replace-lines FILE   Put the lines of FILE in its place. An empty FILE removes the found
+                         text; one line works like --replace; with several lines the changed
+                         line is split into several lines.
+
+How to match (all off by default):
+  --match-case           Upper and lower case must match ("Foo" no longer finds "foo").
+  --whole-word           Only where a space comes right before and right after the text (the
+                         start or end of a line, a tab or punctuation do not count).
+  --whole-word-left      Only where a space comes right before it.
+  --whole-word-right     Only where a space comes right after it.
+  --delete-blanks        A line changed into one line loses the spaces and tabs at both ends.
+  --delete-blanks-left   Only those at its start.
+  --delete-blanks-right  Only those at its end.
+  --only-delete          Accepted for the window's option of that name; changes nothing.
+
+Which files:
+  FILE...                Rewritten in the order given; a file named twice is done twice.
+                         "-" reads standard input and writes the result to standard output.
+  --dir DIR              Every file found under DIR whose name matches --mask, subfolders
+                         included. May be given more than once; files named directly come
+                         first, then each DIR in turn. A symbolic link pointing out of DIR is
+                         skipped (with a notice); links inside DIR are followed.
+  --mask MASK            File names to take, with * and ? as wildcards ('*.txt'). Needed with
+                         --dir; quote it so that the shell does not expand it.
+  --scan DIR             Only list the files and folders --dir would visit with --mask
+                         (all of them without --mask), one a line. Changes nothing.
+  -0, --null             With --scan: end every name with a NUL byte, for xargs -0.
+  --                     Everything after it is a FILE, even when it starts with "-".
+
+The word-processor engine:
+  --office               Open every file as a document and replace every occurrence, as a
+                         word processor's "Replace All" does; the result is saved as plain
+                         text under the same name (a text file keeps its encoding). Special
+                         characters are written with a caret: ^p paragraph, ^t tab, ^^ a
+                         caret, ^# any digit, ^? any character, ^& the found text. Takes
+                         --find, --replace, --match-case, --whole-word, the targets (not
+                         --scan) and these:
+  --wildcards            The find text is a pattern: ? one character, * any run, [a-z] one of,
+                         [!a-z] none of, {n,m} repeats, @ one or more, < > word start and end,
+                         ( ) groups that \1 ... \9 put back in the replacement.
+  --sounds-like          Also find words that sound alike ("fun" finds "funny").
+  --word-forms           Also find other forms of the word ("sit" finds "sat").
+
+  -h, --help             Show this help.
+  -V, --version          Show the version.
+
+An option's value may also be given as --option=VALUE. Texts and files are taken byte for
+byte; nothing is converted between character sets (except by --office).
+
+Exit status:
+  0  every file was done
+  1  at least one file or folder could not be read or written (each is named on stderr)
+  2  the command line is wrong (nothing was touched): a missing or doubled option, no file,
+     --dir without --mask, or with --office a caret code or pattern the engine refuses
 )";
 
 // Options that take a value, and where the value goes.
@@ -159,6 +206,25 @@ void checkTargets(const CliArgs &args, const std::string &mask)
         usage("\"-\" (standard input) given more than once");
 }
 
+// The find and replace texts are read as the engine will read them, so that a bad caret code,
+// a bad wildcard pattern or an overlong text stops the run before any file is opened, instead
+// of failing once per file.
+void checkOfficeTexts(const std::string &find, const std::string &replace, bool wildcards)
+{
+    const std::u32string findText = doc::FromUtf8(find), replaceText = doc::FromUtf8(replace);
+    if (doc::Utf16Length(findText) > doc::kMaxFindLength ||
+        doc::Utf16Length(replaceText) > doc::kMaxFindLength)
+        usage("--find and --replace take at most " + std::to_string(doc::kMaxFindLength) + " characters");
+    try {
+        doc::PatternOptions pattern;
+        pattern.wildcards = wildcards;
+        const doc::Program program = doc::CompileFind(findText, pattern);
+        doc::ParseReplacement(replaceText, wildcards, program.groups);
+    } catch (const doc::FindError &e) {
+        usage(e.what());
+    }
+}
+
 CliRequest officeRequest(const CliArgs &args, CliRequest &request)
 {
     const TextEngineOptions &o = args.options;
@@ -181,6 +247,7 @@ CliRequest officeRequest(const CliArgs &args, CliRequest &request)
     request.officeOptions.wildcards = args.wildcards;
     request.officeOptions.soundsLike = args.soundsLike;
     request.officeOptions.allWordForms = args.wordForms;
+    checkOfficeTexts(request.officeFind, request.officeReplace, args.wildcards);
     request.paths = args.paths;
     request.dirs = args.dirs;
     return request;
@@ -206,11 +273,11 @@ CliArgs ParseArgs(int argc, const char *const *argv)
             optionsEnded = true;
             continue;
         }
-        if (arg == "--help") {
+        if (arg == "--help" || arg == "-h") {
             args.help = true;
             continue;
         }
-        if (arg == "--version") {
+        if (arg == "--version" || arg == "-V") {
             args.version = true;
             continue;
         }

@@ -1,5 +1,6 @@
 #include "targets/DirectoryListPanel.h"
 
+#include "targets/DroppedPaths.h"
 #include "targets/MaskMenu.h"
 #include "targets/TargetListModel.h"
 #include "widgets/EditMenu.h"
@@ -63,6 +64,19 @@ DirectoryListPanel::DirectoryListPanel(Platform &platform, QWidget *parent)
 
     connect(maskButton, &QToolButton::clicked, this,
             [this] { guarded([this] { PopupAtPointer(m_platform, m_maskMenu); }); });
+
+    // Folders dropped on the list are appended checked in the order given; files are not
+    // directories and are passed over.
+    m_view->viewport()->setAcceptDrops(true);
+    m_view->viewport()->installEventFilter(
+        new PathDropFilter(this, [this](const std::vector<DroppedPath> &paths) {
+            std::vector<std::string> folders;
+            for (const DroppedPath &dropped : paths)
+                if (dropped.isFolder)
+                    folders.push_back(dropped.path);
+            if (!folders.empty())
+                m_model->appendMany(std::move(folders), true);
+        }));
 }
 
 QString DirectoryListPanel::maskText() const

@@ -16,6 +16,7 @@ class Platform;
 class TargetListModel;
 
 /// Group "Directory List": "Mask:" Edit5 with its mask menu button, and CheckListBox2 below.
+/// Folders dropped on the list are appended checked in the order given.
 class DirectoryListPanel : public QGroupBox {
     Q_OBJECT
 

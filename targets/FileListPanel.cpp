@@ -1,5 +1,7 @@
 #include "targets/FileListPanel.h"
 
+#include "targets/DroppedPaths.h"
+#include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -61,6 +63,28 @@ FileListPanel::FileListPanel(Platform &platform, QWidget *parent)
     connect(clear, &QAction::triggered, this, [this] { guarded([this] { clearList(); }); });
     connect(m_view, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { guarded([&] { showContextMenu(pos); }); });
+
+    // Drops land on the list's viewport; the list itself takes no drags of its rows.
+    m_view->viewport()->setAcceptDrops(true);
+    m_view->viewport()->installEventFilter(
+        new PathDropFilter(this, [this](const std::vector<DroppedPath> &paths) { addDropped(paths); }));
+}
+
+void FileListPanel::addDropped(const std::vector<DroppedPath> &paths)
+{
+    const std::string mask = m_dropMask ? m_dropMask() : std::string();
+    std::vector<std::string> added;
+    for (const DroppedPath &dropped : paths) {
+        if (!dropped.isFolder) {
+            added.push_back(dropped.path);
+            continue;
+        }
+        // What "Scan directory(s)" would add for that folder; unreadable folders add nothing.
+        for (std::string &found : ScanDir(dropped.path, mask))
+            added.push_back(std::move(found));
+    }
+    if (!added.empty())
+        m_model->appendMany(std::move(added), true);
 }
 
 int FileListPanel::selectedRow() const

@@ -111,10 +111,17 @@ TEST_F(CliTest, HelpAndVersion)
     Outcome o = cli({"--version"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "vexlopro-cli 0.1.0\n");
+    EXPECT_EQ(cli({"-V"}).out, "vexlopro-cli 0.1.0\n");
     o = cli({"--find", "x", "--help"});
     EXPECT_EQ(o.status, 0);
     EXPECT_TRUE(contains(o.out, "--find-lines FILE")) << o.out;
     EXPECT_TRUE(contains(o.out, "Exit status:"));
+    EXPECT_TRUE(contains(o.out, "Examples:"));
+    EXPECT_EQ(cli({"-h"}).out, o.out);
+    // The help speaks of files and lines, not of the code's names for them.
+    for (const char *word : {"ReplaceInLine", "ReplaceBlock", "RewriteFile", "ScanDir", "R[",
+                             "m =", "n >=", "TextOperation", "Kind::"})
+        EXPECT_FALSE(contains(o.out, word)) << word;
 }
 
 TEST_F(CliTest, RewritesEveryPathInPlace)
@@ -397,11 +404,40 @@ TEST_F(CliTest, OfficeEngineRewritesFilesAndReportsFailures)
     EXPECT_EQ(0, o.status) << o.err;
     EXPECT_BYTES_EQ("baz\r\n", readBytes(b));
     EXPECT_BYTES_EQ("foo", readBytes(c));
-    o = cli({"--office", "--find", "^y", a});
-    EXPECT_EQ(1, o.status);
-    EXPECT_NE(std::string::npos, o.err.find("^y is not a valid special character for the Find What box."))
-        << o.err;
-    EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
+}
+
+TEST_F(CliTest, OfficeTextsTheEngineRefusesAreUsageErrorsBeforeAnyFile)
+{
+    const std::string a = file("a.txt", "foo ^y\n"), b = file("b.txt", "(x\r");
+    struct Case {
+        std::vector<std::string> args;
+        const char *message;
+    };
+    for (const Case &c : std::vector<Case>{
+             {{"--find", "^y"}, "^y is not a valid special character for the Find What box."},
+             {{"--find", "x", "--replace", "^#"},
+              "^# is not a valid special character for the Replace With box."},
+             {{"--wildcards", "--find", "(x"}, "Pattern Match expression which is not valid"},
+             {{"--wildcards", "--find", "x{3,1}"}, "Pattern Match expression which is not valid"},
+             {{"--find", std::string(256, 'x')}, "at most 255 characters"},
+         }) {
+        std::vector<std::string> args{"--office"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {a, b});
+        const Outcome o = cli(args);
+        EXPECT_EQ(2, o.status) << c.message;
+        // Said once, not once per file.
+        const std::size_t at = o.err.find(c.message);
+        EXPECT_NE(std::string::npos, at) << o.err;
+        EXPECT_EQ(std::string::npos, o.err.find(c.message, at + 1)) << o.err;
+        EXPECT_FALSE(contains(o.err, "a.txt")) << o.err;
+    }
+    EXPECT_BYTES_EQ("foo ^y\n", readBytes(a));
+    EXPECT_BYTES_EQ("(x\r", readBytes(b));
+    // 255 characters are still taken, and the text engine knows no caret codes.
+    EXPECT_EQ(0, cli({"--office", "--find", std::string(255, 'x'), a}).status);
+    EXPECT_EQ(0, cli({"--find", "^y", "--replace", "ok", a}).status);
+    EXPECT_BYTES_EQ("foo ok\r\n", readBytes(a));
 }
 
 TEST_F(CliTest, OfficeEngineUsageErrors)

@@ -1,6 +1,7 @@
 // The two target lists, their panels and menus, and "Add Files".
 #include "FakePlatform.h"
 
+#include "app/TargetNotebook.h"
 #include "base/Error.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
@@ -12,11 +13,14 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +42,22 @@ std::vector<std::pair<std::string, bool>> contents(const TargetListModel &model)
 }
 
 using Entries = std::vector<std::pair<std::string, bool>>;
+
+// Drags `urls` onto a list's viewport as a file manager does, and drops them. Returns whether
+// the list accepted the drag.
+bool dropOn(QListView *view, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    const QPoint at = view->viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &drop);
+    return drop.isAccepted();
+}
 
 QByteArray readAll(const QString &path)
 {
@@ -326,6 +346,76 @@ class TargetListsTest : public QObject {
     }
 
     // Pictures of the two panels for a look by eye: VEXLO_GRAB_DIR=<folder>.
+    // A file manager's drag: files in the order given, each checked, after what is there; a
+    // folder in between is scanned with the Directory List's mask at its place.
+    void filesAndFoldersDroppedOnTheFileList()
+    {
+        QDir root(m_dir->path());
+        QVERIFY(root.mkpath(QStringLiteral("tree/sub.txt")));
+        for (const char *name : {"b.txt", "a.dat", "tree/x.txt", "tree/y.dat", "tree/sub.txt/z.txt"}) {
+            QFile file(root.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        auto path = [&](const char *name) { return ToBytes(root.filePath(QString::fromLatin1(name))); };
+        auto url = [&](const char *name) {
+            return QUrl::fromLocalFile(root.filePath(QString::fromLatin1(name)));
+        };
+
+        TargetNotebook notebook(*m_platform);
+        FileListPanel &files = *notebook.fileList();
+        files.model().append("kept unchecked");
+        notebook.directoryList()->maskEdit()->setText(QStringLiteral("*.txt"));
+
+        QVERIFY(dropOn(files.view(), {url("b.txt"), url("tree"), url("a.dat")}));
+        Entries expected{{"kept unchecked", false}, {path("b.txt"), true}};
+        for (const std::string &found : ScanDir(path("tree"), "*.txt"))
+            expected.emplace_back(found, true);
+        expected.emplace_back(path("a.dat"), true);
+        QCOMPARE(contents(files.model()), expected);
+        // The scan is the one "Scan directory(s)" makes: the matching subfolder and its file
+        // come in, the file not matching the mask does not.
+        QCOMPARE(expected.size(), std::size_t(6));
+
+        // An empty mask takes every name; the same folder twice is added twice.
+        notebook.directoryList()->maskEdit()->clear();
+        const int before = files.model().count();
+        QVERIFY(dropOn(files.view(), {url("tree/sub.txt")}));
+        QCOMPARE(files.model().count(), before + 1);
+        QCOMPARE(files.model().path(before), path("tree/sub.txt/z.txt"));
+
+        // Only the lists changed: nothing dropped reaches the Directory List.
+        QCOMPARE(notebook.directoryList()->model().count(), 0);
+        QVERIFY(m_errors.empty());
+    }
+
+    void foldersDroppedOnTheDirectoryListAndWhatNoListTakes()
+    {
+        QDir root(m_dir->path());
+        QVERIFY(root.mkpath(QStringLiteral("one")));
+        QVERIFY(root.mkpath(QStringLiteral("two")));
+        {
+            QFile file(root.filePath(QStringLiteral("file.txt")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        auto url = [&](const char *name) {
+            return QUrl::fromLocalFile(root.filePath(QString::fromLatin1(name)));
+        };
+        DirectoryListPanel dirs(*m_platform);
+        dirs.model().append("kept");
+        QVERIFY(dropOn(dirs.view(), {url("two"), url("file.txt"), url("one")}));
+        QCOMPARE(contents(dirs.model()), (Entries{{"kept", false},
+                                                  {ToBytes(root.filePath(QStringLiteral("two"))), true},
+                                                  {ToBytes(root.filePath(QStringLiteral("one"))), true}}));
+
+        // Web addresses and plain text are refused at the drag, on both lists.
+        FileListPanel files(*m_platform);
+        QVERIFY(!dropOn(files.view(), {QUrl(QStringLiteral("https://example.org/a.txt"))}));
+        QVERIFY(!dropOn(dirs.view(), {}));
+        QCOMPARE(files.model().count(), 0);
+        QCOMPARE(dirs.model().count(), 3);
+        QVERIFY(m_errors.empty());
+    }
+
     void grabPanels()
     {
         const QString out = qEnvironmentVariable("VEXLO_GRAB_DIR");
