@@ -100,7 +100,19 @@ class FileReplacement {
 
   private:
     void discard() noexcept;
-    void openFolder(const std::string &folder, const ReplaceOptions &options);
+    // Opens m_folder; returns the held root's descriptor when the folder lies below it, else
+    // -1. A root opened here is left in `ownedRoot` for the caller to close.
+    int openFolder(const std::string &folder, const ReplaceOptions &options, int &ownedRoot);
+    // A link at the target in a directory pass: m_folder and m_name become the file it leads
+    // to, reached from `root` without links, or Error when it leads outside the tree.
+    void followInsideTree(int root, const std::string &rootName);
+    // Gives the finished temporary back the set-id bits and file capability that writing it
+    // cleared.
+    void restorePrivileges();
+    // Throws "changed while being rewritten" when the target is no longer the file that was read.
+    void checkUnchanged() const;
+    // The last step of commit() for a file that existed: the temporary takes its place.
+    void replaceTarget();
 
     std::string m_path;     // as the caller named it, for messages
     std::string m_name;     // the target's name in the held folder
@@ -111,6 +123,8 @@ class FileReplacement {
     struct stat m_sourceInfo {};
     bool m_created = false; // the target did not exist
     mode_t m_newFileMode = 0;
+    mode_t m_mode = 0; // the permission bits the result gets, set-id bits included
+    ino_t m_outputInode = 0;
 };
 
 /// Replaces the content of `path` with `bytes`, creating the file when it does not exist (its
