@@ -410,9 +410,10 @@ int FileReplacement::openFolder(const std::string &folder, const ReplaceOptions 
         throw IoError("open the folder of", m_path, errno);
     const std::string &root = options.heldRoot;
     std::size_t below = std::string::npos; // where the components below the held root start
-    if (!root.empty() && folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
-        (root.back() == '/' || folder[root.size()] == '/'))
-        below = root.size();
+    if (!root.empty() && folder.compare(0, root.size(), root) == 0 &&
+        (root.back() == '/' || (folder.size() > root.size() && folder[root.size()] == '/')))
+        below = root.size(); // the root itself too, when given with its separator
+
     if (below == std::string::npos) {
         m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_folder < 0)
@@ -714,6 +715,8 @@ void FileReplacement::replaceTarget()
                         "cannot rewrite '" + m_path +
                             "': changed while being rewritten (another version was kept as '" + kept + "')");
         }
+        if (errno == ENOENT)
+            throw Changed(m_path); // deleted since the check
         if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
             throw IoError("replace", m_path, errno);
         canExchange = false; // a file system without exchange: rename, right after the check

@@ -203,12 +203,13 @@ TEST(FileReplacement, ALinkSwappedInAfterTheScanIsJudgedWhenTheFileIsOpened)
             paths.push_back(p);
     const std::string z = (tree / "z.txt").string();
     ASSERT_EQ(std::count(paths.begin(), paths.end(), z), 1);
-    const std::vector<std::string> roots(paths.size(), tree.string());
-    PipelineOptions options;
-    options.stopAtFirstError = false;
-    options.heldRoots = &roots;
-
     for (const fsseam::Step when : {fsseam::Step::OpenFolder, fsseam::Step::OpenSource}) {
+        // The scanned directory as given, with or without its separator.
+        const bool absolute = when == fsseam::Step::OpenFolder;
+        const std::vector<std::string> roots(paths.size(), tree.string() + (absolute ? "" : "/"));
+        PipelineOptions options;
+        options.stopAtFirstError = false;
+        options.heldRoots = &roots;
         // Outside the tree: refused at the moment of the write, the outside file untouched.
         auto out = AtStepOf(when, z, [&] {
             fs::remove(z);
@@ -230,7 +231,6 @@ TEST(FileReplacement, ALinkSwappedInAfterTheScanIsJudgedWhenTheFileIsOpened)
         writeBytes(tree / "in" / "mine.txt", "foo\n");
         fs::remove(z);
         writeBytes(z, "foo\n");
-        const bool absolute = when == fsseam::Step::OpenFolder;
         auto in = AtStepOf(when, z, [&] {
             fs::remove(z);
             fs::create_symlink(absolute ? tree / "in" / "mine.txt" : fs::path("in/mine.txt"), z);
