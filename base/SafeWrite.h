@@ -59,7 +59,10 @@ struct ReplaceOptions {
 /// commit() puts it in the target's place. Destroying an uncommitted replacement leaves the
 /// target as it was and removes the temporary.
 ///
-/// A symbolic link is written through (the file it points to is replaced, the link stays).
+/// A symbolic link is written through (the file it points to is replaced, the link stays);
+/// below a held root only when it leads inside that root (judged when the file is opened,
+/// else Error{Io} "not followed: the link points outside '<root>'"), its target then reached
+/// from the root without following any link.
 /// Refused before anything is opened for reading: a directory, a FIFO, a socket, a device, a
 /// dangling link; refused: a file whose owner has no write permission, or that this user may
 /// not write. Every failure throws Error{Io} naming the path as the caller gave it.
