@@ -3,8 +3,10 @@
 #include "base/Error.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
 #include <linux/openat2.h>
 #include <stdio.h>
+#include <sys/ioctl.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -69,6 +71,148 @@ Error Changed(const std::string &path)
 Error NotRegular(const std::string &path)
 {
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': not a regular file");
+}
+
+Error Outside(const std::string &path, const std::string &root)
+{
+    return Error(ErrorKind::Io, path,
+                 "cannot rewrite '" + path + "': not followed: the link points outside '" + root + "'");
+}
+
+// A folder descriptor of our own, closed on leaving the scope.
+struct HeldFolder {
+    int fd = -1;
+    HeldFolder() = default;
+    HeldFolder(const HeldFolder &) = delete;
+    HeldFolder &operator=(const HeldFolder &) = delete;
+    ~HeldFolder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Paths below a held root are opened in pieces of whole components no longer than this, far
+// below PATH_MAX, so a tree of any depth is reached and memory stays bounded by one piece.
+constexpr std::size_t kPiece = 2048;
+
+// Opens the folder `piece` (a few components) below `from` without following any link.
+int OpenPiece(int from, const std::string &piece)
+{
+    // In one call where the kernel offers it, else one folder after the other.
+    static std::atomic<bool> haveOpenat2{true};
+    if (haveOpenat2) {
+        open_how how{};
+        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
+        const int fd = static_cast<int>(::syscall(SYS_openat2, from, piece.c_str(), &how, sizeof how));
+        if (fd >= 0)
+            return fd;
+        if (errno != ENOSYS && errno != EPERM) {
+            if (errno == EXDEV)
+                errno = ELOOP;
+            return -1;
+        }
+        haveOpenat2 = false; // an older kernel, or a filter that refuses the call
+    }
+    int current = from;
+    std::size_t at = 0;
+    while (at < piece.size()) {
+        const std::size_t end = std::min(piece.find('/', at), piece.size());
+        const std::string part = piece.substr(at, end - at);
+        at = end + 1;
+        const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int err = errno == ENOTDIR ? ELOOP : errno;
+        if (current != from)
+            ::close(current);
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        current = next;
+    }
+    return current;
+}
+
+// Opens the folder `relative` below `from` without following a link or leaving it by "..", a
+// piece at a time. Returns a new descriptor (a duplicate of `from` for an empty path), or -1
+// with errno set.
+int OpenBeneath(int from, std::string_view relative)
+{
+    int current = -1; // ours; -1 while still at `from`
+    std::string piece;
+    std::size_t at = 0;
+    for (;;) {
+        piece.clear();
+        while (at < relative.size()) {
+            while (at < relative.size() && relative[at] == '/')
+                ++at;
+            if (at == relative.size())
+                break;
+            const std::size_t end = std::min(relative.find('/', at), relative.size());
+            const std::string_view part = relative.substr(at, end - at);
+            if (part == "..") {
+                if (current >= 0)
+                    ::close(current);
+                errno = ELOOP;
+                return -1;
+            }
+            if (!piece.empty() && piece.size() + 1 + part.size() > kPiece)
+                break;
+            if (part != ".") {
+                if (!piece.empty())
+                    piece += '/';
+                piece += part;
+            }
+            at = end;
+        }
+        if (piece.empty())
+            break;
+        const int next = OpenPiece(current >= 0 ? current : from, piece);
+        const int err = errno;
+        if (current >= 0)
+            ::close(current);
+        if (next < 0) {
+            errno = err;
+            return -1;
+        }
+        current = next;
+    }
+    return current >= 0 ? current : ::fcntl(from, F_DUPFD_CLOEXEC, 0);
+}
+
+// The path a descriptor's folder, or a name in it, leads to with every link resolved; empty
+// with errno set when it has none (no /proc, a dangling link, longer than PATH_MAX).
+std::string RealPathAt(int folder, const std::string &name)
+{
+    std::string through = "/proc/self/fd/" + std::to_string(folder);
+    if (!name.empty())
+        through += "/" + name;
+    char *real = ::realpath(through.c_str(), nullptr);
+    if (!real)
+        return {};
+    std::string result = real;
+    std::free(real);
+    return result;
+}
+
+// Whether the folder or the target itself refuses to lose a name (append-only or immutable):
+// a replacement could create its temporary there but neither rename it nor remove it again.
+bool KeepsItsNames(int fd)
+{
+    int flags = 0;
+    return ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & (FS_APPEND_FL | FS_IMMUTABLE_FL)) != 0;
+}
+
+constexpr const char *kCapability = "security.capability";
+
+// ".<name>.vexlo-", the name cut short so that the suffix still fits.
+std::string TempPrefix(const std::string &name)
+{
+    std::string prefix(1, '.');
+    prefix.append(name, 0, 200);
+    prefix.append(kTempMarker);
+    return prefix;
 }
 
 std::string RandomSuffix()
@@ -169,13 +313,17 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
 {
     try {
         std::string target = m_path;
+        int heldRoot = -1; // the held root, when the path lies below it
+        HeldFolder root;
         for (int hops = 0;; ++hops) {
-            const std::size_t slash = target.rfind('/');
-            const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-            m_name = slash == std::string::npos ? target : target.substr(slash + 1);
-            if (m_name.empty() || m_name == "." || m_name == "..")
-                throw IoError("rewrite", m_path, EISDIR);
-            openFolder(folder, hops == 0 ? options : ReplaceOptions{});
+            if (m_folder < 0) {
+                const std::size_t slash = target.rfind('/');
+                const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+                m_name = slash == std::string::npos ? target : target.substr(slash + 1);
+                if (m_name.empty() || m_name == "." || m_name == "..")
+                    throw IoError("rewrite", m_path, EISDIR);
+                heldRoot = openFolder(folder, hops == 0 ? options : ReplaceOptions{}, root.fd);
+            }
 
             struct stat entry;
             if (Injected(Step::OpenSource, m_path) ||
@@ -192,6 +340,10 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                 // Written through: the file the link leads to is replaced, the link stays.
                 if (hops > 0)
                     throw IoError("read", m_path, ELOOP);
+                if (heldRoot >= 0) {
+                    followInsideTree(heldRoot, options.heldRoot);
+                    continue;
+                }
                 target = ResolveLinks(target);
                 ::close(std::exchange(m_folder, -1));
                 continue;
@@ -228,80 +380,65 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
     }
 }
 
-void FileReplacement::openFolder(const std::string &folder, const ReplaceOptions &options)
+void FileReplacement::followInsideTree(int root, const std::string &rootName)
+{
+    // The link is judged as the scan judges it, by where it leads when fully resolved; the
+    // file is then reached from the held root through folders opened without following any
+    // link, so what is opened lies inside the tree whatever changes after the judgement.
+    const std::string rootPath = RealPathAt(root, {});
+    if (rootPath.empty())
+        throw Outside(m_path, rootName);
+    const std::string targetPath = RealPathAt(m_folder, m_name);
+    if (targetPath.empty())
+        throw IoError("read", m_path, errno);
+    const std::string prefix = rootPath == "/" ? rootPath : rootPath + "/";
+    if (targetPath.size() <= prefix.size() || targetPath.compare(0, prefix.size(), prefix) != 0)
+        throw Outside(m_path, rootName);
+    const std::size_t slash = targetPath.rfind('/');
+    // The last separator is the prefix's own at the earliest.
+    const int folder =
+        OpenBeneath(root, std::string_view(targetPath).substr(prefix.size(), slash + 1 - prefix.size()));
+    if (folder < 0)
+        throw IoError("open the folder of", m_path, errno);
+    ::close(std::exchange(m_folder, folder));
+    m_name = targetPath.substr(slash + 1);
+}
+
+int FileReplacement::openFolder(const std::string &folder, const ReplaceOptions &options, int &ownedRoot)
 {
     if (Injected(Step::OpenFolder, m_path))
         throw IoError("open the folder of", m_path, errno);
     const std::string &root = options.heldRoot;
     std::size_t below = std::string::npos; // where the components below the held root start
-    if (!root.empty() && folder.size() > root.size() && folder.compare(0, root.size(), root) == 0 &&
-        (root.back() == '/' || folder[root.size()] == '/'))
-        below = root.size();
+    if (!root.empty() && folder.compare(0, root.size(), root) == 0 &&
+        (root.back() == '/' || (folder.size() > root.size() && folder[root.size()] == '/')))
+        below = root.size(); // the root itself too, when given with its separator
+
     if (below == std::string::npos) {
         m_folder = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (m_folder < 0)
             throw IoError("open the folder of", m_path, errno);
-        return;
+        return -1;
     }
     // The root as the caller holds it, or opened here; the folders below it without links.
-    const bool ownRoot = options.heldRootDescriptor < 0;
-    int current =
-        ownRoot ? ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : options.heldRootDescriptor;
-    if (current < 0)
-        throw IoError("open the folder of", m_path, errno);
-    bool ownCurrent = ownRoot;
-    const auto step = [&](int next, int err) {
-        if (ownCurrent)
-            ::close(current);
-        current = next;
-        ownCurrent = true;
-        if (next < 0)
-            throw IoError("open the folder of", m_path, err);
-    };
-    // In one call where the kernel offers it, else one folder after the other.
-    static std::atomic<bool> haveOpenat2{true};
-    if (haveOpenat2) {
-        std::string rest = folder.substr(below);
-        while (!rest.empty() && rest.front() == '/')
-            rest.erase(0, 1);
-        open_how how{};
-        how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-        how.resolve = RESOLVE_NO_SYMLINKS | RESOLVE_BENEATH;
-        const int next = static_cast<int>(
-            ::syscall(SYS_openat2, current, rest.empty() ? "." : rest.c_str(), &how, sizeof how));
-        if (next >= 0 || (errno != ENOSYS && errno != EPERM)) {
-            step(next, errno == EXDEV ? ELOOP : errno);
-            m_folder = current;
-            return;
-        }
-        haveOpenat2 = false; // an older kernel, or a filter that refuses the call
+    int fd = options.heldRootDescriptor;
+    if (fd < 0) {
+        fd = ownedRoot = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0)
+            throw IoError("open the folder of", m_path, errno);
     }
-    std::size_t at = below;
-    while (at < folder.size()) {
-        while (at < folder.size() && folder[at] == '/')
-            ++at;
-        const std::size_t end = folder.find('/', at);
-        const std::string part = folder.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        at = end == std::string::npos ? folder.size() : end;
-        if (part.empty() || part == ".")
-            continue;
-        if (part == "..")
-            step(-1, ELOOP);
-        const int next = ::openat(current, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        step(next, errno == ENOTDIR ? ELOOP : errno);
-    }
-    if (!ownCurrent) // the folder is the root itself: a descriptor of our own
-        current = ::fcntl(current, F_DUPFD_CLOEXEC, 0);
-    if (current < 0)
+    m_folder = OpenBeneath(fd, std::string_view(folder).substr(below));
+    if (m_folder < 0)
         throw IoError("open the folder of", m_path, errno);
-    m_folder = current;
+    return fd;
 }
 
 FileReplacement::FileReplacement(FileReplacement &&other) noexcept
     : m_path(std::move(other.m_path)), m_name(std::move(other.m_name)),
       m_folder(std::exchange(other.m_folder, -1)), m_source(std::exchange(other.m_source, -1)),
       m_output(std::exchange(other.m_output, -1)), m_tempName(std::exchange(other.m_tempName, {})),
-      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created), m_newFileMode(other.m_newFileMode)
+      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created), m_newFileMode(other.m_newFileMode),
+      m_mode(other.m_mode), m_outputInode(other.m_outputInode)
 {
 }
 
@@ -318,6 +455,8 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
         m_sourceInfo = other.m_sourceInfo;
         m_created = other.m_created;
         m_newFileMode = other.m_newFileMode;
+        m_mode = other.m_mode;
+        m_outputInode = other.m_outputInode;
     }
     return *this;
 }
@@ -363,6 +502,9 @@ void FileReplacement::prepareOutput()
         return;
     if (Injected(Step::CreateTemporary, m_path))
         throw IoError("create a temporary file for", m_path, errno);
+    // Nothing is created where it could not be removed again on failure.
+    if (KeepsItsNames(m_folder) || (m_source >= 0 && KeepsItsNames(m_source)))
+        throw IoError("replace", m_path, EPERM);
     // Given its name only at the commit, the temporary leaves nothing behind should the
     // program end before; /proc gives the name.
     static const bool canNameLater = ::access("/proc/self/fd", X_OK) == 0;
@@ -372,7 +514,7 @@ void FileReplacement::prepareOutput()
             throw IoError("create a temporary file for", m_path, errno);
     }
     if (m_output < 0) {
-        const std::string prefix = "." + m_name.substr(0, 200) + std::string(kTempMarker);
+        const std::string prefix = TempPrefix(m_name);
         for (int attempt = 0; m_output < 0; ++attempt) {
             std::string name = prefix + RandomSuffix();
             m_output =
@@ -388,14 +530,16 @@ void FileReplacement::prepareOutput()
     // changing it may clear set-id bits that the mode then restores.
     if (Injected(Step::CopyMetadata, m_path))
         throw IoError("keep the permissions of", m_path, errno);
+    struct stat made;
+    if (::fstat(m_output, &made) != 0)
+        throw IoError("keep the permissions of", m_path, errno);
+    m_outputInode = made.st_ino;
     if (m_created) {
+        m_mode = m_newFileMode;
         if (::fchmod(m_output, m_newFileMode) != 0)
             throw IoError("keep the permissions of", m_path, errno);
         return;
     }
-    struct stat made;
-    if (::fstat(m_output, &made) != 0)
-        throw IoError("keep the permissions of", m_path, errno);
     mode_t mode = m_sourceInfo.st_mode & 07777;
     const uid_t uid = m_sourceInfo.st_uid;
     const gid_t gid = m_sourceInfo.st_gid;
@@ -412,9 +556,30 @@ void FileReplacement::prepareOutput()
             }
         }
     }
+    m_mode = mode;
     if (::fchmod(m_output, mode) != 0)
         throw IoError("keep the permissions of", m_path, errno);
     CopyAttributes(m_source, m_output, m_path);
+}
+
+void FileReplacement::restorePrivileges()
+{
+    // Writing clears set-id bits (for a writer without CAP_FSETID) and a file capability; both
+    // go back once the content is complete.
+    if ((m_mode & (S_ISUID | S_ISGID)) != 0 && ::fchmod(m_output, m_mode) != 0)
+        throw IoError("keep the permissions of", m_path, errno);
+    if (m_source < 0)
+        return;
+    char value[64]; // the largest capability set (version 3) takes 24 bytes
+    const ssize_t size = ::fgetxattr(m_source, kCapability, value, sizeof value);
+    if (size < 0) {
+        if (errno == ENODATA || errno == ENOTSUP)
+            return;
+        throw IoError("read the attributes of", m_path, errno);
+    }
+    if (::fsetxattr(m_output, kCapability, value, static_cast<std::size_t>(size), 0) != 0 && errno != EPERM &&
+        errno != ENOTSUP && errno != EACCES)
+        throw IoError("keep the attributes of", m_path, errno);
 }
 
 void FileReplacement::write(std::string_view bytes)
@@ -462,16 +627,10 @@ void FileReplacement::commit()
 {
     try {
         prepareOutput(); // an empty result still replaces the file
+        restorePrivileges();
         if (Injected(Step::CheckUnchanged, m_path))
             throw IoError("rewrite", m_path, errno);
-        struct stat now;
-        const bool present = ::fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
-        if (m_created ? present : !present)
-            throw Changed(m_path);
-        // The name still leads to the inode that was read, with its size and time as they were:
-        // a write through another descriptor would show in both.
-        if (!m_created && !SameContentState(now, m_sourceInfo))
-            throw Changed(m_path);
+        checkUnchanged();
 
         if (Injected(Step::NameTemporary, m_path))
             throw IoError("write", m_path, errno);
@@ -489,7 +648,7 @@ void FileReplacement::commit()
                 return;
             }
             for (int attempt = 0; m_tempName.empty(); ++attempt) {
-                std::string name = "." + m_name.substr(0, 200) + std::string(kTempMarker) + RandomSuffix();
+                std::string name = TempPrefix(m_name) + RandomSuffix();
                 if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0)
                     m_tempName = std::move(name);
                 else if (errno != EEXIST || attempt > 100)
@@ -498,22 +657,74 @@ void FileReplacement::commit()
         }
         if (::close(std::exchange(m_output, -1)) != 0)
             throw IoError("write", m_path, errno);
-        if (Injected(Step::Rename, m_path))
-            throw IoError("replace", m_path, errno);
         if (m_created) {
+            if (Injected(Step::Rename, m_path))
+                throw IoError("replace", m_path, errno);
             // A file created meanwhile is not replaced.
             if (::linkat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str(), 0) != 0)
                 throw errno == EEXIST ? Changed(m_path) : IoError("replace", m_path, errno);
-        } else if (::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) != 0) {
-            throw IoError("replace", m_path, errno);
         } else {
-            m_tempName.clear();
+            checkUnchanged(); // again, now that the temporary is ready: the gap is one call wide
+            if (Injected(Step::Rename, m_path))
+                throw IoError("replace", m_path, errno);
+            replaceTarget();
         }
         discard();
     } catch (...) {
         discard();
         throw;
     }
+}
+
+void FileReplacement::checkUnchanged() const
+{
+    struct stat now;
+    const bool present = ::fstatat(m_folder, m_name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0;
+    if (m_created ? present : !present)
+        throw Changed(m_path);
+    // The name still leads to the inode that was read, with its size and time as they were:
+    // a write through another descriptor would show in both.
+    if (!m_created && !SameContentState(now, m_sourceInfo))
+        throw Changed(m_path);
+}
+
+void FileReplacement::replaceTarget()
+{
+    // The temporary and the target trade places in one step; what comes out is then checked to
+    // be the file that was read. A writer that replaced it after the last check finds its file
+    // traded back and only our result discarded.
+    static std::atomic<bool> canExchange{true};
+    if (canExchange) {
+        if (::renameat2(m_folder, m_tempName.c_str(), m_folder, m_name.c_str(), RENAME_EXCHANGE) == 0) {
+            struct stat out;
+            if (::fstatat(m_folder, m_tempName.c_str(), &out, AT_SYMLINK_NOFOLLOW) == 0 &&
+                SameContentState(out, m_sourceInfo)) {
+                ::unlinkat(m_folder, m_tempName.c_str(), 0); // the old content
+                m_tempName.clear();
+                return;
+            }
+            struct stat back;
+            if (::renameat2(m_folder, m_tempName.c_str(), m_folder, m_name.c_str(), RENAME_EXCHANGE) == 0 &&
+                ::fstatat(m_folder, m_tempName.c_str(), &back, AT_SYMLINK_NOFOLLOW) == 0 &&
+                back.st_ino == m_outputInode && back.st_dev == m_sourceInfo.st_dev)
+                throw Changed(m_path); // ours again: discarded with the temporary
+            // A third writer came between the two trades: what now has the temporary's name is
+            // not ours and stays for the user to look at.
+            const std::string kept = std::exchange(m_tempName, {});
+            throw Error(ErrorKind::Io, m_path,
+                        "cannot rewrite '" + m_path +
+                            "': changed while being rewritten (another version was kept as '" + kept + "')");
+        }
+        if (errno == ENOENT)
+            throw Changed(m_path); // deleted since the check
+        if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            throw IoError("replace", m_path, errno);
+        canExchange = false; // a file system without exchange: rename, right after the check
+        checkUnchanged();
+    }
+    if (::renameat(m_folder, m_tempName.c_str(), m_folder, m_name.c_str()) != 0)
+        throw IoError("replace", m_path, errno);
+    m_tempName.clear();
 }
 
 void FileReplacement::discard() noexcept

@@ -59,7 +59,10 @@ struct ReplaceOptions {
 /// commit() puts it in the target's place. Destroying an uncommitted replacement leaves the
 /// target as it was and removes the temporary.
 ///
-/// A symbolic link is written through (the file it points to is replaced, the link stays).
+/// A symbolic link is written through (the file it points to is replaced, the link stays);
+/// below a held root only when it leads inside that root (judged when the file is opened,
+/// else Error{Io} "not followed: the link points outside '<root>'"), its target then reached
+/// from the root without following any link.
 /// Refused before anything is opened for reading: a directory, a FIFO, a socket, a device, a
 /// dangling link; refused: a file whose owner has no write permission, or that this user may
 /// not write. Every failure throws Error{Io} naming the path as the caller gave it.
@@ -100,7 +103,19 @@ class FileReplacement {
 
   private:
     void discard() noexcept;
-    void openFolder(const std::string &folder, const ReplaceOptions &options);
+    // Opens m_folder; returns the held root's descriptor when the folder lies below it, else
+    // -1. A root opened here is left in `ownedRoot` for the caller to close.
+    int openFolder(const std::string &folder, const ReplaceOptions &options, int &ownedRoot);
+    // A link at the target in a directory pass: m_folder and m_name become the file it leads
+    // to, reached from `root` without links, or Error when it leads outside the tree.
+    void followInsideTree(int root, const std::string &rootName);
+    // Gives the finished temporary back the set-id bits and file capability that writing it
+    // cleared.
+    void restorePrivileges();
+    // Throws "changed while being rewritten" when the target is no longer the file that was read.
+    void checkUnchanged() const;
+    // The last step of commit() for a file that existed: the temporary takes its place.
+    void replaceTarget();
 
     std::string m_path;     // as the caller named it, for messages
     std::string m_name;     // the target's name in the held folder
@@ -111,6 +126,8 @@ class FileReplacement {
     struct stat m_sourceInfo {};
     bool m_created = false; // the target did not exist
     mode_t m_newFileMode = 0;
+    mode_t m_mode = 0; // the permission bits the result gets, set-id bits included
+    ino_t m_outputInode = 0;
 };
 
 /// Replaces the content of `path` with `bytes`, creating the file when it does not exist (its

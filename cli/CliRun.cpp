@@ -105,10 +105,9 @@ std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mas
 {
     DirectoryTargets targets;
     std::vector<std::string> found;
-    ScanForDirectoryPass(dir, mask, found, targets);
+    ScanForDirectoryPass(dir, mask, found, targets, false);
     for (std::string &path : found)
-        if (path.empty() || path.back() != PathSeparator)
-            files.push_back(std::move(path));
+        files.push_back(std::move(path));
     return targets.failures;
 }
 

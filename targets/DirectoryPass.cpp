@@ -32,15 +32,20 @@ std::string resolved(const std::string &path)
 // Collects what the pass keeps and judges each entry the scan lists.
 class PassFilter : public LinkAwareScanObserver {
   public:
-    PassFilter(std::string_view directory, std::vector<std::string> &paths, RunObserver &observer)
-        : m_boundary(directory), m_paths(paths), m_observer(observer)
+    PassFilter(std::string_view directory, std::vector<std::string> &paths, RunObserver &observer,
+               bool directoryLines)
+        : m_boundary(directory), m_paths(paths), m_observer(observer), m_directoryLines(directoryLines)
     {
     }
 
     bool keepGoing() override { return m_observer.keepGoing(); }
 
     // Directory lines.
-    void fileDone(const std::string &path, Outcome) override { m_paths.push_back(path); }
+    void fileDone(const std::string &path, Outcome) override
+    {
+        if (m_directoryLines)
+            m_paths.push_back(path);
+    }
 
     void fileFound(const std::string &path, bool isLink) override
     {
@@ -61,6 +66,7 @@ class PassFilter : public LinkAwareScanObserver {
     TreeBoundary m_boundary;
     std::vector<std::string> &m_paths;
     RunObserver &m_observer;
+    bool m_directoryLines;
 };
 
 } // namespace
@@ -96,9 +102,9 @@ std::string TreeBoundary::outsideReason() const
 }
 
 void ScanForDirectoryPass(std::string_view directory, std::string_view mask, std::vector<std::string> &paths,
-                          RunObserver &observer)
+                          RunObserver &observer, bool directoryLines)
 {
-    PassFilter filter(directory, paths, observer);
+    PassFilter filter(directory, paths, observer, directoryLines);
     ScanDir(directory, mask, filter);
 }
 

@@ -37,9 +37,10 @@ class TreeBoundary {
 /// files, which are dropped silently, and links that lead outside `directory`, each of which
 /// goes to observer.fileDone(path, Outcome::Skipped) and then observer.message(
 /// "<path>: not followed: the link points outside '<directory>'"). keepGoing() and the
-/// errors of directories that cannot be read are the scan's own. Never throws for
-/// file-system reasons.
+/// errors of directories that cannot be read are the scan's own. Without `directoryLines` only
+/// the files are kept: the directory lines of a deep tree alone take memory that grows with
+/// the square of its depth. Never throws for file-system reasons.
 void ScanForDirectoryPass(std::string_view directory, std::string_view mask, std::vector<std::string> &paths,
-                          RunObserver &observer);
+                          RunObserver &observer, bool directoryLines = true);
 
 } // namespace vexlo

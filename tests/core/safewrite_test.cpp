@@ -5,11 +5,16 @@
 #include "run/FilePipeline.h"
 #include "run/RewriteFile.h"
 #include "support/TestSupport.h"
+#include "targets/DirectoryPass.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <random>
 
 #include <fcntl.h>
@@ -39,14 +44,18 @@ TextOperation FooToBar()
 }
 
 // The hook runs a test's action once, at the chosen step.
-std::function<int(fsseam::Step)> g_action;
-int CallAction(fsseam::Step step, const std::string &)
+std::function<int(fsseam::Step, const std::string &)> g_action;
+int CallAction(fsseam::Step step, const std::string &path)
 {
-    return g_action ? g_action(step) : 0;
+    return g_action ? g_action(step, path) : 0;
 }
 
 struct HookGuard {
     explicit HookGuard(std::function<int(fsseam::Step)> action)
+        : HookGuard([action](fsseam::Step step, const std::string &) { return action(step); })
+    {
+    }
+    explicit HookGuard(std::function<int(fsseam::Step, const std::string &)> action)
     {
         g_action = std::move(action);
         fsseam::SetHook(CallAction);
@@ -67,6 +76,18 @@ HookGuard BeforeCommit(std::function<void()> action)
             done = true;
             action();
         }
+        return 0;
+    });
+}
+
+// Runs `action` once, at `when` of the file `path` (the pipeline's workers call the hook for
+// other files at the same time).
+HookGuard AtStepOf(fsseam::Step when, const std::string &path, std::function<void()> action)
+{
+    auto once = std::make_shared<std::once_flag>();
+    return HookGuard([=](fsseam::Step step, const std::string &p) {
+        if (step == when && p == path)
+            std::call_once(*once, action);
         return 0;
     });
 }
@@ -163,6 +184,130 @@ TEST(FileReplacement, AThePipelineKeepsTheHeldRootOfEachPath)
     EXPECT_EQ(listNames(tree / "sub.old").size(), 20u);
 }
 
+TEST(FileReplacement, ALinkSwappedInAfterTheScanIsJudgedWhenTheFileIsOpened)
+{
+    // The scan lists t/z.txt as a file; just before the pass opens it, it becomes a link.
+    TempDir tmp;
+    const fs::path tree = tmp.path() / "t";
+    fs::create_directories(tree / "in");
+    writeBytes(tmp.file("secret.txt"), "foo\n");
+    writeBytes(tree / "in" / "mine.txt", "foo\n");
+    writeBytes(tree / "a.txt", "foo\n");
+    writeBytes(tree / "z.txt", "foo\n");
+    std::vector<std::string> listed;
+    RunObserver quiet;
+    ScanForDirectoryPass(tree.string(), "*.txt", listed, quiet);
+    std::vector<std::string> paths;
+    for (const std::string &p : listed)
+        if (p.back() != '/')
+            paths.push_back(p);
+    const std::string z = (tree / "z.txt").string();
+    ASSERT_EQ(std::count(paths.begin(), paths.end(), z), 1);
+    for (const fsseam::Step when : {fsseam::Step::OpenFolder, fsseam::Step::OpenSource}) {
+        // The scanned directory as given, with or without its separator.
+        const bool absolute = when == fsseam::Step::OpenFolder;
+        const std::vector<std::string> roots(paths.size(), tree.string() + (absolute ? "" : "/"));
+        PipelineOptions options;
+        options.stopAtFirstError = false;
+        options.heldRoots = &roots;
+        // Outside the tree: refused at the moment of the write, the outside file untouched.
+        auto out = AtStepOf(when, z, [&] {
+            fs::remove(z);
+            fs::create_symlink(tmp.path() / "secret.txt", z);
+        });
+        std::vector<std::string> messages;
+        CallbackObserver observer;
+        observer.onError = [&](const std::string &p, const Error &e) {
+            messages.push_back(p + ": " + e.what());
+        };
+        RewriteFiles(paths, FooToBar(), options, observer);
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_TRUE(Contains(messages[0], "not followed: the link points outside")) << messages[0];
+        EXPECT_BYTES_EQ("foo\n", readBytes(tmp.file("secret.txt")));
+        EXPECT_BYTES_EQ("bar\r\n", readBytes(tree / "a.txt"));
+        EXPECT_TRUE(fs::is_symlink(z));
+
+        // Inside the tree (by an absolute or a relative target): written through, as at scan time.
+        writeBytes(tree / "in" / "mine.txt", "foo\n");
+        fs::remove(z);
+        writeBytes(z, "foo\n");
+        auto in = AtStepOf(when, z, [&] {
+            fs::remove(z);
+            fs::create_symlink(absolute ? tree / "in" / "mine.txt" : fs::path("in/mine.txt"), z);
+        });
+        CallbackObserver strict;
+        strict.onError = [&](const std::string &p, const Error &e) {
+            ADD_FAILURE() << p << ": " << e.what();
+        };
+        RewriteFiles(paths, FooToBar(), options, strict);
+        EXPECT_BYTES_EQ("bar\r\n", readBytes(tree / "in" / "mine.txt"));
+        EXPECT_TRUE(fs::is_symlink(z));
+        fs::remove(z);
+        writeBytes(z, "foo\n");
+    }
+}
+
+TEST(FileReplacement, AnotherWriterAfterTheLastCheckFindsItsFileTradedBack)
+{
+    // Another run renames its result over the target after this one's checks: the trade of
+    // places shows it, and the other run's file is put back.
+    for (bool unnamed : {true, false}) {
+        TempDir tmp;
+        const fs::path path = tmp.path() / "a.txt";
+        writeBytes(path, "foo\n");
+        auto guard = AtStepOf(fsseam::Step::Rename, path.string(), [&] {
+            writeBytes(tmp.file("theirs"), "theirs\n");
+            fs::rename(tmp.file("theirs"), path);
+        });
+        fsseam::SetUnnamedTemporaries(unnamed);
+        const std::string message = ErrorOf([&] { RewriteFile(path.string(), FooToBar()); });
+        EXPECT_TRUE(Contains(message, "changed while being rewritten")) << message;
+        EXPECT_BYTES_EQ("theirs\n", readBytes(path));
+        EXPECT_EQ(listNames(tmp.path()), std::vector<std::string>{"a.txt"});
+    }
+}
+
+TEST(FileReplacement, AnAppendOnlyFolderGetsNoTemporaryThatCouldNotBeRemoved)
+{
+    TempDir tmp;
+    const fs::path folder = tmp.path() / "log";
+    fs::create_directory(folder);
+    writeBytes(folder / "a.txt", "foo\n");
+    const std::string chattr = "chattr +a '" + folder.string() + "' 2>/dev/null";
+    if (std::system(chattr.c_str()) != 0)
+        GTEST_SKIP() << "append-only folders need root and a file system that has them";
+    for (bool unnamed : {true, false}) {
+        fsseam::SetUnnamedTemporaries(unnamed);
+        const std::string message = ErrorOf([&] { RewriteFile((folder / "a.txt").string(), FooToBar()); });
+        fsseam::SetUnnamedTemporaries(true);
+        EXPECT_TRUE(Contains(message, "a.txt")) << message;
+        EXPECT_BYTES_EQ("foo\n", readBytes(folder / "a.txt"));
+        EXPECT_EQ(listNames(folder), std::vector<std::string>{"a.txt"});
+    }
+    std::system(("chattr -a '" + folder.string() + "'").c_str());
+}
+
+TEST(FileReplacement, SetIdBitsAndAFileCapabilityAreKept)
+{
+    TempDir tmp;
+    const fs::path path = tmp.path() / "tool";
+    writeBytes(path, "foo\n");
+    // Version 2 of the capability record: CAP_NET_RAW (13) permitted and effective.
+    const unsigned char capability[20] = {0x01, 0x00, 0x00, 0x02, 0x00, 0x20};
+    if (::setxattr(path.c_str(), "security.capability", capability, sizeof capability, 0) != 0)
+        GTEST_SKIP() << "setting a file capability needs root";
+    ::chmod(path.c_str(), 06755);
+    RewriteFile(path.string(), FooToBar());
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(path));
+    unsigned char after[32] = {};
+    ASSERT_EQ(::getxattr(path.c_str(), "security.capability", after, sizeof after),
+              ssize_t(sizeof capability));
+    EXPECT_EQ(std::memcmp(after, capability, sizeof capability), 0);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 06755u);
+}
+
 TEST(FileReplacement, AnotherWriterBetweenReadAndRenameIsReportedAndKept)
 {
     struct Case {
@@ -213,23 +358,17 @@ TEST(FileReplacement, ALargeFileTruncatedDuringARunIsReportedAndTheRunGoesOn)
     TempDir tmp;
     std::vector<std::string> paths = {tmp.file("big.txt"), tmp.file("a.txt"), tmp.file("b.txt")};
     std::string big;
-    for (int i = 0; i < 800000; ++i)
+    for (int i = 0; i < 8000; ++i)
         big += "line foo " + std::to_string(i) + "\n";
-    ASSERT_GT(big.size(), std::size_t{40} << 20 >> 2);
-    big += std::string(std::size_t{40} << 20, 'x') + "\n"; // past the size read in stretches
     writeBytes(paths[0], big);
+    // Just large enough to be streamed and mapped; the rest a hole, since it is cut off unread.
+    fs::resize_file(paths[0], std::uintmax_t{33} << 20);
     writeBytes(paths[1], "foo\n");
     writeBytes(paths[2], "foo\n");
     // Cut short after it was opened and before it is read: the large file's pages past the new
-    // end are gone when the engine reaches them.
-    bool cut = false;
-    HookGuard guard([&](fsseam::Step step) {
-        if (step == fsseam::Step::CopyMetadata && !cut) {
-            cut = true;
-            fs::resize_file(paths[0], 1000);
-        }
-        return 0;
-    });
+    // end are gone when the engine reaches them. Only the large file's own step counts; the
+    // small files' steps come at any moment on the workers.
+    auto guard = AtStepOf(fsseam::Step::CopyMetadata, paths[0], [&] { fs::resize_file(paths[0], 1000); });
     std::vector<std::string> failed;
     CallbackObserver observer;
     observer.onError = [&](const std::string &p, const Error &e) {

@@ -1,5 +1,6 @@
 #include "base/Error.h"
 #include "base/SafeWrite.h"
+#include "run/FilePipeline.h"
 #include "support/TestSupport.h"
 #include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
@@ -12,10 +13,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <functional>
 
 using namespace vexlo;
+using vexlo::test::CallbackObserver;
 using vexlo::test::listNames;
 using vexlo::test::TempDir;
 namespace fs = std::filesystem;
@@ -374,6 +377,71 @@ TEST_F(ScanDirTest, AVeryDeepTreeDoesNotExhaustTheStack)
     waitpid(pid, &status, 0);
     EXPECT_TRUE(WIFEXITED(status)) << "the scan crashed";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Calls `visit` with each level's descriptor of a chain made by makeChain, top first, without
+// long paths.
+void walkChain(const std::string &root, int depth, const std::function<void(int fd, int level)> &visit)
+{
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; fd >= 0; ++level) {
+        visit(fd, level);
+        const int next = level < depth ? openat(fd, "d", O_RDONLY | O_DIRECTORY) : -1;
+        close(fd);
+        fd = next;
+    }
+}
+
+TEST_F(ScanDirTest, EveryFileOfATreeDeeperThanAPathCanNameIsListedAndRewritten)
+{
+    // 2,500 levels: the paths of the lower half are longer than PATH_MAX.
+    constexpr int Depth = 2500;
+    const ChainFolder chain(root, Depth);
+    walkChain(chain.path(), Depth, [](int fd, int level) {
+        const int file = openat(fd, level < Depth ? "f" : "end", O_WRONLY | O_TRUNC);
+        ASSERT_GE(file, 0) << level;
+        ASSERT_EQ(write(file, "foo\n", 4), 4);
+        close(file);
+    });
+
+    std::vector<std::string> listed;
+    CallbackObserver failures;
+    failures.onError = [](const std::string &path, const Error &e) {
+        const std::string what = e.what(); // the reason, without a path of thousands of bytes
+        ADD_FAILURE() << "a path of " << path.size() << " bytes: " << what.substr(what.rfind("': ") + 3);
+    };
+    ScanForDirectoryPass(chain.path(), "*", listed, failures);
+    std::vector<std::string> files;
+    for (const std::string &path : listed)
+        if (path.back() != '/')
+            files.push_back(path);
+    ASSERT_EQ(files.size(), std::size_t(Depth + 1));
+    // The files alone, as the command line keeps them: the directory lines would take memory
+    // that grows with the square of the depth.
+    std::vector<std::string> alone;
+    ScanForDirectoryPass(chain.path(), "*", alone, failures, false);
+    EXPECT_EQ(alone, files);
+    ASSERT_GT(files.back().size(), std::size_t(PATH_MAX));
+
+    TextOperation op;
+    op.find = "foo";
+    op.inLine = InLineReplacement::OneString("bar");
+    PipelineOptions options;
+    options.stopAtFirstError = false;
+    const std::vector<std::string> roots(files.size(), chain.path());
+    options.heldRoots = &roots;
+    const PipelineResult result = RewriteFiles(files, op, options, failures);
+    EXPECT_EQ(result.rewritten, files.size());
+    int rewritten = 0;
+    walkChain(chain.path(), Depth, [&](int fd, int level) {
+        char bytes[16] = {};
+        const int file = openat(fd, level < Depth ? "f" : "end", O_RDONLY);
+        ASSERT_GE(file, 0) << level;
+        const ssize_t got = read(file, bytes, sizeof bytes);
+        close(file);
+        rewritten += std::string(bytes, std::size_t(std::max<ssize_t>(got, 0))) == "bar\r\n";
+    });
+    EXPECT_EQ(rewritten, Depth + 1);
 }
 
 TEST_F(ScanDirTest, DeepDirectoriesMovedDuringTheScanAreFoundAgainOrLeftAlone)
