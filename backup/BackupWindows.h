@@ -1,6 +1,8 @@
 // The three windows of the backup store: "Do backup", "Recovery" and "Delete backup".
 #pragma once
 
+#include "base/Lines.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -65,6 +67,7 @@ class RecoveryWindow : public QDialog {
   private:
     Platform &m_platform;
     QListWidget *m_list = nullptr;
+    Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
     bool m_busy = false;
 };
@@ -89,6 +92,7 @@ class DeleteBackupWindow : public QDialog {
 
     Platform &m_platform;
     QListWidget *m_list = nullptr;
+    Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
     bool m_busy = false;
 };
