@@ -392,21 +392,26 @@ void DeleteBackupWindow::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     guarded([this] {
-        reload(); // missing index: the list stays empty and the label as it was
-        m_infoLabel->clear();
+        if (reload()) // missing index: the list stays empty and the label as it was
+            m_infoLabel->clear();
     });
 }
 
-void DeleteBackupWindow::reload()
+bool DeleteBackupWindow::reload()
 {
     m_list->clear();
     m_names.clear();
+    std::optional<Lines> names;
     try {
-        m_names = StoreOf(m_platform).listBackupsIfPresent().value_or(Lines{});
+        names = StoreOf(m_platform).listBackupsIfPresent();
     } catch (const Error &e) {
         ShowFailure(m_platform, this, QStringLiteral("The list of backups cannot be read:"), e);
     }
+    if (!names)
+        return false;
+    m_names = std::move(*names);
     FillList(m_list, m_names);
+    return true;
 }
 
 void DeleteBackupWindow::deleteSelected()

@@ -88,7 +88,8 @@ class DeleteBackupWindow : public QDialog {
     void done(int result) override;
 
   private:
-    void reload();
+    /// Fills the list from the index; false when there is none (or it cannot be read).
+    bool reload();
 
     Platform &m_platform;
     QListWidget *m_list = nullptr;
