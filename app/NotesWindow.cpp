@@ -1,8 +1,9 @@
 #include "app/NotesWindow.h"
 
 #include "base/Error.h"
+#include "base/Lines.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
-#include "inputs/TextFile.h"
 #include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -17,6 +18,8 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace vexlo {
 
@@ -129,40 +132,62 @@ QWidget *NotesWindow::buildNote(int k, const char *copyName, const char *pasteNa
     return cell;
 }
 
-void NotesWindow::loadAll()
+QString NotesWindow::loadAll()
 {
+    QStringList failures;
     for (int k = 1; k <= 6; ++k) {
+        // What was typed and not saved yet is never replaced by the file.
+        if (note(k)->document()->isModified())
+            continue;
         // A note whose file is missing keeps its text, and the other notes still load, so a
         // later save cannot overwrite them with what the window happened to show.
+        const std::string path = m_platform.programFolder().file(NoteFileName(k)).string();
         try {
-            const Lines lines = ReadTextLines(m_platform.programFolder().file(NoteFileName(k)).string());
+            const std::optional<std::string> bytes = ReadFileIfPresent(path, TextFileCap);
+            if (!bytes)
+                continue;
             QStringList text;
-            for (const std::string &line : lines)
+            for (const std::string &line : SplitLines(*bytes))
                 text << FromBytes(line);
             note(k)->setPlainText(text.join(QLatin1Char('\n')));
-        } catch (const Error &) {
+            note(k)->document()->setModified(false);
+        } catch (const Error &e) {
+            failures << tr("Note %1 could not be loaded: %2").arg(k).arg(FromBytes(e.what()));
         }
     }
+    return failures.join(QStringLiteral("\r\n"));
 }
 
-void NotesWindow::saveAll()
+QString NotesWindow::saveAll()
 {
-    for (int k = 1; k <= 6; ++k)
-        WriteFileSafely(m_platform.programFolder().file(NoteFileName(k)).string(),
-                        JoinLines(NoteLines(note(k)->toPlainText())));
+    QStringList failures;
+    for (int k = 1; k <= 6; ++k) {
+        const std::string path = m_platform.programFolder().file(NoteFileName(k)).string();
+        try {
+            WriteFileSafely(path, JoinLines(NoteLines(note(k)->toPlainText())));
+            note(k)->document()->setModified(false);
+        } catch (const Error &e) {
+            failures << tr("Note %1 could not be saved: %2").arg(k).arg(FromBytes(e.what()));
+        }
+    }
+    return failures.join(QStringLiteral("\r\n"));
 }
 
-void NotesWindow::saveIfOpen()
+bool NotesWindow::confirmQuit()
 {
-    if (isVisible())
-        guarded([this] { saveAll(); });
+    if (!isVisible())
+        return true;
+    const QString failures = saveAll();
+    if (failures.isEmpty())
+        return true;
+    return m_platform.ask(this, failures + tr("\r\n\r\nQuit without saving these notes?"),
+                          tr("Quit without saving"), tr("Go back"));
 }
 
-void NotesWindow::changeEvent(QEvent *event)
+void NotesWindow::watchQuit(QWidget *main)
 {
-    QDialog::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        guarded([this] { loadAll(); });
+    m_main = main;
+    main->installEventFilter(this);
 }
 
 void NotesWindow::showEvent(QShowEvent *event)
@@ -170,27 +195,43 @@ void NotesWindow::showEvent(QShowEvent *event)
     if (!event->spontaneous()) {
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             move(screen->availableGeometry().center() - rect().center());
+        // Loaded when opened, not on every return from another window.
+        QDialog::showEvent(event);
+        guarded([this] {
+            if (const QString failures = loadAll(); !failures.isEmpty())
+                m_platform.message(this, failures);
+        });
+        return;
     }
     QDialog::showEvent(event);
-    guarded([this] { loadAll(); });
 }
 
 // Every way of closing the window saves the notes first; a note that cannot be written keeps
 // the window open.
 void NotesWindow::done(int result)
 {
-    bool saved = false;
-    guarded([&] {
-        saveAll();
-        saved = true;
-    });
-    if (saved)
+    QString failures;
+    guarded([&] { failures = saveAll(); });
+    if (failures.isEmpty()) {
         QDialog::done(result);
+        return;
+    }
+    m_platform.message(this, failures);
 }
 
 bool NotesWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+    if (watched == m_main && event->type() == QEvent::Close) {
+        bool quit = true;
+        guarded([&] { quit = confirmQuit(); });
+        if (!quit) {
+            event->ignore(); // back to the program, the typed text still in the window
+            return true;
+        }
+        return false;
+    }
+    if (watched != m_main && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
         reject();
         return true;
     }

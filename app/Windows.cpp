@@ -76,8 +76,8 @@ void Windows::wireInputWindows(Platform &platform)
 
     QObject::connect(m_main->menu().about, &QAction::triggered, m_about,
                      [about = m_about] { guarded([about] { about->exec(); }); });
-    // Notes still open when the program ends are kept.
-    QObject::connect(m_main.get(), &MainWindow::closed, m_notes, &NotesWindow::saveIfOpen);
+    // Notes still open when the program ends are kept, or the user is asked before they are lost.
+    m_notes->watchQuit(m_main.get());
 }
 
 // The main window deletes the others as its children, without their close handlers.

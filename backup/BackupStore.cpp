@@ -1,6 +1,8 @@
 #include "backup/BackupStore.h"
 
 #include "base/Error.h"
+#include "base/FileCopy.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 #include "settings/SettingsFile.h"
 
@@ -11,8 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <exception>
-#include <fstream>
-#include <iterator>
+#include <optional>
 
 namespace vexlo {
 
@@ -68,17 +69,6 @@ bool IsOwnFile(const std::string &name)
     return false;
 }
 
-std::string ReadWhole(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("read", path, errno ? errno : ENOENT);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        throw IoError("read", path, EIO);
-    return bytes;
-}
-
 // Any failure of one file's copy, as the core's error naming that file.
 Error AsError(const std::string &path, const std::exception &e)
 {
@@ -87,10 +77,31 @@ Error AsError(const std::string &path, const std::exception &e)
     return Error(ErrorKind::Io, path, "cannot copy '" + path + "': " + e.what());
 }
 
-bool IsRegularFile(const std::string &path)
+bool HasLineBreak(const std::string &text)
 {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// A set line that names a backup copy: an absolute path whose last component is longer than
+// the suffix and ends in it. Any other line would make a restore or delete reach another file.
+bool IsCopyLine(const std::string &line)
+{
+    const std::size_t suffix = std::strlen(BackupSuffix);
+    return !line.empty() && line.front() == '/' && EndsWith(line, BackupSuffix) && line.size() > suffix + 1 &&
+           line[line.size() - suffix - 1] != '/';
+}
+
+// Why `path` from the File List gets no copy and no set line; empty when it is backed up.
+std::string UncopyablePath(const std::string &path)
+{
+    if (HasLineBreak(path))
+        return "its name holds a line break, which a backup set cannot keep";
+    if (path.empty() || path.front() != '/')
+        return "not an absolute path";
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    if (path.back() == '/' || (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)))
+        return "is a folder";
+    return {};
 }
 
 } // namespace
@@ -126,6 +137,15 @@ std::string BackupNameProblem(const std::string &name)
         name.find('\\') != std::string::npos || name.find('\0') != std::string::npos)
         return "The backup name \"" + name +
                "\" is not a plain file name: it must not hold \"/\" or \"\\\" or be \".\" or \"..\".";
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f)
+            return "The backup name \"" + EscapeControls(name) +
+                   "\" holds a line break or another control character; please type it on one line.";
+    }
+    if (name.size() > 255)
+        return "The backup name is " + std::to_string(name.size()) +
+               " bytes long; a file name may have at most 255 bytes.";
     if (IsOwnFile(name))
         return "The backup name \"" + name + "\" is the name of one of Vexlo Pro's own files; " +
                "please choose another.";
@@ -135,6 +155,19 @@ std::string BackupNameProblem(const std::string &name)
 std::string BackupStore::indexPath() const
 {
     return m_folder.file(BackupIndexName).string();
+}
+
+std::string BackupStore::nameProblem(const std::string &name) const
+{
+    if (std::string problem = BackupNameProblem(name); !problem.empty())
+        return problem;
+    const std::string path = m_folder.file(name).string();
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return "The backup name \"" + name + "\" is taken by " +
+               (S_ISDIR(info.st_mode) ? "a folder" : "something that is not a file") +
+               " in the program folder; please choose another.";
+    return {};
 }
 
 std::string BackupStore::proposeName() const
@@ -148,12 +181,22 @@ BackupTally BackupStore::copyFiles(const std::vector<std::string> &paths, RunObs
 {
     BackupTally tally;
     tally.set.reserve(paths.size());
+    CopyOptions options;
+    options.followSourceLink = true; // a link in the File List: its file is backed up
+    options.targetIsOwnCopy = true;
     for (const std::string &path : paths) {
         if (!observer.keepGoing())
             break;
+        // A folder or a name with a line break gets no set line: it would name another file.
+        if (const std::string reason = UncopyablePath(path); !reason.empty()) {
+            const Error error(ErrorKind::Io, path, "cannot copy '" + EscapeControls(path) + "': " + reason);
+            tally.fail(path, error.what());
+            observer.error(path, error);
+            continue;
+        }
         const std::string copy = path + BackupSuffix;
         try {
-            CopyFileSafely(path, copy);
+            CopyFileHeld(path, copy, options);
             ++tally.done;
             observer.fileDone(path, Outcome::Done);
         } catch (const std::exception &e) {
@@ -168,10 +211,12 @@ BackupTally BackupStore::copyFiles(const std::vector<std::string> &paths, RunObs
 
 void BackupStore::appendToIndex(const std::string &name) const
 {
+    // Another instance appending meanwhile keeps its line: read, change and write under the lock.
+    const SettingsLock lock(m_folder.file(MainSettingsName));
     const std::string path = indexPath();
     Lines lines;
-    if (::access(path.c_str(), F_OK) == 0)
-        lines = SplitLines(ReadWhole(path));
+    if (const std::optional<std::string> bytes = ReadFileIfPresent(path, IndexFileCap))
+        lines = SplitLines(*bytes);
     lines.push_back(name);
     WriteFileSafely(path, JoinLines(lines));
 }
@@ -180,20 +225,29 @@ void BackupStore::writeSet(const std::string &name, const Lines &set) const
 {
     const std::string path = m_folder.file(name).string();
     if (!BackupNameProblem(name).empty())
-        throw Error(ErrorKind::Io, path, "cannot write '" + path + "': not a backup name");
+        throw Error(ErrorKind::Io, path, "cannot write '" + EscapeControls(path) + "': not a backup name");
     WriteFileSafely(path, JoinLines(set));
 }
 
 void BackupStore::increaseCounter() const
 {
     SettingsFile settings(m_folder.file(MainSettingsName));
+    const SettingsLock lock(settings.path());
     const int count = ToInt(settings.read(BackupCounterSection, BackupCounterKey, BackupCounterKey));
     settings.write(BackupCounterSection, BackupCounterKey, std::to_string(static_cast<long long>(count) + 1));
 }
 
 Lines BackupStore::listBackups() const
 {
-    return SplitLines(ReadWhole(indexPath()));
+    return SplitLines(ReadWholeFile(indexPath(), IndexFileCap));
+}
+
+std::optional<Lines> BackupStore::listBackupsIfPresent() const
+{
+    const std::optional<std::string> bytes = ReadFileIfPresent(indexPath(), IndexFileCap);
+    if (!bytes)
+        return std::nullopt;
+    return SplitLines(*bytes);
 }
 
 Lines BackupStore::readSet(const std::string &name) const
@@ -202,16 +256,8 @@ Lines BackupStore::readSet(const std::string &name) const
     // Only a plain name in the program folder; the index itself is no set.
     if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos ||
         name == BackupIndexName)
-        throw Error(ErrorKind::Io, path, "cannot read '" + path + "': not a backup set");
-    if (!IsRegularFile(path))
-        throw IoError("read", path, ENOENT);
-    return SplitLines(ReadWhole(path));
-}
-
-// A set line that names a backup copy: something before the suffix.
-static bool IsCopyLine(const std::string &line)
-{
-    return EndsWith(line, BackupSuffix) && line.size() > std::strlen(BackupSuffix);
+        throw Error(ErrorKind::Io, path, "cannot read '" + EscapeControls(path) + "': not a backup set");
+    return SplitLines(ReadWholeFile(path, SetFileCap));
 }
 
 BackupTally BackupStore::restore(const std::string &name, RunObserver &observer) const
@@ -229,9 +275,10 @@ BackupTally BackupStore::restore(const std::string &name, RunObserver &observer)
         }
         const std::string target = line.substr(0, line.size() - std::strlen(BackupSuffix));
         try {
-            if (!IsRegularFile(line))
-                throw IoError("read", line, ENOENT); // the target stays as it is
-            CopyFileSafely(line, target);
+            // The copy is ours: a link found in its place appeared since and is not followed.
+            CopyOptions options;
+            options.followSourceLink = false;
+            CopyFileHeld(line, target, options);
             ++tally.done;
             observer.fileDone(target, Outcome::Done);
         } catch (const std::exception &e) {
@@ -256,22 +303,13 @@ BackupTally BackupStore::deleteCopies(const std::string &name, RunObserver &obse
             observer.fileDone(line, Outcome::Skipped);
             continue;
         }
-        struct stat info {};
-        if (::lstat(line.c_str(), &info) != 0) {
-            const Error e = IoError("delete", line, errno);
-            tally.fail(line, e.what());
-            observer.error(line, e);
-        } else if (S_ISDIR(info.st_mode)) {
-            const Error e = IoError("delete", line, EISDIR);
-            tally.fail(line, e.what());
-            observer.error(line, e);
-        } else if (::unlink(line.c_str()) != 0) {
-            const Error e = IoError("delete", line, errno);
-            tally.fail(line, e.what());
-            observer.error(line, e);
-        } else {
+        try {
+            DeleteFileHeld(line);
             ++tally.done;
             observer.fileDone(line, Outcome::Done);
+        } catch (const Error &e) {
+            tally.fail(line, e.what());
+            observer.error(line, e);
         }
     }
     return tally;
@@ -279,12 +317,22 @@ BackupTally BackupStore::deleteCopies(const std::string &name, RunObserver &obse
 
 void BackupStore::writeIndexWithout(const Lines &listed, int position) const
 {
-    Lines kept;
-    kept.reserve(listed.size());
-    for (std::size_t i = 0; i < listed.size(); ++i) {
-        if (static_cast<int>(i) != position)
-            kept.push_back(listed[i]);
-    }
+    const SettingsLock lock(m_folder.file(MainSettingsName));
+    Lines kept = SplitLines(ReadWholeFile(indexPath(), IndexFileCap));
+    if (position < 0 || static_cast<std::size_t>(position) >= listed.size())
+        return;
+    // The index as it is now (another instance may have added lines): the listed line goes,
+    // at its place when it is still there, else its first occurrence; every other line stays
+    // byte for byte.
+    const std::string &name = listed[static_cast<std::size_t>(position)];
+    auto at = kept.end();
+    if (static_cast<std::size_t>(position) < kept.size() && kept[static_cast<std::size_t>(position)] == name)
+        at = kept.begin() + position;
+    else
+        at = std::find(kept.begin(), kept.end(), name);
+    if (at == kept.end())
+        return;
+    kept.erase(at);
     WriteFileSafely(indexPath(), JoinLines(kept));
 }
 

@@ -6,6 +6,7 @@
 #include "base/ProgramFolder.h"
 #include "base/RunObserver.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,34 +38,44 @@ std::string EndMessage(const BackupTally &tally, const std::string &verb);
 std::string BackupNameProblem(const std::string &name);
 
 /// The backup store of one program folder. Every text file it writes has CR LF after every
-/// line and goes through WriteFileSafely; every copy goes through CopyFileSafely.
+/// line and goes through WriteFileSafely; every copy and deletion goes through CopyFileHeld
+/// and DeleteFileHeld.
 class BackupStore {
   public:
     explicit BackupStore(ProgramFolder folder) : m_folder(std::move(folder)) {}
 
     const ProgramFolder &folder() const noexcept { return m_folder; }
 
+    /// BackupNameProblem's answer, or why the set file cannot be created in the program
+    /// folder (a folder or another non-file of that name); empty when the name can be used.
+    std::string nameProblem(const std::string &name) const;
+
     /// "BackUp" followed by the counter plus one.
     /// Throws Error{Conversion} when "BackupCount" is missing or not a decimal integer.
     std::string proposeName() const;
 
     /// Copies every path to path + ".vexloProBackUps" in order, one observer call per file
-    /// (fileDone or error), and collects the set lines (one per path, copied or not).
+    /// (fileDone or error), and collects the set lines (one per path, copied or not). A path
+    /// that is a folder, not absolute, or holds a line break gets no copy and no set line.
     /// A failed copy is counted in the tally and leaves an earlier copy as it was; never throws.
     BackupTally copyFiles(const std::vector<std::string> &paths, RunObserver &observer) const;
 
-    /// Adds `name` as the last line of the index (created when missing).
+    /// Adds `name` as the last line of the index (created when missing), under the settings
+    /// lock so that another instance's line is not lost.
     /// Throws Error{Io} when the index cannot be read or written; it is then as it was.
     void appendToIndex(const std::string &name) const;
     /// Writes the set file `name`, replacing one of that name.
     /// Throws Error{Io} when it cannot be written, or for a name BackupNameProblem refuses.
     void writeSet(const std::string &name, const Lines &set) const;
-    /// Adds one to "BackupCount". Throws Error{Conversion} when it is not a number, and
-    /// Error{SettingsWrite} when "vexlopro.ini" cannot be written.
+    /// Adds one to "BackupCount" under the settings lock. Throws Error{Conversion} when it is not a number,
+    /// and Error{SettingsWrite} when "vexlopro.ini" cannot be written.
     void increaseCounter() const;
 
     /// The lines of the index. Throws Error{Io} when it cannot be read (missing included).
     Lines listBackups() const;
+    /// The same, but nothing when the index does not exist; any other failure (a folder, a
+    /// FIFO, a file over the size cap) throws Error{Io} naming it and the reason.
+    std::optional<Lines> listBackupsIfPresent() const;
     /// The lines of the set file `name`. Throws Error{Io} when it cannot be read (missing,
     /// an empty name, a name that is not a plain file name).
     Lines readSet(const std::string &name) const;
@@ -77,8 +88,9 @@ class BackupStore {
     /// alone and counted as skipped). The set file and the index stay.
     /// Throws Error{Io} only when the set cannot be read (nothing is deleted then).
     BackupTally deleteCopies(const std::string &name, RunObserver &observer) const;
-    /// Writes the index anew with every line of `listed` but the one at `position`.
-    /// Throws Error{Io} when it cannot be written; it is then as it was.
+    /// Removes the line at `position` of `listed` (the index as shown) from the index as it is
+    /// now, under the settings lock; every other line keeps its bytes. Throws Error{Io} when it
+    /// cannot be read or written; it is then as it was.
     void writeIndexWithout(const Lines &listed, int position) const;
 
   private:

@@ -2,6 +2,7 @@
 
 #include "backup/BackupStore.h"
 
+#include "base/Error.h"
 #include "targets/TargetListModel.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -17,6 +18,8 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <optional>
 
 namespace vexlo {
 
@@ -67,19 +70,22 @@ QLabel *InfoLabel(QWidget *parent)
     return label;
 }
 
-/// The text of the selected line: empty when none is selected.
-std::string SelectedName(const QListWidget *list)
-{
-    const QList<QListWidgetItem *> selected = list->selectedItems();
-    return selected.isEmpty() ? std::string() : ToBytes(selected.front()->text());
-}
-
 int SelectedRow(const QListWidget *list)
 {
     const QList<QListWidgetItem *> selected = list->selectedItems();
     return selected.isEmpty() ? -1 : list->row(selected.front());
 }
 
+/// The index line of the selected row, as its bytes: empty when none is selected.
+std::string SelectedName(const QListWidget *list, const Lines &names)
+{
+    const int row = SelectedRow(list);
+    return row < 0 || static_cast<std::size_t>(row) >= names.size() ? std::string()
+                                                                    : names[static_cast<std::size_t>(row)];
+}
+
+/// Shows the lines decoded for display only (the bytes stay in the window's copy of the index)
+/// and selects the first, so the row that looks current is the one an action takes.
 void FillList(QListWidget *list, const Lines &lines)
 {
     QStringList texts;
@@ -87,6 +93,16 @@ void FillList(QListWidget *list, const Lines &lines)
     for (const std::string &line : lines)
         texts << FromBytes(line);
     list->addItems(texts);
+    if (list->count() > 0)
+        list->setCurrentRow(0);
+}
+
+/// A failure of the store, shown with the path and the reason; other errors go to the handler.
+void ShowFailure(Platform &platform, QWidget *parent, const QString &what, const Error &error)
+{
+    if (error.kind() != ErrorKind::Io)
+        throw error;
+    platform.message(parent, what + QStringLiteral("\r\n") + FromBytes(error.what()));
 }
 
 /// Shows each file in the info label and lets the window breathe while the loop runs.
@@ -234,7 +250,7 @@ void DoBackupWindow::doBackup()
     }
     // The name becomes a file in the program folder: nothing is written under a bad one.
     const std::string name = ToBytes(m_nameEdit->text());
-    if (const std::string problem = BackupNameProblem(name); !problem.empty()) {
+    if (const std::string problem = StoreOf(m_platform).nameProblem(name); !problem.empty()) {
         m_platform.message(this, FromBytes(problem));
         return;
     }
@@ -250,12 +266,21 @@ void DoBackupWindow::doBackup()
     const BackupTally tally = StoreOf(m_platform).copyFiles(paths, progress);
     progress.finish();
 
+    // The set file first: a name that cannot be written leaves no index line naming nothing.
+    // Success is told only once every step has succeeded.
+    try {
+        StoreOf(m_platform).writeSet(name, tally.set);
+        StoreOf(m_platform).appendToIndex(name);
+    } catch (const Error &e) {
+        m_infoLabel->setText(QStringLiteral("The backup was not completed."));
+        ShowFailure(m_platform, this,
+                    QStringLiteral("The backup \"%1\" was not completed:").arg(FromBytes(name)), e);
+        return;
+    }
+    StoreOf(m_platform).increaseCounter();
     m_infoLabel->setText(QStringLiteral("All files are backuped!"));
     QCoreApplication::processEvents();
     m_platform.beep();
-    StoreOf(m_platform).appendToIndex(name);
-    StoreOf(m_platform).writeSet(name, tally.set);
-    StoreOf(m_platform).increaseCounter();
     m_platform.message(this, FromBytes(EndMessage(tally, "copied")));
 }
 
@@ -295,10 +320,18 @@ void RecoveryWindow::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     guarded([this] {
-        const Lines names = StoreOf(m_platform).listBackups(); // missing: the previous lines stay
+        std::optional<Lines> names;
+        try {
+            names = StoreOf(m_platform).listBackupsIfPresent(); // missing: the previous lines stay
+        } catch (const Error &e) {
+            ShowFailure(m_platform, this, QStringLiteral("The list of backups cannot be read:"), e);
+        }
+        if (!names)
+            return;
+        m_names = std::move(*names);
         m_list->clear();
-        FillList(m_list, names);
-        m_infoLabel->setText(QStringLiteral("In total %1 backups.").arg(names.size()));
+        FillList(m_list, m_names);
+        m_infoLabel->setText(QStringLiteral("In total %1 backups.").arg(m_names.size()));
     });
 }
 
@@ -307,8 +340,17 @@ void RecoveryWindow::recoverSelected()
     if (m_busy)
         return;
     const Busy busy(m_busy);
+    const std::string name = SelectedName(m_list, m_names);
+    if (name.empty())
+        return;
     LabelProgress progress(m_platform, m_infoLabel);
-    const BackupTally tally = StoreOf(m_platform).restore(SelectedName(m_list), progress);
+    BackupTally tally;
+    try {
+        tally = StoreOf(m_platform).restore(name, progress);
+    } catch (const Error &e) {
+        ShowFailure(m_platform, this, QStringLiteral("The backup set cannot be read:"), e);
+        return;
+    }
     progress.finish();
     ShowSkipped(m_infoLabel, tally);
     m_platform.beep();
@@ -350,15 +392,26 @@ void DeleteBackupWindow::showEvent(QShowEvent *event)
     if (event->spontaneous())
         return;
     guarded([this] {
-        reload(); // missing index: the list stays empty and the label as it was
-        m_infoLabel->clear();
+        if (reload()) // missing index: the list stays empty and the label as it was
+            m_infoLabel->clear();
     });
 }
 
-void DeleteBackupWindow::reload()
+bool DeleteBackupWindow::reload()
 {
     m_list->clear();
-    FillList(m_list, StoreOf(m_platform).listBackups());
+    m_names.clear();
+    std::optional<Lines> names;
+    try {
+        names = StoreOf(m_platform).listBackupsIfPresent();
+    } catch (const Error &e) {
+        ShowFailure(m_platform, this, QStringLiteral("The list of backups cannot be read:"), e);
+    }
+    if (!names)
+        return false;
+    m_names = std::move(*names);
+    FillList(m_list, m_names);
+    return true;
 }
 
 void DeleteBackupWindow::deleteSelected()
@@ -367,17 +420,28 @@ void DeleteBackupWindow::deleteSelected()
         return;
     const Busy busy(m_busy);
     const int position = SelectedRow(m_list);
-    Lines listed;
-    for (int i = 0; i < m_list->count(); ++i)
-        listed.push_back(ToBytes(m_list->item(i)->text()));
+    const std::string name = SelectedName(m_list, m_names);
+    if (name.empty())
+        return;
+    const Lines listed = m_names; // the index's bytes, never the list's text
 
     LabelProgress progress(m_platform, m_infoLabel);
-    const BackupTally tally = StoreOf(m_platform).deleteCopies(SelectedName(m_list), progress);
+    BackupTally tally;
+    try {
+        tally = StoreOf(m_platform).deleteCopies(name, progress);
+    } catch (const Error &e) {
+        ShowFailure(m_platform, this, QStringLiteral("The backup set cannot be read:"), e);
+        return;
+    }
     progress.finish();
     ShowSkipped(m_infoLabel, tally);
     m_platform.beep();
     m_platform.message(this, FromBytes(EndMessage(tally, "deleted")));
-    StoreOf(m_platform).writeIndexWithout(listed, position);
+    try {
+        StoreOf(m_platform).writeIndexWithout(listed, position);
+    } catch (const Error &e) {
+        ShowFailure(m_platform, this, QStringLiteral("The list of backups cannot be written:"), e);
+    }
     reload();
 }
 

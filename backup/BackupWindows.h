@@ -1,6 +1,8 @@
 // The three windows of the backup store: "Do backup", "Recovery" and "Delete backup".
 #pragma once
 
+#include "base/Lines.h"
+
 #include <QDialog>
 
 #include <functional>
@@ -65,6 +67,7 @@ class RecoveryWindow : public QDialog {
   private:
     Platform &m_platform;
     QListWidget *m_list = nullptr;
+    Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
     bool m_busy = false;
 };
@@ -85,10 +88,12 @@ class DeleteBackupWindow : public QDialog {
     void done(int result) override;
 
   private:
-    void reload();
+    /// Fills the list from the index; false when there is none (or it cannot be read).
+    bool reload();
 
     Platform &m_platform;
     QListWidget *m_list = nullptr;
+    Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
     bool m_busy = false;
 };

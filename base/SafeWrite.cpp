@@ -330,12 +330,17 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                 ::fstatat(m_folder, m_name.c_str(), &entry, AT_SYMLINK_NOFOLLOW) != 0) {
                 if (errno == ENOENT && options.createIfMissing && hops == 0) {
                     m_created = true;
+                    if (options.copyOf)
+                        m_newFileMode = (options.copyOf->st_mode & 0777) | 0600;
                     if (m_newFileMode == 0)
                         m_newFileMode = NewFileMode();
                     return;
                 }
                 throw IoError("read", m_path, errno);
             }
+            if (S_ISLNK(entry.st_mode) && options.refuseLinks)
+                throw Error(ErrorKind::Io, m_path,
+                            "cannot write '" + m_path + "': a symbolic link stands in its place");
             if (S_ISLNK(entry.st_mode)) {
                 // Written through: the file the link leads to is replaced, the link stays.
                 if (hops > 0)
@@ -352,7 +357,7 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                 throw IoError("rewrite", m_path, EISDIR);
             if (!S_ISREG(entry.st_mode))
                 throw NotRegular(m_path);
-            if (!options.readOnly && !(entry.st_mode & S_IWUSR))
+            if (!options.readOnly && !options.copyOf && !(entry.st_mode & S_IWUSR))
                 throw IoError("write", m_path, EACCES);
             // The owner's bits decide for the owner (and root passes anyway); ask only for others.
             const uid_t me = ::geteuid();
@@ -372,6 +377,13 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                 m_sourceInfo.st_ino != entry.st_ino)
                 throw Error(ErrorKind::Io, m_path,
                             "cannot rewrite '" + m_path + "': the file changed while it was opened");
+            if (options.copyOf) {
+                // Only what the commit compares stays the copy's own: owner and mode follow the source.
+                m_sourceInfo.st_uid = options.copyOf->st_uid;
+                m_sourceInfo.st_gid = options.copyOf->st_gid;
+                m_sourceInfo.st_mode =
+                    (m_sourceInfo.st_mode & S_IFMT) | (options.copyOf->st_mode & 0777) | 0600;
+            }
             return;
         }
     } catch (...) {

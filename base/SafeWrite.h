@@ -52,6 +52,12 @@ struct ReplaceOptions {
     mode_t newFileMode = 0;
     /// Only read: a file without write permission is not refused (commit() is then not used).
     bool readOnly = false;
+    /// A symbolic link at the name is refused (Error{Io}) instead of written through.
+    bool refuseLinks = false;
+    /// The file is a copy of the program's own made from a file in this state (a backup copy):
+    /// a read-only one is replaced, and the result takes the owner, group and permission bits
+    /// of `copyOf` (owner read and write added), not its own earlier ones.
+    const struct stat *copyOf = nullptr;
 };
 
 /// Replaces one file. Construction looks at the target and opens it for reading; output()

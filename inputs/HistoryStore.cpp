@@ -1,11 +1,9 @@
 #include "inputs/HistoryStore.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 #include "settings/SettingsFile.h"
-
-#include <fstream>
-#include <iterator>
 
 namespace vexlo {
 
@@ -74,13 +72,16 @@ std::string HistoryStore::record(HistoryKind kind, const Lines &lines)
 
 std::optional<Lines> HistoryStore::readSlot(HistoryKind kind, int slot) const
 {
-    std::ifstream in(slotPath(kind, std::to_string(slot)), std::ios::binary);
-    if (!in)
+    // A folder, FIFO or device in a slot's place is not read: it counts as an empty slot.
+    try {
+        const std::optional<std::string> bytes =
+            ReadFileIfPresent(slotPath(kind, std::to_string(slot)).string(), TextFileCap);
+        if (!bytes)
+            return std::nullopt;
+        return SplitLines(*bytes);
+    } catch (const Error &) {
         return std::nullopt;
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        return std::nullopt;
-    return SplitLines(bytes);
+    }
 }
 
 } // namespace vexlo

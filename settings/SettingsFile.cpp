@@ -1,14 +1,13 @@
 #include "settings/SettingsFile.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -146,19 +145,11 @@ std::string encodeValue(std::string_view value)
 
 std::optional<std::string> loadBytes(const std::filesystem::path &path)
 {
-    // Only a regular file holds settings: a directory or a FIFO in its place reads as missing.
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
+    // Only a regular file holds settings: a folder, a FIFO or a device in its place, or a file
+    // far larger than any settings, reads as missing (and is never written over).
     try {
-        std::ifstream in(path, std::ios::binary);
-        if (!in)
-            return std::nullopt;
-        std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        if (in.bad())
-            return std::nullopt;
-        return bytes;
-    } catch (const std::exception &) {
+        return ReadFileIfPresent(path.string(), SettingsFileCap);
+    } catch (const Error &) {
         return std::nullopt;
     }
 }

@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include <cstdlib>
@@ -24,6 +25,18 @@ void DesktopPlatform::message(QWidget *parent, const QString &text)
         grid->addItem(new QSpacerItem(360, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(),
                       0, 1, grid->columnCount());
     box.exec();
+}
+
+bool DesktopPlatform::ask(QWidget *parent, const QString &text, const QString &yes, const QString &no)
+{
+    QMessageBox box(QMessageBox::Question, QApplication::applicationDisplayName(), text,
+                    QMessageBox::NoButton, parent);
+    QPushButton *yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton *noButton = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(noButton);
+    box.setEscapeButton(noButton);
+    box.exec();
+    return box.clickedButton() == yesButton;
 }
 
 void ConfigureOpenFileDialog(QFileDialog &dialog, const OpenFileRequest &request)

@@ -59,6 +59,9 @@ class Platform {
     virtual void setClipboardText(const QString &text) = 0;
     /// The folder of settings, histories and scratch files.
     virtual const ProgramFolder &programFolder() const = 0;
+    /// A modal question with two buttons; true when the user chooses `yes`, false for `no` or
+    /// closing the box.
+    virtual bool ask(QWidget *parent, const QString &text, const QString &yes, const QString &no) = 0;
 };
 
 /// The real desktop: QMessageBox, QFileDialog, QDesktopServices, QClipboard, std::_Exit.
@@ -76,6 +79,7 @@ class DesktopPlatform : public Platform {
     QString clipboardText() override;
     void setClipboardText(const QString &text) override;
     const ProgramFolder &programFolder() const override { return m_folder; }
+    bool ask(QWidget *parent, const QString &text, const QString &yes, const QString &no) override;
 
   private:
     ProgramFolder m_folder;

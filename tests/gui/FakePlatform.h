@@ -28,6 +28,8 @@ class FakePlatform : public Platform {
     // What the next dialogs and pop-ups answer (empty queue: cancel / no choice).
     std::deque<std::optional<OpenFileResult>> dialogAnswers;
     std::deque<QString> popupChoices; // the text of the action to choose
+    std::deque<bool> askAnswers;      // what the next questions answer (empty: no)
+    QStringList questions;
     /// Called from inside message(), e.g. to act while a box would be open.
     std::function<void(const QString &)> onMessage;
 
@@ -77,6 +79,15 @@ class FakePlatform : public Platform {
     QString clipboardText() override { return clipboard; }
     void setClipboardText(const QString &text) override { clipboard = text; }
     const ProgramFolder &programFolder() const override { return m_folder; }
+    bool ask(QWidget *, const QString &text, const QString &, const QString &) override
+    {
+        questions << text;
+        if (askAnswers.empty())
+            return false;
+        const bool answer = askAnswers.front();
+        askAnswers.pop_front();
+        return answer;
+    }
 
   private:
     ProgramFolder m_folder;

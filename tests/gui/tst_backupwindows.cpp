@@ -1,6 +1,7 @@
 // The "Do backup", "Recovery" and "Delete backup" windows on real files in temporary folders.
 #include "FakePlatform.h"
 
+#include "backup/BackupStore.h"
 #include "backup/BackupWindows.h"
 #include "base/Error.h"
 #include "settings/SettingsFile.h"
@@ -16,6 +17,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <cstdio>
+#include <filesystem>
 #include <memory>
 
 using namespace vexlo;
@@ -46,7 +49,19 @@ class BackupWindowsTest : public QObject {
         QFile in(path);
         return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray("<missing>");
     }
-    static QByteArray read(const std::string &path) { return read(QString::fromStdString(path)); }
+    // By its bytes: a name that is not UTF-8 does not pass through QString.
+    static QByteArray read(const std::string &path)
+    {
+        std::FILE *in = std::fopen(path.c_str(), "rb");
+        if (!in)
+            return QByteArray("<missing>");
+        QByteArray bytes;
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+            bytes.append(buffer, qsizetype(got));
+        std::fclose(in);
+        return bytes;
+    }
     void setCounter(const char *value)
     {
         SettingsFile(m_platform->programFolder().file(MainSettingsName))
@@ -261,7 +276,11 @@ class BackupWindowsTest : public QObject {
         window.show();
         QCOMPARE(listed(window), (QStringList{"BackUp1", "BackUp2"}));
         QCOMPARE(label(window), QStringLiteral("In total 2 backups."));
+        // The row that looks current is the selected one.
+        QCOMPARE(child<QListWidget>(window, "ListBox1")->selectedItems().size(), 1);
+        QCOMPARE(child<QListWidget>(window, "ListBox1")->currentRow(), 0);
 
+        child<QListWidget>(window, "ListBox1")->clearSelection();
         press(window, "SpeedButton1"); // nothing selected: nothing at all
         QVERIFY(m_platform->messages.isEmpty());
         QCOMPARE(m_platform->beeps, 0);
@@ -277,10 +296,12 @@ class BackupWindowsTest : public QObject {
                  QStringLiteral("1 line(s) of the set named no backup copy and were skipped."));
         QCOMPARE(read(program(QStringLiteral("BackUp.vexloPro"))), QByteArray("BackUp1\r\nBackUp2\r\n"));
 
-        select(window, 0); // its set file does not exist
+        select(window, 0); // its set file does not exist: said, with the path
         m_platform->messages.clear();
         press(window, "SpeedButton1");
-        QVERIFY(m_platform->messages.isEmpty());
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(m_platform->messages.front().contains(program(QStringLiteral("BackUp1"))));
+        QCOMPARE(read(a), QByteArray("before"));
 
         // Without an index the previous showing's lines and label stay.
         QFile::remove(program(QStringLiteral("BackUp.vexloPro")));
@@ -306,7 +327,9 @@ class BackupWindowsTest : public QObject {
         window.show();
         QCOMPARE(label(window), QString());
         QCOMPARE(listed(window), (QStringList{"Dup", "Other", "Dup"}));
+        QCOMPARE(child<QListWidget>(window, "ListBox1")->selectedItems().size(), 1);
 
+        child<QListWidget>(window, "ListBox1")->clearSelection();
         press(window, "SpeedButton1"); // nothing selected
         QVERIFY(m_platform->messages.isEmpty());
         QCOMPARE(listed(window).size(), 3);
@@ -330,6 +353,133 @@ class BackupWindowsTest : public QObject {
         window.show();
         QVERIFY(listed(window).isEmpty());
         QCOMPARE(label(window), QStringLiteral("kept"));
+    }
+    // Names with a line break, bytes that are not UTF-8 and 255-byte names, in the File List and
+    // in the program folder, through Do backup, Recovery and Delete backup.
+    void oddNamesThroughBackupRecoveryAndDelete()
+    {
+        namespace fs = std::filesystem;
+        const fs::path odd = fs::path(m_files->path().toStdString()) / "prog\nfolder \xe9";
+        fs::create_directories(odd);
+        m_platform = std::make_unique<FakePlatform>(ProgramFolder(odd));
+        setCounter("0");
+        const auto make = [&](const std::string &name, const std::string &bytes) {
+            const std::string path = m_files->path().toStdString() + "/" + name;
+            std::FILE *out = std::fopen(path.c_str(), "wb");
+            std::fwrite(bytes.data(), 1, bytes.size(), out);
+            std::fclose(out);
+            return path;
+        };
+        const std::string broken = make("notes.txt\nx.txt", "split");
+        make("notes.txt", "never backed up"); // what the second half of the split name names
+        const std::string latin = make("caf\xe9.txt", "latin");
+        const std::string longest = make(std::string(239, 'n'), "long"); // its copy's name: 255 bytes
+        const std::string tooLong = make(std::string(255, 'm'), "no room for the suffix");
+        fs::create_directory(m_files->path().toStdString() + "/d");
+        for (const std::string &path :
+             {broken, latin, longest, tooLong, m_files->path().toStdString() + "/d/"})
+            m_fileList.append(path);
+
+        auto backup = doBackupWindow();
+        backup->show();
+        auto *name = child<QLineEdit>(*backup, "Edit1");
+        for (const QString &bad : {QStringLiteral("two\nlines"), QString(256, QLatin1Char('b'))}) {
+            m_platform->messages.clear();
+            name->setText(bad);
+            press(*backup, "SpeedButton1");
+            QCOMPARE(m_platform->messages.size(), 1);
+            QVERIFY2(!m_platform->messages.front().startsWith(QStringLiteral("The end.")),
+                     qPrintable(m_platform->messages.front()));
+        }
+        QVERIFY(!fs::exists(odd / BackupIndexName));
+        QVERIFY(!fs::exists(latin + ".vexloProBackUps"));
+
+        m_platform->messages.clear();
+        name->setText(QString(255, QLatin1Char('S')));
+        press(*backup, "SpeedButton1");
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY2(m_platform->messages.front().startsWith(
+                     QStringLiteral("The end.\r\n3 files could not be copied")),
+                 qPrintable(m_platform->messages.front()));
+        const std::string setName(255, 'S');
+        QCOMPARE(read((odd / setName).string()),
+                 QByteArray::fromStdString(latin + ".vexloProBackUps\r\n" + longest + ".vexloProBackUps\r\n" +
+                                           tooLong + ".vexloProBackUps\r\n"));
+        QCOMPARE(read(latin + ".vexloProBackUps"), QByteArray("latin"));
+        QCOMPARE(read(longest + ".vexloProBackUps"), QByteArray("long"));
+        QVERIFY(!fs::exists(broken + ".vexloProBackUps"));
+        QCOMPARE(counter(), QStringLiteral("1"));
+
+        // A set named in bytes that are not UTF-8, written by an earlier program.
+        const std::string latinSet = "Sauvegarde \xe9t\xe9";
+        {
+            std::FILE *out = std::fopen((odd / latinSet).c_str(), "wb");
+            const std::string line = latin + ".vexloProBackUps\r\n";
+            std::fwrite(line.data(), 1, line.size(), out);
+            std::fclose(out);
+            out = std::fopen((odd / BackupIndexName).c_str(), "ab");
+            const std::string index = latinSet + "\r\n";
+            std::fwrite(index.data(), 1, index.size(), out);
+            std::fclose(out);
+        }
+        make("caf\xe9.txt", "changed");
+        RecoveryWindow recovery(*m_platform);
+        recovery.show();
+        QCOMPARE(listed(recovery).size(), 2);
+        select(recovery, 1);
+        m_platform->messages.clear();
+        press(recovery, "SpeedButton1");
+        QCOMPARE(m_platform->messages, QStringList{QStringLiteral("The end.")});
+        QCOMPARE(read(latin), QByteArray("latin"));
+        QCOMPARE(read(m_files->filePath(QStringLiteral("notes.txt"))), QByteArray("never backed up"));
+
+        // Deleting the long-named set keeps the other line's bytes.
+        DeleteBackupWindow remove(*m_platform);
+        remove.show();
+        select(remove, 0);
+        m_platform->messages.clear();
+        press(remove, "SpeedButton1");
+        QVERIFY(m_platform->messages.front().startsWith(
+            QStringLiteral("The end.\r\n1 file could not be deleted")));
+        QVERIFY(!fs::exists(latin + ".vexloProBackUps"));
+        QVERIFY(!fs::exists(longest + ".vexloProBackUps"));
+        QCOMPARE(read((odd / BackupIndexName).string()), QByteArray::fromStdString(latinSet + "\r\n"));
+        QCOMPARE(listed(remove).size(), 1);
+        QCOMPARE(read(m_files->filePath(QStringLiteral("notes.txt"))), QByteArray("never backed up"));
+    }
+
+    // A set name taken by a folder, and an index that is a folder: said, never "All files are backuped!".
+    void aSetOrIndexThatCannotBeWrittenIsReportedNotCelebrated()
+    {
+        setCounter("0");
+        const std::string a = file("a.txt", "A");
+        m_fileList.append(a);
+        QVERIFY(QDir(m_program->path()).mkdir(QStringLiteral("Taken")));
+        auto window = doBackupWindow();
+        window->show();
+        child<QLineEdit>(*window, "Edit1")->setText(QStringLiteral("Taken"));
+        press(*window, "SpeedButton1");
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(m_platform->messages.front().contains(QStringLiteral("folder")));
+        QVERIFY(!QFile::exists(QString::fromStdString(a + ".vexloProBackUps")));
+
+        QVERIFY(QDir(m_program->path()).mkdir(QStringLiteral("BackUp.vexloPro")));
+        child<QLineEdit>(*window, "Edit1")->setText(QStringLiteral("Fine"));
+        m_platform->messages.clear();
+        press(*window, "SpeedButton1");
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY2(m_platform->messages.front().contains(program(QStringLiteral("BackUp.vexloPro"))),
+                 qPrintable(m_platform->messages.front()));
+        QVERIFY(label(*window) != QStringLiteral("All files are backuped!"));
+        QCOMPARE(m_platform->beeps, 0);
+        QCOMPARE(counter(), QStringLiteral("0"));
+
+        // Recovery and Delete say why the list is missing.
+        m_platform->messages.clear();
+        RecoveryWindow recovery(*m_platform);
+        recovery.show();
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(m_platform->messages.front().contains(QStringLiteral("folder")));
     }
 };
 

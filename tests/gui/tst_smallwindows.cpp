@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include <sys/stat.h>
+
 using namespace vexlo;
 using namespace vexlo::test;
 
@@ -130,10 +132,74 @@ class SmallWindowsTest : public QObject {
         notesButton("SpeedButton4")->click();
         QVERIFY(notes().isVisible());
         QCOMPARE(notes().note(1)->toPlainText(), QStringLiteral("kept"));
-        QVERIFY(f.platform->messages.isEmpty());
+        // Which note and why; the others are saved all the same.
+        QCOMPARE(f.platform->messages.size(), 1);
+        QVERIFY2(
+            f.platform->messages.front().startsWith(QStringLiteral("Note 2 could not be saved: cannot ")),
+            qPrintable(f.platform->messages.front()));
+        QVERIFY(f.platform->messages.front().contains(noteFile(2)));
+        QCOMPARE(ReadAll(noteFile(1)), QByteArray("kept\r\n"));
         QVERIFY(QDir(f.program->path()).rmdir(QStringLiteral("Memo2.Notes")));
         notesButton("SpeedButton4")->click();
         QVERIFY(!notes().isVisible());
+    }
+
+    // Text typed and not yet saved survives a visit to another window, with its undo history.
+    void aReturnToTheWindowKeepsWhatWasTyped()
+    {
+        QVERIFY(WriteAll(noteFile(1), "from the file\r\n"));
+        openNotes();
+        QCOMPARE(notes().note(1)->toPlainText(), QStringLiteral("from the file"));
+        notes().note(1)->moveCursor(QTextCursor::End);
+        QTest::keyClicks(notes().note(1), QStringLiteral(" typed"));
+        QVERIFY(WriteAll(noteFile(1), "changed elsewhere\r\n"));
+
+        f.window().show();
+        f.window().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window()));
+        notes().activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&notes()));
+        QCOMPARE(notes().note(1)->toPlainText(), QStringLiteral("from the file typed"));
+        QVERIFY(notes().note(1)->document()->isUndoAvailable());
+
+        // A note with unsaved edits is not replaced even by an explicit load.
+        notes().loadAll();
+        QCOMPARE(notes().note(1)->toPlainText(), QStringLiteral("from the file typed"));
+    }
+
+    void aNoteFileThatIsNoRegularFileIsNamedAndNotWaitedOn()
+    {
+        QVERIFY(::mkfifo(ToBytes(noteFile(2)).c_str(), 0600) == 0);
+        QVERIFY(WriteAll(noteFile(3), "three\r\n"));
+        openNotes();
+        QCOMPARE(notes().note(3)->toPlainText(), QStringLiteral("three"));
+        QCOMPARE(f.platform->messages.size(), 1);
+        QVERIFY2(f.platform->messages.front().startsWith(QStringLiteral("Note 2 could not be loaded: ")),
+                 qPrintable(f.platform->messages.front()));
+        QVERIFY(f.platform->messages.front().contains(QStringLiteral("not a regular file")));
+    }
+
+    // Quitting while a note cannot be saved: say which and why, then quit or go back.
+    void quittingWithANoteThatCannotBeSavedAsksFirst()
+    {
+        f.window().show();
+        openNotes();
+        notes().note(2)->setFocus();
+        QTest::keyClicks(notes().note(2), QStringLiteral("precious"));
+        QVERIFY(QDir(f.program->path()).mkdir(QStringLiteral("Memo2.Notes")));
+        QSignalSpy closed(&f.window(), &MainWindow::closed);
+
+        f.platform->askAnswers = {false}; // "Go back"
+        QVERIFY(!f.window().close());
+        QCOMPARE(closed.count(), 0);
+        QCOMPARE(f.platform->questions.size(), 1);
+        QVERIFY(f.platform->questions.front().startsWith(QStringLiteral("Note 2 could not be saved: ")));
+        QVERIFY(notes().isVisible());
+        QCOMPARE(notes().note(2)->toPlainText(), QStringLiteral("precious"));
+
+        f.platform->askAnswers = {true}; // "Quit without saving"
+        QVERIFY(f.window().close());
+        QCOMPARE(closed.count(), 1);
     }
 
     void aNoteReadsBackAsItWasSaved()
