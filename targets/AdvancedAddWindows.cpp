@@ -31,9 +31,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <sys/stat.h>
 
 namespace vexlo {
 
@@ -102,12 +100,13 @@ void ScanInto(const std::string &directory, const std::string &mask, std::vector
     ScanDir(directory, mask, collect);
 }
 
-std::string ReadFile(const std::string &path)
+// Whether a directory line of a scan ("<path>/") names a symbolic link (to a folder: the scan
+// lists only those with a trailing separator).
+bool IsFolderLink(const std::string &line)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("read", path, errno);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct stat st;
+    const std::string path = line.substr(0, line.size() - 1);
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 } // namespace
@@ -252,19 +251,40 @@ void AdvancedAddWindow::addDirectory()
     std::vector<std::string> tree;
     m_lastEvents = m_platform.tickCount();
     ScanInto(dir, "", tree, [this] { processEventsThrottled(); });
-    WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
-    addDirsFromScanFile();
+    // The file is still written, but the list is taken from the scan itself: a name holding a
+    // line break would come back from the file as two lines, and an unwritable file as none.
+    QString writeFailure;
+    try {
+        WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
+    } catch (const std::exception &error) {
+        writeFailure = FromBytes(error.what());
+    }
+    const std::size_t skippedLinks = addDirectories(tree);
+    if (!writeFailure.isEmpty())
+        m_platform.message(this, tr("The scan could not be saved to \"%1\" (the folders were added all "
+                                    "the same):\n%2")
+                                     .arg(QString::fromLatin1(ScanFileName), writeFailure));
+    if (skippedLinks > 0)
+        m_platform.message(this, tr("%n link(s) to folders skipped: a link leads out of the chosen folder.",
+                                    nullptr, int(skippedLinks)));
 }
 
-// Every directory line of the saved scan, in its order, checked.
-void AdvancedAddWindow::addDirsFromScanFile()
+// Every directory of the scan, in its order, checked; links to folders are left out (through a
+// link to "/" a later scan of the entry would reach the whole disk). Returns how many were.
+std::size_t AdvancedAddWindow::addDirectories(const std::vector<std::string> &scan)
 {
     std::vector<std::string> directories;
-    for (std::string &line : SplitLines(ReadFile(m_platform.programFolder().file(ScanFileName).string()))) {
-        if (!line.empty() && line.back() == PathSeparator)
-            directories.push_back(std::move(line));
+    std::size_t links = 0;
+    for (const std::string &line : scan) {
+        if (line.empty() || line.back() != PathSeparator)
+            continue;
+        if (IsFolderLink(line))
+            ++links;
+        else
+            directories.push_back(line);
     }
     m_gathered->appendMany(std::move(directories), true);
+    return links;
 }
 
 void AdvancedAddWindow::removeSelected()
@@ -366,6 +386,7 @@ void AdvancedAddWindow::showEvent(QShowEvent *event)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center()); // centred on the desktop
     guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(ScanSettingsName))); });
+    guarded([this] { directoryShown(m_picker->directory()); }); // the folder as it is now
 }
 
 void AdvancedAddWindow::done(int result)
@@ -411,19 +432,21 @@ AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &dire
     layout->addLayout(right, 1);
     resize(560, 380);
 
-    auto shown = [this](const QString &dir) {
-        m_dirLabel->setText(dir);
-        m_dirLabel->setToolTip(dir);
-        ShowFiles(m_files, dir);
-    };
-    shown(m_picker->directory());
+    directoryShown(m_picker->directory());
     connect(m_picker, &DirectoryPicker::directoryChanged, this,
-            [shown](const QString &dir) { guarded([&] { shown(dir); }); });
+            [this](const QString &dir) { guarded([&] { directoryShown(dir); }); });
     connect(add, &QToolButton::clicked, this, [this] { guarded([this] { addSelected(); }); });
     connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
 }
 
 AddDirectoryWindow::~AddDirectoryWindow() = default;
+
+void AddDirectoryWindow::directoryShown(const QString &dir)
+{
+    m_dirLabel->setText(dir);
+    m_dirLabel->setToolTip(dir);
+    ShowFiles(m_files, dir);
+}
 
 void AddDirectoryWindow::addSelected()
 {
@@ -439,6 +462,7 @@ void AddDirectoryWindow::showEvent(QShowEvent *event)
         const SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
         m_picker->setDirectory(FromBytes(settings.read(AddSection, DirectoryKey, DirectoryKey)));
     });
+    guarded([this] { directoryShown(m_picker->directory()); }); // the folder as it is now
 }
 
 void AddDirectoryWindow::done(int result)
