@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ComputerSpeedWindow.h"
 #include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/OfficeEngineHook.h"
@@ -178,6 +179,8 @@ void MainWindow::connectActions()
             [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
     connect(m_menu.deleteBackupFiles, &QAction::triggered, this,
             [this] { guarded([this] { m_windows.deleteBackup().exec(); }); });
+    connect(m_menu.computerSpeed, &QAction::triggered, this,
+            [this] { guarded([this] { m_windows.computerSpeed().exec(); }); });
 
     connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
     connect(m_menu.addFiles, &QAction::triggered, this, [this] { guarded([this] { addFiles(); }); });
