@@ -16,6 +16,7 @@
 #include "targets/FileListPanel.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
+#include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
@@ -222,8 +223,8 @@ RunRequest MainWindow::runRequest() const
     request.targetTab = static_cast<TargetTab>(m_targets->currentIndex());
     request.edit1 = ToBytes(m_input->edit1()->text());
     request.edit2 = ToBytes(m_input->edit2()->text());
-    request.memo1 = ToBytes(m_input->memo1()->toPlainText());
-    request.memo2 = ToBytes(m_input->memo2()->toPlainText());
+    request.memo1 = ToBytes(BoxText(m_input->memo1()));
+    request.memo2 = ToBytes(BoxText(m_input->memo2()));
     request.fileList = fileListModel().entries();
     request.directoryList = directoryListModel().entries();
     request.mask = m_targets->directoryList()->mask();
