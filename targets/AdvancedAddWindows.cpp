@@ -31,7 +31,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <dirent.h>
 #include <sys/stat.h>
+
+#include <algorithm>
 
 namespace vexlo {
 
@@ -71,11 +74,35 @@ QListWidget *FileListBox(QWidget *parent)
     return files;
 }
 
-// FileListBox1 shows every file of the directory, for viewing.
-void ShowFiles(QListWidget *files, const QString &dir)
+// FileListBox1 shows every file of the directory, for viewing, by name. Read by bytes: a
+// folder whose name is not UTF-8 is listed too; the names are decoded for display.
+void ShowFiles(QListWidget *files, const std::string &dir)
 {
     files->clear();
-    files->addItems(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name));
+    DIR *listing = ::opendir(dir.c_str());
+    if (!listing)
+        return;
+    std::vector<std::string> names;
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        const std::string path = dir + "/" + name;
+        if (::stat(path.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : ::lstat(path.c_str(), &st) == 0)
+            names.push_back(name); // a dangling link is shown as a file
+    }
+    ::closedir(listing);
+    std::sort(names.begin(), names.end());
+    for (const std::string &name : names)
+        files->addItem(FromBytes(name));
+}
+
+// A directory holding a line break is not stored: the settings file would keep only the part
+// before the break, another directory.
+bool Storable(const std::string &dir)
+{
+    return dir.find_first_of("\r\n") == std::string::npos;
 }
 
 // The one place these windows call the directory scan.
@@ -219,7 +246,7 @@ void AdvancedAddWindow::directoryShown(const QString &dir)
 {
     m_dirLabel->setText(dir);
     m_dirLabel->setToolTip(dir);
-    ShowFiles(m_files, dir);
+    ShowFiles(m_files, m_picker->directoryBytes());
 }
 
 void AdvancedAddWindow::processEventsThrottled()
@@ -241,7 +268,7 @@ void AdvancedAddWindow::addDirectory()
         ~Done() { flag = false; }
     } done{m_busy};
 
-    std::string dir = ToBytes(m_picker->directory());
+    std::string dir = m_picker->directoryBytes();
     if (dir.empty() || dir.back() != PathSeparator)
         dir.push_back(PathSeparator); // a root keeps its single separator
     m_gathered->appendChecked(dir);
@@ -361,7 +388,7 @@ void AdvancedAddWindow::addCheckedDirectories()
 
 void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 {
-    if (!m_picker->setDirectory(FromBytes(settings.read(GatherSection, DirectoryKey, DirectoryKey))))
+    if (!m_picker->setDirectoryBytes(settings.read(GatherSection, DirectoryKey, DirectoryKey)))
         return; // the list stays where it was, and so do the mask and the check box
     m_maskEdit->setText(FromBytes(settings.read(GatherSection, MaskKey, MaskKey)));
     const std::string flag = settings.read(GatherSection, SubdirectoriesKey, SubdirectoriesKey);
@@ -373,7 +400,8 @@ void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 
 void AdvancedAddWindow::saveSettings(SettingsFile &settings) const
 {
-    settings.write(GatherSection, DirectoryKey, ToBytes(m_picker->directory()));
+    if (Storable(m_picker->directoryBytes()))
+        settings.write(GatherSection, DirectoryKey, m_picker->directoryBytes());
     settings.write(GatherSection, MaskKey, ToBytes(m_maskEdit->text()));
     settings.write(GatherSection, SubdirectoriesKey, m_subdirectories->isChecked() ? "1" : "0");
 }
@@ -445,12 +473,12 @@ void AddDirectoryWindow::directoryShown(const QString &dir)
 {
     m_dirLabel->setText(dir);
     m_dirLabel->setToolTip(dir);
-    ShowFiles(m_files, dir);
+    ShowFiles(m_files, m_picker->directoryBytes());
 }
 
 void AddDirectoryWindow::addSelected()
 {
-    m_directoryList.appendChecked(ToBytes(m_picker->directory()));
+    m_directoryList.appendChecked(m_picker->directoryBytes());
 }
 
 void AddDirectoryWindow::showEvent(QShowEvent *event)
@@ -460,7 +488,7 @@ void AddDirectoryWindow::showEvent(QShowEvent *event)
         return;
     guarded([this] {
         const SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        m_picker->setDirectory(FromBytes(settings.read(AddSection, DirectoryKey, DirectoryKey)));
+        m_picker->setDirectoryBytes(settings.read(AddSection, DirectoryKey, DirectoryKey));
     });
     guarded([this] { directoryShown(m_picker->directory()); }); // the folder as it is now
 }
@@ -469,7 +497,8 @@ void AddDirectoryWindow::done(int result)
 {
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        settings.write(AddSection, DirectoryKey, ToBytes(m_picker->directory()));
+        if (Storable(m_picker->directoryBytes()))
+            settings.write(AddSection, DirectoryKey, m_picker->directoryBytes());
     });
     QDialog::done(result);
 }

@@ -262,6 +262,56 @@ class AdvancedAddTest : public QObject {
         QVERIFY(m_platform->messages.isEmpty());
     }
 
+    // A folder whose name is not UTF-8 or is 255 bytes long is restored from the settings,
+    // shown decoded with its files, added and stored again byte for byte.
+    void oddFolderNamesAreRestoredShownAndAddedByteForByte()
+    {
+        const std::string root = d("odd");
+        QVERIFY(QDir().mkpath(QString::fromStdString(root)));
+        for (const std::string &name : {std::string("l\xff\xfe"), std::string(255, 'n')}) {
+            const std::string dir = root + "/" + name;
+            QCOMPARE(::mkdir(dir.c_str(), 0755), 0);
+            touchBytes(dir + "/f\xff.txt");
+            SettingsFile settings = scanSettings();
+            settings.write("h22", "direc", dir);
+            settings.write("h22", "aCheckBox1", "0");
+            settings.write("h23", "direc", dir);
+
+            auto advanced = advancedWindow();
+            advanced->show();
+            QCOMPARE(child<QLabel>(*advanced, "Label1")->text(), FromBytes(dir));
+            QCOMPARE(fileBox(*advanced), QStringList{FromBytes("f\xff.txt")});
+            press(*advanced, "SpeedButton1");
+            QCOMPARE(paths(advanced->gathered()), Paths{dir + "/"});
+            settings.write("h22", "direc", root);
+            advanced->reject();
+            QCOMPARE(scanSettings().read("h22", "direc", ""), dir);
+
+            AddDirectoryWindow add(*m_platform, m_directoryList);
+            add.show();
+            QCOMPARE(child<QLabel>(add, "Label1")->text(), FromBytes(dir));
+            QCOMPARE(fileBox(add), QStringList{FromBytes("f\xff.txt")});
+            press(add, "SpeedButton3");
+            QCOMPARE(paths(m_directoryList).back(), dir);
+            settings.write("h23", "direc", root);
+            add.reject();
+            QCOMPARE(scanSettings().read("h23", "direc", ""), dir);
+        }
+
+        // A line break cannot be stored: the setting keeps the folder stored before.
+        const std::string broken = root + "/x\ny";
+        QCOMPARE(::mkdir(broken.c_str(), 0755), 0);
+        scanSettings().write("h22", "direc", root);
+        auto advanced = advancedWindow();
+        advanced->show();
+        QVERIFY(advanced->picker().setDirectoryBytes(broken));
+        press(*advanced, "SpeedButton1");
+        QCOMPARE(paths(advanced->gathered()), Paths{broken + "/"});
+        advanced->reject();
+        QCOMPARE(scanSettings().read("h22", "direc", ""), root);
+        QVERIFY(m_errors.empty());
+    }
+
     void linksToFoldersAreSkippedAndCounted()
     {
         QCOMPARE(::symlink("/", d("a/to-root").c_str()), 0);
