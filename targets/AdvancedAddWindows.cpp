@@ -283,7 +283,7 @@ void AdvancedAddWindow::addDirectory()
     QString writeFailure;
     try {
         WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
-    } catch (const std::exception &error) {
+    } catch (const Error &error) {
         writeFailure = FromBytes(error.what());
     }
     const std::size_t skippedLinks = addDirectories(tree);
