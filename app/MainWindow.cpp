@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "app/ComputerSpeedWindow.h"
 #include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/OfficeEngineHook.h"
@@ -15,6 +16,7 @@
 #include "targets/FileListPanel.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
+#include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
@@ -178,6 +180,8 @@ void MainWindow::connectActions()
             [this] { guarded([this] { m_windows.advancedAdd().exec(); }); });
     connect(m_menu.deleteBackupFiles, &QAction::triggered, this,
             [this] { guarded([this] { m_windows.deleteBackup().exec(); }); });
+    connect(m_menu.computerSpeed, &QAction::triggered, this,
+            [this] { guarded([this] { m_windows.computerSpeed().exec(); }); });
 
     connect(m_menu.quit, &QAction::triggered, this, &QWidget::close);
     connect(m_menu.addFiles, &QAction::triggered, this, [this] { guarded([this] { addFiles(); }); });
@@ -219,8 +223,8 @@ RunRequest MainWindow::runRequest() const
     request.targetTab = static_cast<TargetTab>(m_targets->currentIndex());
     request.edit1 = ToBytes(m_input->edit1()->text());
     request.edit2 = ToBytes(m_input->edit2()->text());
-    request.memo1 = ToBytes(m_input->memo1()->toPlainText());
-    request.memo2 = ToBytes(m_input->memo2()->toPlainText());
+    request.memo1 = ToBytes(BoxText(m_input->memo1()));
+    request.memo2 = ToBytes(BoxText(m_input->memo2()));
     request.fileList = fileListModel().entries();
     request.directoryList = directoryListModel().entries();
     request.mask = m_targets->directoryList()->mask();

@@ -1,6 +1,7 @@
 #include "app/OfficeEngineHook.h"
 
 #include "run/OfficeRun.h"
+#include "widgets/FieldEditing.h"
 #include "widgets/Platform.h"
 
 #include <QCheckBox>
@@ -46,7 +47,7 @@ std::string LineText(QWidget *window, const char *name)
 std::string MemoText(QWidget *window, const char *name)
 {
     auto *memo = Child<QPlainTextEdit>(window, name);
-    return memo ? ToBytes(memo->toPlainText()) : std::string();
+    return memo ? ToBytes(BoxText(memo)) : std::string();
 }
 
 } // namespace
@@ -77,7 +78,7 @@ void OfficeEngineHook::run(Branch branch, const RunRequest &request, const std::
     office.run(branch, request, paths);
     if (office.richTextResult()) {
         if (auto *richEdit = Child<QPlainTextEdit>(m_window, "RichEdit1"))
-            richEdit->setPlainText(FromBytes(*office.richTextResult()));
+            ReplaceBoxText(richEdit, FromBytes(*office.richTextResult())); // one undoable step
     }
 }
 

@@ -21,14 +21,19 @@ Lines SplitLines(std::string_view bytes)
 
 std::string JoinLines(const Lines &lines)
 {
+    return JoinLines(lines, "\r\n");
+}
+
+std::string JoinLines(const Lines &lines, std::string_view lineEnd)
+{
     std::size_t total = 0;
     for (const std::string &line : lines)
-        total += line.size() + 2;
+        total += line.size() + lineEnd.size();
     std::string out;
     out.reserve(total);
     for (const std::string &line : lines) {
         out += line;
-        out += "\r\n";
+        out += lineEnd;
     }
     return out;
 }

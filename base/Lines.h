@@ -16,4 +16,9 @@ Lines SplitLines(std::string_view bytes);
 /// Joins lines with CR LF after every line, the last included.
 std::string JoinLines(const Lines &lines);
 
+/// Joins lines with `lineEnd` after every line, the last included, so that splitting the
+/// result gives every line back, a last empty one too. The one join of lines into a text.
+/// Never fails.
+std::string JoinLines(const Lines &lines, std::string_view lineEnd);
+
 } // namespace vexlo

@@ -126,8 +126,8 @@ void EditWindow::open(Page page)
     m_notebook->setCurrentIndex(page);
     m_memo1->clear();
     m_memo2->clear();
-    m_memo1->setPlainText(m_findSource->toPlainText());
-    m_memo2->setPlainText(m_replaceSource->toPlainText());
+    m_memo1->setPlainText(BoxText(m_findSource));
+    m_memo2->setPlainText(BoxText(m_replaceSource));
     setWindowState(windowState() | Qt::WindowMaximized);
     exec();
     QCoreApplication::processEvents();
@@ -136,7 +136,7 @@ void EditWindow::open(Page page)
 void EditWindow::closeAndReturn()
 {
     QPlainTextEdit *target = page() == FindPage ? m_findSource : m_replaceSource;
-    target->setPlainText(shownMemo()->toPlainText());
+    target->setPlainText(BoxText(shownMemo()));
     accept();
 }
 

@@ -231,7 +231,7 @@ void InputHelpers::pasteFindStrings()
     const QString text = m_platform.clipboardText();
     m_tempMemo1->clear();
     m_tempMemo1->insertPlainText(text);
-    if (!MemoLines(ToBytes(m_tempMemo1->toPlainText())).empty())
+    if (!MemoLines(ToBytes(BoxText(m_tempMemo1))).empty())
         m_memo4->insertPlainText(text);
 }
 

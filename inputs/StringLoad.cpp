@@ -5,6 +5,7 @@
 #include "inputs/TextFile.h"
 #include "settings/SettingsFile.h"
 #include "targets/AddFiles.h"
+#include "widgets/FieldEditing.h"
 #include "widgets/Platform.h"
 
 #include <QPlainTextEdit>
@@ -52,11 +53,8 @@ void AppendLines(QPlainTextEdit *memo, const Lines &lines)
 {
     if (lines.empty())
         return;
-    QStringList added;
-    for (const std::string &line : lines)
-        added << FromBytes(line);
-    const QString existing = memo->toPlainText();
-    QString text = added.join(QLatin1Char('\n'));
+    const QString existing = BoxText(memo);
+    QString text = LinesText(lines); // a last empty line of the file is kept
     // A memo whose text ends in a line break already ends its last line.
     if (!existing.isEmpty() && !existing.endsWith(QLatin1Char('\n')))
         text.prepend(QLatin1Char('\n'));

@@ -29,15 +29,6 @@ template <class T> T *Child(QWidget *parent, const char *name)
     return found;
 }
 
-QString JoinText(const Lines &lines)
-{
-    QStringList text;
-    text.reserve(qsizetype(lines.size()));
-    for (const std::string &line : lines)
-        text << FromBytes(line);
-    return text.join(QLatin1Char('\n'));
-}
-
 } // namespace
 
 RealTimeTab::RealTimeTab(Platform &platform, QTabWidget *inputNotebook, QTabWidget *targetNotebook)
@@ -97,19 +88,19 @@ void RealTimeTab::pass(const TextEngineOptions &options)
 {
     RealTimeInputs inputs;
     inputs.findLine = ToBytes(m_edit3->text());
-    inputs.findMemo = ToBytes(m_memo4->toPlainText());
+    inputs.findMemo = ToBytes(BoxText(m_memo4));
     inputs.replacementLine = ToBytes(m_edit4->text());
-    inputs.replacementMemo = ToBytes(m_memo5->toPlainText());
-    const std::optional<Lines> result =
-        RealTimePass(inputs, MemoLines(ToBytes(m_text->toPlainText())), options);
+    inputs.replacementMemo = ToBytes(BoxText(m_memo5));
+    const std::optional<Lines> result = RealTimePass(inputs, MemoLines(ToBytes(BoxText(m_text))), options);
     if (result)
-        m_text->setPlainText(JoinText(*result)); // emptied and refilled line by line, in one step
+        ReplaceBoxText(m_text, LinesText(*result)); // one step the user can undo
 }
 
 void RealTimeTab::loadText()
 {
-    const bool loaded = LoadFromFile(m_inputNotebook, m_platform, StringLoads::RealTimeText,
-                                     [this](const Lines &lines) { m_text->setPlainText(JoinText(lines)); });
+    const bool loaded =
+        LoadFromFile(m_inputNotebook, m_platform, StringLoads::RealTimeText,
+                     [this](const Lines &lines) { ReplaceBoxText(m_text, LinesText(lines)); });
     if (loaded)
         showTextPage();
 }

@@ -105,20 +105,15 @@ std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inpu
     if (!inputs.memo4.empty() && !inputs.memo5.empty())
         return std::nullopt;
     const std::string path = folder.file(kRichEditFileName).string();
-    WriteFileSafely(path, JoinLines(MemoLines(inputs.richText)));
+    // With its byte-order mark the text is read as UTF-8 even when it is plain ASCII, so the
+    // replacement's own characters come back as they were typed.
+    WriteFileSafely(path, "\xEF\xBB\xBF" + JoinLines(MemoLines(inputs.richText)));
     processFile(path, inputs.edit3, inputs.edit4, options);
     quit();
     // The file is back in the encoding it went in, or Windows-1252 when that was plain ASCII.
     std::string bytes = ReadFile(path);
     std::string text = doc::ToUtf8(doc::Decode(bytes, doc::DetectEncoding(bytes)));
-    Lines lines = SplitLines(text);
-    std::string joined;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i)
-            joined += '\n';
-        joined += lines[i];
-    }
-    return joined;
+    return JoinLines(SplitLines(text), "\n");
 }
 
 } // namespace vexlo

@@ -31,9 +31,10 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <cerrno>
-#include <fstream>
-#include <iterator>
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <algorithm>
 
 namespace vexlo {
 
@@ -73,11 +74,35 @@ QListWidget *FileListBox(QWidget *parent)
     return files;
 }
 
-// FileListBox1 shows every file of the directory, for viewing.
-void ShowFiles(QListWidget *files, const QString &dir)
+// FileListBox1 shows every file of the directory, for viewing, by name. Read by bytes: a
+// folder whose name is not UTF-8 is listed too; the names are decoded for display.
+void ShowFiles(QListWidget *files, const std::string &dir)
 {
     files->clear();
-    files->addItems(QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name));
+    DIR *listing = ::opendir(dir.c_str());
+    if (!listing)
+        return;
+    std::vector<std::string> names;
+    while (const dirent *entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        struct stat st;
+        const std::string path = dir + "/" + name;
+        if (::stat(path.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : ::lstat(path.c_str(), &st) == 0)
+            names.push_back(name); // a dangling link is shown as a file
+    }
+    ::closedir(listing);
+    std::sort(names.begin(), names.end());
+    for (const std::string &name : names)
+        files->addItem(FromBytes(name));
+}
+
+// A directory holding a line break is not stored: the settings file would keep only the part
+// before the break, another directory.
+bool Storable(const std::string &dir)
+{
+    return dir.find_first_of("\r\n") == std::string::npos;
 }
 
 // The one place these windows call the directory scan.
@@ -102,12 +127,13 @@ void ScanInto(const std::string &directory, const std::string &mask, std::vector
     ScanDir(directory, mask, collect);
 }
 
-std::string ReadFile(const std::string &path)
+// Whether a directory line of a scan ("<path>/") names a symbolic link (to a folder: the scan
+// lists only those with a trailing separator).
+bool IsFolderLink(const std::string &line)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("read", path, errno);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    struct stat st;
+    const std::string path = line.substr(0, line.size() - 1);
+    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 } // namespace
@@ -220,7 +246,7 @@ void AdvancedAddWindow::directoryShown(const QString &dir)
 {
     m_dirLabel->setText(dir);
     m_dirLabel->setToolTip(dir);
-    ShowFiles(m_files, dir);
+    ShowFiles(m_files, m_picker->directoryBytes());
 }
 
 void AdvancedAddWindow::processEventsThrottled()
@@ -242,7 +268,7 @@ void AdvancedAddWindow::addDirectory()
         ~Done() { flag = false; }
     } done{m_busy};
 
-    std::string dir = ToBytes(m_picker->directory());
+    std::string dir = m_picker->directoryBytes();
     if (dir.empty() || dir.back() != PathSeparator)
         dir.push_back(PathSeparator); // a root keeps its single separator
     m_gathered->appendChecked(dir);
@@ -252,19 +278,40 @@ void AdvancedAddWindow::addDirectory()
     std::vector<std::string> tree;
     m_lastEvents = m_platform.tickCount();
     ScanInto(dir, "", tree, [this] { processEventsThrottled(); });
-    WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
-    addDirsFromScanFile();
+    // The file is still written, but the list is taken from the scan itself: a name holding a
+    // line break would come back from the file as two lines, and an unwritable file as none.
+    QString writeFailure;
+    try {
+        WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
+    } catch (const Error &error) {
+        writeFailure = FromBytes(error.what());
+    }
+    const std::size_t skippedLinks = addDirectories(tree);
+    if (!writeFailure.isEmpty())
+        m_platform.message(this, tr("The scan could not be saved to \"%1\" (the folders were added all "
+                                    "the same):\n%2")
+                                     .arg(QString::fromLatin1(ScanFileName), writeFailure));
+    if (skippedLinks > 0)
+        m_platform.message(this, tr("%n link(s) to folders skipped: a link leads out of the chosen folder.",
+                                    nullptr, int(skippedLinks)));
 }
 
-// Every directory line of the saved scan, in its order, checked.
-void AdvancedAddWindow::addDirsFromScanFile()
+// Every directory of the scan, in its order, checked; links to folders are left out (through a
+// link to "/" a later scan of the entry would reach the whole disk). Returns how many were.
+std::size_t AdvancedAddWindow::addDirectories(const std::vector<std::string> &scan)
 {
     std::vector<std::string> directories;
-    for (std::string &line : SplitLines(ReadFile(m_platform.programFolder().file(ScanFileName).string()))) {
-        if (!line.empty() && line.back() == PathSeparator)
-            directories.push_back(std::move(line));
+    std::size_t links = 0;
+    for (const std::string &line : scan) {
+        if (line.empty() || line.back() != PathSeparator)
+            continue;
+        if (IsFolderLink(line))
+            ++links;
+        else
+            directories.push_back(line);
     }
     m_gathered->appendMany(std::move(directories), true);
+    return links;
 }
 
 void AdvancedAddWindow::removeSelected()
@@ -341,7 +388,7 @@ void AdvancedAddWindow::addCheckedDirectories()
 
 void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 {
-    if (!m_picker->setDirectory(FromBytes(settings.read(GatherSection, DirectoryKey, DirectoryKey))))
+    if (!m_picker->setDirectoryBytes(settings.read(GatherSection, DirectoryKey, DirectoryKey)))
         return; // the list stays where it was, and so do the mask and the check box
     m_maskEdit->setText(FromBytes(settings.read(GatherSection, MaskKey, MaskKey)));
     const std::string flag = settings.read(GatherSection, SubdirectoriesKey, SubdirectoriesKey);
@@ -353,7 +400,8 @@ void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 
 void AdvancedAddWindow::saveSettings(SettingsFile &settings) const
 {
-    settings.write(GatherSection, DirectoryKey, ToBytes(m_picker->directory()));
+    if (Storable(m_picker->directoryBytes()))
+        settings.write(GatherSection, DirectoryKey, m_picker->directoryBytes());
     settings.write(GatherSection, MaskKey, ToBytes(m_maskEdit->text()));
     settings.write(GatherSection, SubdirectoriesKey, m_subdirectories->isChecked() ? "1" : "0");
 }
@@ -366,6 +414,7 @@ void AdvancedAddWindow::showEvent(QShowEvent *event)
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center()); // centred on the desktop
     guarded([this] { loadSettings(SettingsFile(m_platform.programFolder().file(ScanSettingsName))); });
+    guarded([this] { directoryShown(m_picker->directory()); }); // the folder as it is now
 }
 
 void AdvancedAddWindow::done(int result)
@@ -411,23 +460,25 @@ AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &dire
     layout->addLayout(right, 1);
     resize(560, 380);
 
-    auto shown = [this](const QString &dir) {
-        m_dirLabel->setText(dir);
-        m_dirLabel->setToolTip(dir);
-        ShowFiles(m_files, dir);
-    };
-    shown(m_picker->directory());
+    directoryShown(m_picker->directory());
     connect(m_picker, &DirectoryPicker::directoryChanged, this,
-            [shown](const QString &dir) { guarded([&] { shown(dir); }); });
+            [this](const QString &dir) { guarded([&] { directoryShown(dir); }); });
     connect(add, &QToolButton::clicked, this, [this] { guarded([this] { addSelected(); }); });
     connect(close, &QToolButton::clicked, this, [this] { guarded([this] { reject(); }); });
 }
 
 AddDirectoryWindow::~AddDirectoryWindow() = default;
 
+void AddDirectoryWindow::directoryShown(const QString &dir)
+{
+    m_dirLabel->setText(dir);
+    m_dirLabel->setToolTip(dir);
+    ShowFiles(m_files, m_picker->directoryBytes());
+}
+
 void AddDirectoryWindow::addSelected()
 {
-    m_directoryList.appendChecked(ToBytes(m_picker->directory()));
+    m_directoryList.appendChecked(m_picker->directoryBytes());
 }
 
 void AddDirectoryWindow::showEvent(QShowEvent *event)
@@ -437,15 +488,17 @@ void AddDirectoryWindow::showEvent(QShowEvent *event)
         return;
     guarded([this] {
         const SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        m_picker->setDirectory(FromBytes(settings.read(AddSection, DirectoryKey, DirectoryKey)));
+        m_picker->setDirectoryBytes(settings.read(AddSection, DirectoryKey, DirectoryKey));
     });
+    guarded([this] { directoryShown(m_picker->directory()); }); // the folder as it is now
 }
 
 void AddDirectoryWindow::done(int result)
 {
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        settings.write(AddSection, DirectoryKey, ToBytes(m_picker->directory()));
+        if (Storable(m_picker->directoryBytes()))
+            settings.write(AddSection, DirectoryKey, m_picker->directoryBytes());
     });
     QDialog::done(result);
 }

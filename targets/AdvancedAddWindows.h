@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -61,7 +62,7 @@ class AdvancedAddWindow : public QDialog {
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings) const;
     void directoryShown(const QString &dir);
-    void addDirsFromScanFile();
+    std::size_t addDirectories(const std::vector<std::string> &scan);
     void keep(bool checkedOnes, bool checkAfter);
     void processEventsThrottled();
 
@@ -101,6 +102,8 @@ class AddDirectoryWindow : public QDialog {
     void done(int result) override;
 
   private:
+    void directoryShown(const QString &dir);
+
     Platform &m_platform;
     TargetListModel &m_directoryList;
     DirectoryPicker *m_picker = nullptr;

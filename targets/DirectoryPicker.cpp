@@ -1,6 +1,7 @@
 #include "targets/DirectoryPicker.h"
 
 #include "widgets/Guarded.h"
+#include "widgets/Platform.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -11,7 +12,12 @@
 #include <QStorageInfo>
 #include <QTreeView>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 namespace vexlo {
 
@@ -22,8 +28,43 @@ QString CleanDirectory(const QString &dir)
 
 bool CanEnterDirectory(const QString &dir)
 {
-    const QFileInfo info(dir);
-    return !dir.isEmpty() && info.isDir() && info.isExecutable() && info.isReadable();
+    return CanEnterDirectoryBytes(ToBytes(dir));
+}
+
+std::string CleanDirectoryBytes(const std::string &dir)
+{
+    std::string path = dir;
+    if (path.empty() || path.front() != '/') {
+        char *cwd = ::getcwd(nullptr, 0);
+        path = std::string(cwd ? cwd : "/") + "/" + path;
+        std::free(cwd);
+    }
+    std::vector<std::string> parts;
+    std::size_t pos = 0;
+    while (pos <= path.size()) {
+        std::size_t end = path.find('/', pos);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string part = path.substr(pos, end - pos);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        pos = end + 1;
+    }
+    std::string out;
+    for (const std::string &part : parts)
+        out += "/" + part;
+    return out.empty() ? std::string("/") : out;
+}
+
+bool CanEnterDirectoryBytes(const std::string &dir)
+{
+    struct stat st;
+    return !dir.empty() && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+           ::access(dir.c_str(), R_OK | X_OK) == 0;
 }
 
 DirectoryPicker::DirectoryPicker(QWidget *parent) : QObject(parent)
@@ -48,7 +89,7 @@ DirectoryPicker::DirectoryPicker(QWidget *parent) : QObject(parent)
     m_dirView->setSelectionMode(QAbstractItemView::SingleSelection);
 
     fillDrives();
-    showDirectory(CleanDirectory(QDir::currentPath()));
+    showDirectory(CleanDirectoryBytes(ToBytes(QDir::currentPath())));
 
     // The model loads in the background: once the folders on the way are in, show the current one.
     // It also sorts each folder after loading it, which moves the rows again.
@@ -69,9 +110,14 @@ DirectoryPicker::DirectoryPicker(QWidget *parent) : QObject(parent)
 
 bool DirectoryPicker::setDirectory(const QString &dir)
 {
-    if (!CanEnterDirectory(dir))
+    return !dir.isEmpty() && setDirectoryBytes(ToBytes(dir));
+}
+
+bool DirectoryPicker::setDirectoryBytes(const std::string &dir)
+{
+    if (!CanEnterDirectoryBytes(dir))
         return false;
-    showDirectory(CleanDirectory(dir));
+    showDirectory(CleanDirectoryBytes(dir));
     return true;
 }
 
@@ -94,7 +140,7 @@ void DirectoryPicker::driveChosen(int index)
 {
     const QString root = m_driveCombo->itemData(index).toString();
     if (!setDirectory(root))
-        showDirectory(m_directory); // the combo box goes back to the drive shown
+        showDirectory(m_bytes); // the combo box goes back to the drive shown
 }
 
 void DirectoryPicker::currentChanged(const QModelIndex &index)
@@ -103,11 +149,13 @@ void DirectoryPicker::currentChanged(const QModelIndex &index)
         return;
     m_revealPending = false; // the user is choosing now
     m_directory = CleanDirectory(m_dirModel->filePath(index));
+    m_bytes = ToBytes(m_directory);
     emit directoryChanged(m_directory);
 }
 
-void DirectoryPicker::showDirectory(const QString &dir)
+void DirectoryPicker::showDirectory(const std::string &bytes)
 {
+    const QString dir = FromBytes(bytes);
     // The drive of a directory is the volume with the longest root that holds it.
     int drive = 0;
     qsizetype longest = -1;
@@ -125,8 +173,10 @@ void DirectoryPicker::showDirectory(const QString &dir)
     if (m_dirModel->rootPath() != root)
         m_dirView->setRootIndex(m_dirModel->setRootPath(root));
 
-    // Shown even when the model has not reached the directory yet.
+    // Shown even when the model has not reached the directory yet (or cannot: a name that is
+    // not UTF-8 is not in its tree, but is still the directory shown and used).
     m_directory = dir;
+    m_bytes = bytes;
     m_revealPending = true;
     revealDirectory();
     emit directoryChanged(m_directory);

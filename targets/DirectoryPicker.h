@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <string>
+
 class QComboBox;
 class QFileSystemModel;
 class QModelIndex;
@@ -24,9 +26,14 @@ class DirectoryPicker : public QObject {
     QComboBox *driveBox() const noexcept { return m_driveCombo; }
     QTreeView *view() const noexcept { return m_dirView; }
 
+    /// The shown directory decoded for display (bytes that are not UTF-8 as U+FFFD).
     QString directory() const { return m_directory; }
+    /// The shown directory as the file system names it, byte for byte.
+    const std::string &directoryBytes() const noexcept { return m_bytes; }
     /// Switches to `dir`; false (nothing changed) when it cannot be entered.
     bool setDirectory(const QString &dir);
+    /// The same for a path given as bytes, which need not be valid UTF-8.
+    bool setDirectoryBytes(const std::string &dir);
 
   signals:
     /// The shown directory changed, by the user or by setDirectory().
@@ -36,13 +43,14 @@ class DirectoryPicker : public QObject {
     void fillDrives();
     void driveChosen(int index);
     void currentChanged(const QModelIndex &index);
-    void showDirectory(const QString &dir);
+    void showDirectory(const std::string &dir);
     void revealDirectory();
 
     QComboBox *m_driveCombo = nullptr;
     QTreeView *m_dirView = nullptr;
     QFileSystemModel *m_dirModel = nullptr;
     QString m_directory;
+    std::string m_bytes;
     bool m_revealPending = false; // the current directory still has to be brought into view
 };
 
@@ -50,5 +58,10 @@ class DirectoryPicker : public QObject {
 QString CleanDirectory(const QString &dir);
 /// True when `dir` is a directory that can be listed and entered.
 bool CanEnterDirectory(const QString &dir);
+
+/// The same two for byte paths: absolute, "." and ".." resolved by name, no trailing separator
+/// except for the root. Never fail.
+std::string CleanDirectoryBytes(const std::string &dir);
+bool CanEnterDirectoryBytes(const std::string &dir);
 
 } // namespace vexlo

@@ -1,13 +1,17 @@
 #include "widgets/FieldEditing.h"
 
+#include "base/Lines.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 
+#include <QAction>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QTextCursor>
+#include <QTextDocument>
 
 namespace vexlo {
 
@@ -19,43 +23,99 @@ QString FirstLine(const QString &text)
     return end < 0 ? text : text.left(end);
 }
 
-/// Builds the menu's items with the field's own operations and pops it up on request.
+bool CanUndo(const QLineEdit *edit)
+{
+    return edit->isUndoAvailable();
+}
+
+bool CanUndo(const QPlainTextEdit *memo)
+{
+    return memo->document()->isUndoAvailable();
+}
+
+bool HasSelection(const QLineEdit *edit)
+{
+    return edit->hasSelectedText();
+}
+
+bool HasSelection(const QPlainTextEdit *memo)
+{
+    return memo->textCursor().hasSelection();
+}
+
+QAction *AddItem(QMenu *menu, const QString &text, QKeySequence::StandardKey key)
+{
+    QAction *action = menu->addAction(text);
+    action->setShortcut(QKeySequence(key));
+    action->setShortcutContext(Qt::WidgetShortcut); // shown only; the field handles the key
+    return action;
+}
+
+/// Builds the menu's items with the field's own operations and pops it up on request, with
+/// the items that would do nothing greyed out.
 template <class Field, class Cut, class Copy, class Paste, class Clear>
 QMenu *BuildMenu(Platform &platform, Field *field, const char *objectName, Cut cut, Copy copy, Paste paste,
                  Clear clear)
 {
     auto *menu = new QMenu(field);
     menu->setObjectName(QString::fromLatin1(objectName));
-    QObject::connect(menu->addAction(QObject::tr("Undo")), &QAction::triggered, field,
+    QAction *undoAction = AddItem(menu, QObject::tr("Undo"), QKeySequence::Undo);
+    QObject::connect(undoAction, &QAction::triggered, field,
                      [field] { guarded([field] { field->undo(); }); });
     menu->addSeparator();
-    QObject::connect(menu->addAction(QObject::tr("Cut")), &QAction::triggered, field,
-                     [cut] { guarded(cut); });
-    QObject::connect(menu->addAction(QObject::tr("Copy")), &QAction::triggered, field,
-                     [copy] { guarded(copy); });
-    QAction *pasteAction = menu->addAction(QObject::tr("Paste"));
-    pasteAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+V")));
-    pasteAction->setShortcutContext(Qt::WidgetShortcut); // shown only; the field handles the key
+    QAction *cutAction = AddItem(menu, QObject::tr("Cut"), QKeySequence::Cut);
+    QObject::connect(cutAction, &QAction::triggered, field, [cut] { guarded(cut); });
+    QAction *copyAction = AddItem(menu, QObject::tr("Copy"), QKeySequence::Copy);
+    QObject::connect(copyAction, &QAction::triggered, field, [copy] { guarded(copy); });
+    QAction *pasteAction = AddItem(menu, QObject::tr("Paste"), QKeySequence::Paste);
     QObject::connect(pasteAction, &QAction::triggered, field, [paste] { guarded(paste); });
+    // No key: the Delete key removes one character, this item the whole text.
     QObject::connect(menu->addAction(QObject::tr("Clear")), &QAction::triggered, field,
                      [clear] { guarded(clear); });
     menu->addSeparator();
-    QObject::connect(menu->addAction(QObject::tr("Select ALL")), &QAction::triggered, field,
+    QAction *selectAllAction = AddItem(menu, QObject::tr("Select ALL"), QKeySequence::SelectAll);
+    QObject::connect(selectAllAction, &QAction::triggered, field,
                      [field] { guarded([field] { field->selectAll(); }); });
 
     field->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(field, &QWidget::customContextMenuRequested, menu,
-                     [&platform, field, menu](const QPoint &pos) {
-                         guarded([&] {
-                             if (!field->hasFocus())
-                                 field->setFocus(Qt::PopupFocusReason);
-                             platform.popup(menu, field->mapToGlobal(pos));
-                         });
-                     });
+    QObject::connect(field, &QWidget::customContextMenuRequested, menu, [=, &platform](const QPoint &pos) {
+        guarded([&] {
+            if (!field->hasFocus())
+                field->setFocus(Qt::PopupFocusReason);
+            undoAction->setEnabled(CanUndo(field));
+            cutAction->setEnabled(HasSelection(field));
+            copyAction->setEnabled(HasSelection(field));
+            pasteAction->setEnabled(!platform.clipboardText().isEmpty());
+            platform.popup(menu, field->mapToGlobal(pos));
+        });
+    });
     return menu;
 }
 
 } // namespace
+
+QString BoxText(const QPlainTextEdit *memo)
+{
+    // toPlainText() would turn every no-break space into a space.
+    QString text = memo->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    return text;
+}
+
+QString LinesText(const std::vector<std::string> &lines)
+{
+    return FromBytes(JoinLines(lines, "\n"));
+}
+
+void ReplaceBoxText(QPlainTextEdit *memo, const QString &text)
+{
+    QTextCursor cursor(memo->document());
+    cursor.beginEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    cursor.endEditBlock();
+}
 
 QString SelectedText(const QPlainTextEdit *memo)
 {
@@ -94,7 +154,7 @@ void PasteAtCaret(Platform &platform, QPlainTextEdit *memo)
 void CopyAll(Platform &platform, QPlainTextEdit *memo)
 {
     memo->selectAll();
-    platform.setClipboardText(memo->toPlainText());
+    platform.setClipboardText(BoxText(memo));
 }
 
 QMenu *CreateFieldMenu(Platform &platform, QLineEdit *edit, const char *objectName)
@@ -102,6 +162,8 @@ QMenu *CreateFieldMenu(Platform &platform, QLineEdit *edit, const char *objectNa
     return BuildMenu(
         platform, edit, objectName,
         [&platform, edit] {
+            if (!edit->hasSelectedText())
+                return; // del() would remove the character after the caret
             CopySelection(platform, edit);
             edit->del();
         },

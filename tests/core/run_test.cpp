@@ -150,6 +150,16 @@ TEST(MemoLines, CountsLinesAsTheBoxDoes)
     EXPECT_EQ(MemoLines("a\r\r\n"), (Lines{"a", ""}));
 }
 
+TEST(MemoLines, GiveBackEveryLineOfTheJoin)
+{
+    for (const Lines &lines :
+         {Lines{}, Lines{""}, Lines{"", ""}, Lines{"a", ""}, Lines{"a", "", "b"}, Lines{"a"}}) {
+        EXPECT_EQ(MemoLines(JoinLines(lines, "\n")), lines);
+        EXPECT_EQ(MemoLines(JoinLines(lines)), lines);
+    }
+    EXPECT_EQ(JoinLines(Lines{"a", ""}, "\n"), "a\n\n");
+}
+
 TEST_F(RunTest, FileListRewritesCheckedEntriesInOrder)
 {
     const auto a = file("a.txt", "foo foo\nbar\n");

@@ -299,7 +299,7 @@ TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
     OfficeRunExtension *ext = nullptr;
     run(source, &ext);
     ASSERT_TRUE(ext->richTextResult().has_value());
-    EXPECT_EQ("caf\xC3\xA9 one\nCAF\xC3\x89 two", *ext->richTextResult());
+    EXPECT_EQ("caf\xC3\xA9 one\nCAF\xC3\x89 two\n", *ext->richTextResult()); // every line ends in a break
     EXPECT_TRUE(fs::exists(folder.file("richedittext.vexlo")));
     EXPECT_TRUE(observer.messages.empty());
 

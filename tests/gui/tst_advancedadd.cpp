@@ -18,7 +18,12 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 
 using namespace vexlo;
@@ -95,6 +100,34 @@ class AdvancedAddTest : public QObject {
         window.gathered().setChecked(uncheckedRow, false);
     }
 
+    static Paths sorted(Paths paths)
+    {
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    static QStringList fileBox(QWidget &window)
+    {
+        QStringList files;
+        auto *box = child<QListWidget>(window, "FileListBox1");
+        for (int i = 0; i < box->count(); ++i)
+            files << box->item(i)->text();
+        return files;
+    }
+    static void touchBytes(const std::string &path)
+    {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    std::string scanFile() const { return m_platform->programFolder().file(ScanFileName).string(); }
+    // Gathers `dir` with its subdirectories.
+    void gatherTree(AdvancedAddWindow &window, const QString &dir)
+    {
+        QVERIFY(window.picker().setDirectory(dir));
+        child<QCheckBox>(window, "CheckBox1")->setChecked(true);
+        press(window, "SpeedButton1");
+    }
+
   private slots:
     void init()
     {
@@ -111,7 +144,13 @@ class AdvancedAddTest : public QObject {
         m_errors.clear();
         SetErrorHandler([this](std::exception_ptr error) { m_errors.push_back(error); });
     }
-    void cleanup() { SetErrorHandler({}); }
+    void cleanup()
+    {
+        SetErrorHandler({});
+        // Names Qt cannot spell (bytes that are not UTF-8) go by their bytes.
+        std::error_code ignored;
+        std::filesystem::remove_all(m_tree->path().toStdString(), ignored);
+    }
 
     void addingADirectoryListsItCheckedWithItsSeparatorEachTime()
     {
@@ -155,6 +194,156 @@ class AdvancedAddTest : public QObject {
         QCOMPARE(lines, (QList<QByteArray>{QByteArray::fromStdString(d("a/a.html") + "\r"),
                                            QByteArray::fromStdString(d("a/b/") + "\r"),
                                            QByteArray::fromStdString(d("a/b/c.html") + "\r")}));
+    }
+
+    void aScanFileThatCannotBeWrittenIsReportedAndTheFoldersStillGathered()
+    {
+        const Paths all{d(), d("a/"), d("a/b/"), d("s.html/")};
+        // A folder in the file's place.
+        QVERIFY(QDir().mkpath(QString::fromStdString(scanFile())));
+        auto window = advancedWindow();
+        gatherTree(*window, m_tree->path());
+        QCOMPARE(sorted(paths(window->gathered())), all);
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY(m_platform->messages[0].contains(QStringLiteral("\"Vexloy.XXX\"")));
+        QVERIFY(QDir().rmdir(QString::fromStdString(scanFile())));
+
+        // A read-only file from an earlier scan: kept as it was, and said so.
+        {
+            QFile old(QString::fromStdString(scanFile()));
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("old\r\n");
+        }
+        QCOMPARE(::chmod(scanFile().c_str(), 0444), 0);
+        window->gathered().clear();
+        m_platform->messages.clear();
+        press(*window, "SpeedButton1");
+        QCOMPARE(sorted(paths(window->gathered())), all);
+        QCOMPARE(m_platform->messages.size(), 1);
+        QFile old(QString::fromStdString(scanFile()));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("old\r\n"));
+        QVERIFY(m_errors.empty());
+    }
+
+    // A line break, bytes that are not UTF-8 and a name of 255 bytes: each folder comes into
+    // the gathered list whole, and nothing outside the chosen folder is reached.
+    void oddFolderNamesAreGatheredWholeAndAbsolute()
+    {
+        const std::string root = d("odd/");
+        const std::string longName(255, 'n');
+        QVERIFY(QDir().mkpath(QString::fromStdString(root)));
+        for (const std::string &name : {std::string("x\ny"), std::string("l\xff\xfe"), longName}) {
+            QCOMPARE(::mkdir((root + name).c_str(), 0755), 0);
+            touchBytes(root + name + "/in.txt");
+        }
+        // What a name split at its line break would have named, in the working folder.
+        QTemporaryDir working;
+        QVERIFY(QDir(working.path()).mkpath(QStringLiteral("y")));
+        touch(working.filePath(QStringLiteral("y/unrelated.txt")));
+        const QString before = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(working.path()));
+
+        auto window = advancedWindow();
+        gatherTree(*window, QString::fromStdString(root).chopped(1));
+        QDir::setCurrent(before);
+        const Paths expected{root, root + "l\xff\xfe/", root + longName + "/", root + "x\ny/"};
+        QCOMPARE(sorted(paths(window->gathered())), expected);
+
+        press(*window, "SpeedButton3");
+        const Paths files = paths(m_fileList);
+        for (const std::string &inside :
+             {root + "l\xff\xfe/in.txt", root + longName + "/in.txt", root + "x\ny/in.txt"})
+            QVERIFY(std::find(files.begin(), files.end(), inside) != files.end());
+        QVERIFY(std::all_of(files.begin(), files.end(),
+                            [&](const std::string &path) { return path.rfind(root, 0) == 0; }));
+        press(*window, "SpeedButton6");
+        QCOMPARE(sorted(paths(m_directoryList)), expected);
+        QVERIFY(m_platform->messages.isEmpty());
+    }
+
+    // A folder whose name is not UTF-8 or is 255 bytes long is restored from the settings,
+    // shown decoded with its files, added and stored again byte for byte.
+    void oddFolderNamesAreRestoredShownAndAddedByteForByte()
+    {
+        const std::string root = d("odd");
+        QVERIFY(QDir().mkpath(QString::fromStdString(root)));
+        for (const std::string &name : {std::string("l\xff\xfe"), std::string(255, 'n')}) {
+            const std::string dir = root + "/" + name;
+            QCOMPARE(::mkdir(dir.c_str(), 0755), 0);
+            touchBytes(dir + "/f\xff.txt");
+            SettingsFile settings = scanSettings();
+            settings.write("h22", "direc", dir);
+            settings.write("h22", "aCheckBox1", "0");
+            settings.write("h23", "direc", dir);
+
+            auto advanced = advancedWindow();
+            advanced->show();
+            QCOMPARE(child<QLabel>(*advanced, "Label1")->text(), FromBytes(dir));
+            QCOMPARE(fileBox(*advanced), QStringList{FromBytes("f\xff.txt")});
+            press(*advanced, "SpeedButton1");
+            QCOMPARE(paths(advanced->gathered()), Paths{dir + "/"});
+            settings.write("h22", "direc", root);
+            advanced->reject();
+            QCOMPARE(scanSettings().read("h22", "direc", ""), dir);
+
+            AddDirectoryWindow add(*m_platform, m_directoryList);
+            add.show();
+            QCOMPARE(child<QLabel>(add, "Label1")->text(), FromBytes(dir));
+            QCOMPARE(fileBox(add), QStringList{FromBytes("f\xff.txt")});
+            press(add, "SpeedButton3");
+            QCOMPARE(paths(m_directoryList).back(), dir);
+            settings.write("h23", "direc", root);
+            add.reject();
+            QCOMPARE(scanSettings().read("h23", "direc", ""), dir);
+        }
+
+        // A line break cannot be stored: the setting keeps the folder stored before.
+        const std::string broken = root + "/x\ny";
+        QCOMPARE(::mkdir(broken.c_str(), 0755), 0);
+        scanSettings().write("h22", "direc", root);
+        auto advanced = advancedWindow();
+        advanced->show();
+        QVERIFY(advanced->picker().setDirectoryBytes(broken));
+        press(*advanced, "SpeedButton1");
+        QCOMPARE(paths(advanced->gathered()), Paths{broken + "/"});
+        advanced->reject();
+        QCOMPARE(scanSettings().read("h22", "direc", ""), root);
+        QVERIFY(m_errors.empty());
+    }
+
+    void linksToFoldersAreSkippedAndCounted()
+    {
+        QCOMPARE(::symlink("/", d("a/to-root").c_str()), 0);
+        QCOMPARE(::symlink("..", d("a/b/up").c_str()), 0);
+        QCOMPARE(::symlink("a.html", d("a/file-link").c_str()), 0); // a file: not a folder entry
+        auto window = advancedWindow();
+        gatherTree(*window, m_tree->filePath(QStringLiteral("a")));
+        QCOMPARE(paths(window->gathered()), (Paths{d("a/"), d("a/b/")}));
+        QCOMPARE(m_platform->messages.size(), 1);
+        QVERIFY2(m_platform->messages[0].startsWith(QStringLiteral("2 link")),
+                 qPrintable(m_platform->messages[0]));
+    }
+
+    void theFilesBoxShowsTheFolderAsItIsAtEachShowing()
+    {
+        auto advanced = advancedWindow();
+        AddDirectoryWindow add(*m_platform, m_directoryList);
+        for (QDialog *window : {static_cast<QDialog *>(advanced.get()), static_cast<QDialog *>(&add)}) {
+            DirectoryPicker &picker = window == &add ? add.picker() : advanced->picker();
+            QVERIFY(picker.setDirectory(m_tree->filePath(QStringLiteral("a"))));
+            window->show();
+            QCOMPARE(fileBox(*window), QStringList{QStringLiteral("a.html")});
+            window->reject();
+        }
+        // No stored folder (a first start): each showing stays on the folder shown.
+        QFile::remove(QString::fromStdString(m_platform->programFolder().file(ScanSettingsName).string()));
+        touch(m_tree->filePath(QStringLiteral("a/new.txt")));
+        for (QDialog *window : {static_cast<QDialog *>(advanced.get()), static_cast<QDialog *>(&add)}) {
+            window->show();
+            QCOMPARE(fileBox(*window), (QStringList{QStringLiteral("a.html"), QStringLiteral("new.txt")}));
+            window->reject();
+        }
     }
 
     void theListMenuRebuildsTheGatheredList()

@@ -78,6 +78,8 @@ class OpenersTest : public QObject {
         QCOMPARE(opened([&] { menu.deleteBackupFiles->trigger(); }), QStringLiteral("TForm15"));
         QCOMPARE(opened([&] { menu.advancedAddFiles->trigger(); }), QStringLiteral("TForm3"));
         QCOMPARE(opened([&] { menu.advancedAddDirectory->trigger(); }), QStringLiteral("TForm3"));
+        // The "Options" menu is hidden in the bar, but its item still opens the window.
+        QCOMPARE(opened([&] { menu.computerSpeed->trigger(); }), QStringLiteral("TForm16"));
         QMenu *popup = m_windows->main().targetNotebook().fileList()->contextMenu();
         for (QAction *item : popup->actions()) {
             if (item->text().startsWith(QStringLiteral("Advanced Add")))

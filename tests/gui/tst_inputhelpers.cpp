@@ -7,10 +7,13 @@
 #include "inputs/EditWindow.h"
 #include "inputs/InputHelpers.h"
 
+#include <QAction>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QToolButton>
 
 using namespace vexlo;
@@ -131,10 +134,10 @@ class InputHelpersTest : public QObject {
             << QByteArray("3") << QStringLiteral("first");
         QTest::newRow("multi-line find")
             << QByteArray("SpeedButton16") << QByteArray("Memo1") << QByteArray("3") << QByteArray("4")
-            << QByteArray("4") << QStringLiteral("old\nfirst\nsecond");
+            << QByteArray("4") << QStringLiteral("old\nfirst\nsecond\n");
         QTest::newRow("multi-line replace")
             << QByteArray("SpeedButton22") << QByteArray("Memo2") << QByteArray("5") << QByteArray("5")
-            << QByteArray("5") << QStringLiteral("old\nfirst\nsecond");
+            << QByteArray("5") << QStringLiteral("old\nfirst\nsecond\n");
     }
     void loadsUseTheirRememberedFolderAndFilter()
     {
@@ -187,7 +190,13 @@ class InputHelpersTest : public QObject {
         f.answerDialog(file);
         click("SpeedButton16");
         click("SpeedButton16");
-        QCOMPARE(memo("Memo1"), QStringLiteral("a\nb\na\nb"));
+        QCOMPARE(memo("Memo1"), QStringLiteral("a\nb\na\nb\n"));
+
+        // A last empty line of the file is a line of the block too.
+        f.find<QPlainTextEdit>("Memo1")->clear();
+        f.answerDialog(f.dataFile("empty-last.txt", "a\r\n\r\n"));
+        click("SpeedButton16");
+        QCOMPARE(memo("Memo1"), QStringLiteral("a\n\n"));
     }
 
     void anEmptyOrUnreadableFileChangesNothing_data()
@@ -240,7 +249,7 @@ class InputHelpersTest : public QObject {
         f.answerDialog(f.dataFile("two.txt", "a\r\nb\r\n"), 2);
         f.platform->popupChoices.push_back(QStringLiteral("Load \"Find\" string(s) from File..."));
         click("SpeedButton48");
-        QCOMPARE(memo("Memo4"), QStringLiteral("a\nb"));
+        QCOMPARE(memo("Memo4"), QStringLiteral("a\nb\n"));
         QCOMPARE(text("Edit3"), QStringLiteral("keep"));
         QCOMPARE(f.ini("Add_File_Procedure", "Extension_Filter15"), std::string("2"));
 
@@ -248,7 +257,7 @@ class InputHelpersTest : public QObject {
         f.platform->popupChoices.push_back(QStringLiteral("Load \"Find\" string(s) from File..."));
         click("SpeedButton48");
         QCOMPARE(text("Edit3"), QStringLiteral("only"));
-        QCOMPARE(memo("Memo4"), QStringLiteral("a\nb"));
+        QCOMPARE(memo("Memo4"), QStringLiteral("a\nb\n"));
 
         f.answerDialog(f.dataFile("one.txt", "rep\n"), 3);
         f.platform->popupChoices.push_back(QStringLiteral("Load \"Replace\" string(s) from File..."));
@@ -444,6 +453,64 @@ class InputHelpersTest : public QObject {
         QCOMPARE(f.platform->clipboard, QStringLiteral("P"));
     }
 
+    void menuItemsThatWouldDoNothingAreGreyed_data() { everyFieldHasItsContextMenu_data(); }
+    void menuItemsThatWouldDoNothingAreGreyed()
+    {
+        QFETCH(QByteArray, field);
+        QFETCH(QByteArray, menu);
+        QWidget *widget = f.find<QWidget>(field.constData());
+        auto *popup = widget->findChild<QMenu *>(QString::fromLatin1(menu));
+        QVERIFY(popup);
+        auto *edit = qobject_cast<QLineEdit *>(widget);
+        auto *plain = qobject_cast<QPlainTextEdit *>(widget);
+        auto text = [&] { return edit ? edit->text() : plain->toPlainText(); };
+        auto item = [&](const char *name) {
+            for (QAction *action : popup->actions()) {
+                if (action->text() == QLatin1String(name))
+                    return action;
+            }
+            qFatal("no item %s", name);
+        };
+        auto request = [&](const char *choice) {
+            if (choice)
+                f.platform->popupChoices.push_back(QString::fromLatin1(choice));
+            emit widget->customContextMenuRequested(QPoint(2, 2));
+        };
+        // A fresh text with the caret after its first character: no selection, nothing to undo.
+        if (edit) {
+            edit->setText(QStringLiteral("abc"));
+            edit->setCursorPosition(1);
+        } else {
+            plain->setPlainText(QStringLiteral("abc"));
+            QTextCursor caret(plain->document());
+            caret.setPosition(1);
+            plain->setTextCursor(caret);
+        }
+        f.platform->clipboard.clear();
+        request(nullptr);
+        for (const char *name : {"Undo", "Cut", "Copy", "Paste"})
+            QVERIFY2(!item(name)->isEnabled(), name);
+        for (const char *name : {"Clear", "Select ALL"})
+            QVERIFY2(item(name)->isEnabled(), name);
+        QCOMPARE(item("Undo")->shortcut(), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(item("Cut")->shortcut(), QKeySequence(QKeySequence::Cut));
+        QCOMPARE(item("Copy")->shortcut(), QKeySequence(QKeySequence::Copy));
+        QCOMPARE(item("Paste")->shortcut(), QKeySequence(QKeySequence::Paste));
+        QCOMPARE(item("Select ALL")->shortcut(), QKeySequence(QKeySequence::SelectAll));
+        request("Cut");
+        QCOMPARE(text(), QStringLiteral("abc"));
+
+        request("Select ALL");
+        f.platform->clipboard = QStringLiteral("P");
+        request(nullptr);
+        for (const char *name : {"Cut", "Copy", "Paste"})
+            QVERIFY2(item(name)->isEnabled(), name);
+        request("Paste");
+        request(nullptr);
+        QVERIFY(item("Undo")->isEnabled());
+        QCOMPARE(text(), QStringLiteral("P"));
+    }
+
     void editWindowReturnsOnlyTheShownPage()
     {
         auto *memo1 = f.find<QPlainTextEdit>("Memo1");
@@ -494,14 +561,14 @@ class InputHelpersTest : public QObject {
             auto &edit = static_cast<EditWindow &>(*dialog);
             QPlainTextEdit *shown = edit.memo(EditWindow::ReplacePage);
             ProgramFixture::in<QToolButton>(dialog, "SpeedButton16")->click(); // load, pair 5
-            QCOMPARE(shown->toPlainText(), QStringLiteral("r\nl1\nl2"));
+            QCOMPARE(shown->toPlainText(), QStringLiteral("r\nl1\nl2\n"));
             shown->selectAll();
             ProgramFixture::in<QToolButton>(dialog, "SpeedButton14")->click(); // copy
-            QCOMPARE(f.platform->clipboard, QStringLiteral("r\nl1\nl2"));
+            QCOMPARE(f.platform->clipboard, QStringLiteral("r\nl1\nl2\n"));
             ProgramFixture::in<QToolButton>(dialog, "SpeedButton13")->click(); // clear
             QCOMPARE(shown->toPlainText(), QString());
             ProgramFixture::in<QToolButton>(dialog, "SpeedButton15")->click(); // paste
-            QCOMPARE(shown->toPlainText(), QStringLiteral("r\nl1\nl2"));
+            QCOMPARE(shown->toPlainText(), QStringLiteral("r\nl1\nl2\n"));
             QCOMPARE(edit.memo(EditWindow::FindPage)->toPlainText(), QString());
 
             // The history button opens the replace history on this page.

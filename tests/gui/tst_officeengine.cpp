@@ -143,7 +143,7 @@ class OfficeEngineTest : public QObject {
         find<QLineEdit>("Edit4")->setText(QStringLiteral("dog"));
         find<QPlainTextEdit>("RichEdit1")->setPlainText(QStringLiteral("Cat and cat\nCATS"));
         clickRun();
-        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS"));
+        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS\n"));
         QVERIFY(QFile::exists(m_program->filePath(QStringLiteral("richedittext.vexlo"))));
         QVERIFY(m_platform->messages.isEmpty());
 
@@ -153,7 +153,34 @@ class OfficeEngineTest : public QObject {
         QCOMPARE(
             m_platform->messages,
             QStringList{QStringLiteral("You use MS Word Engine - this engine can replace only One Line!")});
-        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS"));
+        QCOMPARE(find<QPlainTextEdit>("RichEdit1")->toPlainText(), QStringLiteral("Dog and dog\nDOGS\n"));
+    }
+
+    // The replacement's characters do not depend on the rest of the text, no-break spaces and
+    // a last empty line come back, and the pass is one step of the text's undo history.
+    void realTimeTextComesBackWhole()
+    {
+        find<QRadioButton>("RadioGroup2_Item1")->setChecked(true);
+        window().inputNotebook().setCurrentIndex(InputNotebook::RealTimePage);
+        auto *text = find<QPlainTextEdit>("RichEdit1");
+        auto raw = [text] { return text->document()->toRawText().replace(QChar::ParagraphSeparator, u'\n'); };
+        find<QLineEdit>("Edit3")->setText(QStringLiteral("b"));
+        // Pure ASCII around the replacement, which must not make it Windows-1252.
+        for (const QString &replacement : {QStringLiteral("Ж"), QStringLiteral("Ã©")}) {
+            find<QLineEdit>("Edit4")->setText(replacement);
+            text->setPlainText(QStringLiteral("abc\n\n"));
+            clickRun();
+            QCOMPARE(raw(), QStringLiteral("a") + replacement + QStringLiteral("c\n\n"));
+        }
+        text->undo();
+        QCOMPARE(raw(), QStringLiteral("abc\n\n"));
+
+        const QString nbsp(QChar(0x00A0));
+        find<QLineEdit>("Edit3")->setText(QStringLiteral("zzz"));
+        text->setPlainText(QStringLiteral("x") + nbsp + QStringLiteral("y\n"));
+        clickRun();
+        QCOMPARE(raw(), QStringLiteral("x") + nbsp + QStringLiteral("y\n"));
+        QVERIFY(m_platform->messages.isEmpty());
     }
 };
 

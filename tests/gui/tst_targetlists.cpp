@@ -12,12 +12,14 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QKeySequence>
 #include <QLineEdit>
 #include <QListView>
 #include <QMimeData>
@@ -232,6 +234,19 @@ class TargetListsTest : public QObject {
         QCOMPARE(edit->text(), QString());
         menu->actions().at(0)->trigger();
         QCOMPARE(edit->text(), QStringLiteral("*.jsp"));
+
+        // Opening greys out what would do nothing; the keys stand beside the items.
+        edit->setText(QStringLiteral("*.txt")); // a fresh text: nothing to undo
+        edit->deselect();
+        QApplication::clipboard()->clear();
+        emit menu->aboutToShow();
+        for (int item : {0, 2, 3, 4})
+            QVERIFY2(!menu->actions().at(item)->isEnabled(), qPrintable(menu->actions().at(item)->text()));
+        QCOMPARE(menu->actions().at(4)->shortcut(), QKeySequence(QKeySequence::Paste));
+        QCOMPARE(menu->actions().at(7)->shortcut(), QKeySequence(QKeySequence::SelectAll));
+        edit->selectAll();
+        emit menu->aboutToShow();
+        QVERIFY(menu->actions().at(2)->isEnabled() && menu->actions().at(3)->isEnabled());
     }
 
     void addFilesRemembersFolderAndFilter()
