@@ -120,6 +120,7 @@ class RtfParser {
             const char c = m_s[m_i];
             if (c == '{') {
                 endOfText();
+                ignorableGroup();
                 if (stack.size() >= kMaxGroupDepth)
                     Unreadable("groups nested deeper than " + std::to_string(kMaxGroupDepth));
                 stack.push_back(stack.empty() ? GroupState{} : stack.back());
@@ -251,8 +252,17 @@ class RtfParser {
         m_fallbackOwner = std::string_view::npos;
     }
 
+    // "\*" marks the group as a destination this reader may skip; whatever follows it.
+    void ignorableGroup()
+    {
+        if (m_ignorableNext && m_state)
+            m_state->skip = true;
+        m_ignorableNext = false;
+    }
+
     void textByte(unsigned char byte, std::size_t from)
     {
+        ignorableGroup();
         if (consumedAsFallback() || !inStory())
             return;
         if (byte < 0x20 && byte != '\t')
@@ -306,6 +316,7 @@ class RtfParser {
             m_ignorableNext = true;
             return;
         }
+        ignorableGroup();
         if (consumedAsFallback() || !inStory())
             return;
         switch (c) {
