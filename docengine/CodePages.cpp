@@ -113,6 +113,15 @@ bool CodePageDecoders::isDoubleByte(int codePage)
     return page(codePage).doubleByte;
 }
 
+bool CodePageDecoders::knownDoubleByte(int codePage)
+{
+    try {
+        return page(codePage).doubleByte;
+    } catch (const FormatError &) {
+        return false;
+    }
+}
+
 char32_t CodePageDecoders::single(int codePage, unsigned char byte)
 {
     char32_t c = page(codePage).table[byte];

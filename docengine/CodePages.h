@@ -27,6 +27,8 @@ class CodePageDecoders {
     /// Whether characters of `codePage` may take two bytes. Throws FormatError for a code
     /// page that is not known.
     bool isDoubleByte(int codePage);
+    /// Whether `codePage` is known and may take two bytes; never fails.
+    bool knownDoubleByte(int codePage);
     /// The character of a single-byte code page's byte. Throws FormatError when the code page
     /// is not known or does not map the byte.
     char32_t single(int codePage, unsigned char byte);

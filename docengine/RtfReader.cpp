@@ -270,6 +270,12 @@ class RtfParser {
         const int page = codePage();
         if (!m_pending.empty() && page != m_pendingPage)
             endOfText();
+        // ASCII is ASCII in every code page read here (an unknown one is refused only for
+        // the bytes it would have to decode).
+        if (byte < 0x80 && m_pending.empty() && !m_decoders.knownDoubleByte(page)) {
+            emit(byte, from);
+            return;
+        }
         if (!m_decoders.isDoubleByte(page)) {
             emit(m_decoders.single(page, byte), from);
             return;

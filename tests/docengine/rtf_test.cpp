@@ -41,6 +41,7 @@ TEST(RtfReader, CodePagesOfTheDocumentAndOfFonts)
     EXPECT_FALSE(Refusal(R"({\rtf1{\fonttbl{\f0\fcharset128 M;}}\f0 \'93\par})").empty());
     EXPECT_FALSE(Refusal(R"({\rtf1\ansicpg932 \'81\'20\par})").empty());
     EXPECT_NE(std::string::npos, Refusal(R"({\rtf1\ansicpg9999 \'e9\par})").find("9999"));
+    EXPECT_EQ(U"ascii\r", ReadRtf(R"({\rtf1\ansicpg9999 ascii\par})"));
 }
 
 TEST(RtfReader, UnicodeEscapesSurrogatesAndOutOfRangeValues)
