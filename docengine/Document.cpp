@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "base/SafeWrite.h"
 #include "docengine/Readers.h"
+#include "docengine/RtfDocument.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -137,8 +138,10 @@ Document OpenDocumentFile(const std::string &path)
         }
         if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
             return DocumentFromStory(ReadLegacyDoc(bytes), SourceFormat::LegacyDoc);
-        if (StartsWith(bytes, "{\\rtf"))
-            return DocumentFromStory(ReadRtf(bytes), SourceFormat::Rtf);
+        if (StartsWith(bytes, "{\\rtf")) {
+            RtfStory rtf = ReadRtfDocument(bytes);
+            return DocumentFromStory(std::move(rtf.story), SourceFormat::Rtf, std::move(rtf.keeper));
+        }
     } catch (const FormatError &e) {
         throw refuse(e.what());
     }

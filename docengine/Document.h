@@ -18,6 +18,7 @@ inline constexpr char32_t kPageBreak = U'\f';           // ^m
 inline constexpr char32_t kColumnBreak = U'\x0E';       // ^n
 inline constexpr char32_t kNonbreakingHyphen = U'\x1E'; // ^~
 inline constexpr char32_t kOptionalHyphen = U'\x1F';    // ^-
+inline constexpr char32_t kCellMark = U'\a';            // ends a table cell; a further one ends the row
 
 enum class SourceFormat { PlainText, Docx, Odt, Rtf, LegacyDoc };
 
