@@ -169,8 +169,7 @@ Matcher::Matcher(const Program &program, std::u32string_view subject, std::u32st
     }
     m_literal = false;
     m_checks.clear();
-    if (!program.required.text.empty())
-        m_required = std::make_unique<LiteralSearch>(program.required.text, subject, limit);
+    chooseRequired();
 
     // States are remembered only where paths join (a branch target or a loop's head): every
     // other state has one way in, so it is reached no more often than the state before it.
@@ -195,6 +194,34 @@ Matcher::Matcher(const Program &program, std::u32string_view subject, std::u32st
 }
 
 Matcher::~Matcher() = default;
+
+// Of the runs every match holds, the one whose rarest character is rarest in the story
+// leaves the fewest starts to try.
+void Matcher::chooseRequired()
+{
+    const auto &runs = m_program.required;
+    if (runs.empty())
+        return;
+    std::size_t best = 0;
+    if (runs.size() > 1) {
+        std::vector<std::size_t> seen(256, 0); // by the low byte: a cheap estimate
+        for (std::size_t i = 0; i < m_limit; ++i)
+            ++seen[m_subject[i] & 0xFF];
+        auto score = [&](const RequiredText &run) {
+            std::size_t least = kUnbounded;
+            for (char32_t c : run.text)
+                least = std::min(least, seen[c & 0xFF]);
+            return least;
+        };
+        for (std::size_t k = 1; k < runs.size(); ++k) {
+            std::size_t a = score(runs[k]), b = score(runs[best]);
+            if (a < b || (a == b && runs[k].text.size() > runs[best].text.size()))
+                best = k;
+        }
+    }
+    m_needed = runs[best];
+    m_required = std::make_unique<LiteralSearch>(m_needed.text, m_subject, m_limit);
+}
 
 bool Matcher::visited(int pc, std::size_t pos)
 {
@@ -297,6 +324,7 @@ bool Matcher::findLiteral(std::size_t from, MatchResult &result)
         std::fill(m_captures.begin(), m_captures.end(), -1);
         bool ok = true;
         for (const Check &check : m_checks) {
+            ++m_steps;
             std::size_t pos = at + check.offset;
             if (check.op == Instruction::Op::Save)
                 m_captures[check.slot] = static_cast<long>(pos);
@@ -325,7 +353,7 @@ bool Matcher::findProgram(std::size_t from, MatchResult &result)
     }
     m_lastStart = from;
     forget(from, std::min(m_limit, from + WordView::kLookBehind));
-    const RequiredText &required = m_program.required;
+    const RequiredText &required = m_needed;
     for (std::size_t start = from; start < m_limit; ++start) {
         if (m_required) {
             if (required.minOffset >= m_limit - start)
@@ -361,6 +389,7 @@ bool Matcher::matchAt(std::size_t start, MatchResult &result)
         int pc = e.pc;
         auto pos = static_cast<std::size_t>(e.pos);
         for (;;) {
+            ++m_steps;
             if (visited(pc, pos))
                 break;
             const Instruction &in = code[pc];

@@ -253,8 +253,8 @@ Width NodeWidth(const Node &node)
     return {Times(w.lo, node.min), Times(w.hi, node.max)};
 }
 
-// Finds the longest run of plain characters every match holds, and the offsets from the
-// match's start at which it may begin.
+// Finds the runs of plain characters every match holds, and the offsets from the match's
+// start at which each may begin.
 class RequiredScan {
   public:
     void literal(char32_t c)
@@ -308,22 +308,23 @@ class RequiredScan {
         }
     }
 
-    RequiredText result()
+    std::vector<RequiredText> result()
     {
         close();
-        return m_best;
+        return std::move(m_runs);
     }
 
   private:
     void close()
     {
-        if (m_run.text.size() > m_best.text.size())
-            m_best = m_run;
+        if (!m_run.text.empty())
+            m_runs.push_back(m_run);
         m_run.text.clear();
     }
 
     std::size_t m_lo = 0, m_hi = 0; // the current offset from the match's start
-    RequiredText m_run, m_best;
+    RequiredText m_run;
+    std::vector<RequiredText> m_runs;
 };
 
 class WildcardParser {

@@ -57,8 +57,8 @@ struct RequiredText {
 
 struct Program {
     std::vector<Instruction> code;
-    int groups = 0; // numbered groups of a wildcard pattern
-    RequiredText required;
+    int groups = 0;                     // numbered groups of a wildcard pattern
+    std::vector<RequiredText> required; // every run of plain characters all matches hold
 };
 
 /// Whether `c` is a combining mark: it belongs to the character before it.
@@ -134,6 +134,9 @@ class Matcher {
     /// previous match.
     bool find(std::size_t from, MatchResult &result);
     bool find(std::size_t from, MatchResult &result, std::u32string_view before);
+    /// The states and tests the search has gone through so far: its cost, apart from the
+    /// literal scans, which look at each character once.
+    std::size_t steps() const { return m_steps; }
 
   private:
     struct Check { // a zero-width test of a plain text, at an offset from the match's start
@@ -141,6 +144,7 @@ class Matcher {
         std::size_t offset;
         int slot;
     };
+    void chooseRequired();
     bool findLiteral(std::size_t from, MatchResult &result);
     bool findProgram(std::size_t from, MatchResult &result);
     bool matchAt(std::size_t start, MatchResult &result);
@@ -154,6 +158,7 @@ class Matcher {
     std::u32string_view m_subject, m_text;
     std::size_t m_limit;
     WordView m_view;
+    RequiredText m_needed; // the required run the search skips ahead to
     std::unique_ptr<LiteralSearch> m_required;
     bool m_literal = false; // the program is plain characters and zero-width tests only
     std::vector<Check> m_checks;
@@ -173,6 +178,7 @@ class Matcher {
     };
     std::vector<Entry> m_stack;
     std::vector<long> m_captures;
+    std::size_t m_steps = 0;
 };
 
 } // namespace vexlo::doc
