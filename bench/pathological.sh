@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Times vexlopro-cli on inputs that make a naive substring search quadratic: long find texts
-# whose every alignment almost matches, in both letter modes and in the block search; and
-# the peak memory of rewriting one 500 MB line that holds the find text.
+# Times vexlopro-cli on inputs that make a naive search slow: long find texts whose every
+# alignment almost matches and wildcard patterns with long repeats, for the office engine
+# (8 MB stories, by default) and the text engine (both letter modes and the block search);
+# and the peak memory of rewriting one 500 MB line that holds the find text.
 #
-# usage: bench/pathological.sh [DIR] [--timeout S] [--before CLI] [--no-memory]
+# usage: bench/pathological.sh [DIR] [--timeout S] [--before CLI] [--text] [--memory]
 #   DIR        where the inputs go (default /dev/shm/vexlo-patho, in memory)
 #   --timeout  seconds after which a case is stopped and reported as such (default 120)
 #   --before   an older vexlopro-cli, timed on the same cases in a column of its own
-#   --no-memory  leaves out the 500 MB case
+#   --text     adds the text engine's cases (40 MB lines; some minutes)
+#   --memory   adds the 500 MB case
+# The default run (office engine only) takes well under a minute. Figures are seconds of one
+# run, reading and saving included: processor seconds for the office engine (with seconds per
+# MB), wall seconds for the text engine.
 # Environment: VEXLO_CLI (default build/bin/vexlopro-cli beside this script's tree).
 set -euo pipefail
 
@@ -16,13 +21,16 @@ root=$(dirname "$here")
 dir=/dev/shm/vexlo-patho
 limit=120
 before=""
-memory=1
+memory=0
+text=0
 while (($#)); do
     case $1 in
     --timeout) limit=$2; shift ;;
     --before) before=$2; shift ;;
+    --text) text=1 ;;
+    --memory) memory=1 ;;
     --no-memory) memory=0 ;;
-    -h|--help) sed -n '2,11p' "$0"; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0"; exit 0 ;;
     *) dir=$1 ;;
     esac
     shift
@@ -51,6 +59,10 @@ put("mbline.txt", b"a" * (1 << 20) + b"\nc\n")            # a 1 MB line for the 
 put("lines-1mb", b"a" * 65000 + b"b" + b"a" * 65000 + b"\r\nc\r\n")
 put("manylines.txt", (b"a" * 1000 + b"\n") * 20000)      # every line starts a candidate
 put("lines-inner", b"a\r\n" + (b"a" * 1000 + b"\r\n") * 2000 + b"b\r\n")  # inner lines all match
+mb8 = 8 << 20
+put("a8.txt", b"a" * mb8)                                 # the office engine's stories: 8 MB
+put("ab300.txt", (b"a" * 299 + b"b") * (mb8 // 300))      # a b every 300 characters
+put("words8.txt", b"word, " * (mb8 // 6))
 open(os.path.join(p, ".complete"), "w").close()
 EOF
 fi
@@ -85,10 +97,67 @@ run_case() {
     fi
 }
 
+# per_mb SECONDS FILE: seconds per MB of FILE ("" when the case was stopped or failed).
+per_mb() {
+    awk -v s="$1" -v b="$(stat -c %s "$p/$2")" 'BEGIN { if (s ~ /^[0-9.]+$/) printf "%.3f", s * 1048576 / b }'
+}
+
+# cpu_seconds CLI FILE ARGS...: one run on a fresh copy of FILE; prints the processor seconds
+# (user and system) it took, which a machine busy with other work disturbs less than the wall.
+cpu_seconds() {
+    local program=$1 file=$2
+    shift 2
+    cp "$p/$file" "$dir/work/$file"
+    local rc=0
+    timeout "$limit" /usr/bin/time -o "$dir/work/time" -f '%U %S' "$program" "$@" "$dir/work/$file" || rc=$?
+    rm -f "$dir/work/$file"
+    if ((rc == 124)); then
+        printf '>%s' "$limit"
+    elif ((rc)); then
+        printf 'exit %s' "$rc"
+    else
+        awk '{ printf "%.2f", $1 + $2 }' <(tail -1 "$dir/work/time")
+    fi
+    rm -f "$dir/work/time"
+}
+
+# office_case NAME FILE ARGS...: the office engine on FILE; seconds and seconds per MB.
+office_case() {
+    local name=$1 file=$2
+    shift 2
+    local now old
+    now=$(cpu_seconds "$cli" "$file" --office "$@" --replace x)
+    if [[ -n $before ]]; then
+        old=$(cpu_seconds "$before" "$file" --office "$@" --replace x)
+        printf '%-40s %9s %7s %9s %7s\n' "$name" "$old" "$(per_mb "$old" "$file")" "$now" "$(per_mb "$now" "$file")"
+    else
+        printf '%-40s %9s %7s\n' "$name" "$now" "$(per_mb "$now" "$file")"
+    fi
+}
+
+a254b=$(printf 'a%.0s' {1..254})b
 if [[ -n $before ]]; then
-    printf '%-44s %12s %12s\n' "case (seconds; >N: stopped)" before now
+    printf '%-40s %9s %7s %9s %7s\n' "office engine, 8 MB (CPU s; >N: stopped)" before s/MB now s/MB
 else
-    printf '%-44s %12s\n' "case (seconds; >N: stopped)" now
+    printf '%-40s %9s %7s\n' "office engine, 8 MB (CPU s; >N: stopped)" now s/MB
+fi
+office_case "zzz (reading and saving alone)" a8.txt --find zzz
+office_case "?{1,255}b, all a" a8.txt --wildcards --find '?{1,255}b'
+office_case "?{1,255}b, a b every 300" ab300.txt --wildcards --find '?{1,255}b'
+office_case "254 a + b, all a" a8.txt --find "$a254b"
+office_case "  the same with Match Case" a8.txt --find "$a254b" --match-case
+office_case "  the same with whole words" a8.txt --find "$a254b" --whole-word
+office_case "  the same with wildcards" a8.txt --find "$a254b" --wildcards
+office_case "a^?...(126)b, all a" a8.txt --find "a$(printf '^?%.0s' {1..126})b"
+office_case "a*b, all a" a8.txt --wildcards --find 'a*b'
+office_case "<[a-z]@>, short words" words8.txt --wildcards --find '<[a-z]@>'
+
+((text)) || exit 0
+echo
+if [[ -n $before ]]; then
+    printf '%-44s %12s %12s\n' "text engine (seconds; >N: stopped)" before now
+else
+    printf '%-44s %12s\n' "text engine (seconds; >N: stopped)" now
 fi
 f() { cat "$p/$1"; }
 run_case "1000 spaces + x, 40 MB of spaces" spaces.txt --find "$(f find-spaces-x)" --replace R

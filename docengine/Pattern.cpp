@@ -12,6 +12,8 @@ namespace {
 using Op = Instruction::Op;
 
 const char *const kBadPattern = "The Find What text contains a Pattern Match expression which is not valid.";
+const char *const kTooComplex =
+    "The Find What text contains a Pattern Match expression which is too complex.";
 const char *const kBadGroup = "The Replace With text contains a group number which is out of range.";
 
 enum class Box { Find, Replace };
@@ -202,6 +204,129 @@ struct Node {
     int min = 1, max = 1; // max -1: no upper bound
 };
 
+std::size_t Add(std::size_t a, std::size_t b)
+{
+    return a == kUnbounded || b == kUnbounded ? kUnbounded : a + b;
+}
+
+std::size_t Times(std::size_t a, int n)
+{
+    if (n == -1)
+        return a == 0 ? 0 : kUnbounded;
+    return a == kUnbounded ? (n == 0 ? 0 : kUnbounded) : a * static_cast<std::size_t>(n);
+}
+
+struct Width {
+    std::size_t lo = 0, hi = 0;
+};
+
+Width NodeWidth(const Node &node);
+
+Width SequenceWidth(const std::vector<Node> &nodes)
+{
+    Width w;
+    for (const Node &node : nodes) {
+        Width c = NodeWidth(node);
+        w.lo = Add(w.lo, c.lo);
+        w.hi = Add(w.hi, c.hi);
+    }
+    return w;
+}
+
+Width NodeWidth(const Node &node)
+{
+    Width w;
+    switch (node.kind) {
+    case Node::Kind::Atom:
+        w = {1, 1};
+        break;
+    case Node::Kind::Star:
+        w = {0, kUnbounded};
+        break;
+    case Node::Kind::WordStart:
+    case Node::Kind::WordEnd:
+        return w;
+    case Node::Kind::Group:
+        w = SequenceWidth(node.children);
+        break;
+    }
+    return {Times(w.lo, node.min), Times(w.hi, node.max)};
+}
+
+// Finds the runs of plain characters every match holds, and the offsets from the match's
+// start at which each may begin.
+class RequiredScan {
+  public:
+    void literal(char32_t c)
+    {
+        if (m_run.text.empty()) {
+            m_run.minOffset = m_lo;
+            m_run.maxOffset = m_hi;
+        }
+        m_run.text += c;
+        m_lo = Add(m_lo, 1);
+        m_hi = Add(m_hi, 1);
+    }
+
+    // Something that takes between `w.lo` and `w.hi` characters of any kind.
+    void advance(Width w)
+    {
+        if (w.hi == 0)
+            return;
+        close();
+        m_lo = Add(m_lo, w.lo);
+        m_hi = Add(m_hi, w.hi);
+    }
+
+    void nodes(const std::vector<Node> &sequence)
+    {
+        for (const Node &node : sequence) {
+            if (node.kind == Node::Kind::WordStart || node.kind == Node::Kind::WordEnd)
+                continue; // takes no character
+            if (node.min < 1 || node.kind == Node::Kind::Star) {
+                advance(NodeWidth(node));
+                continue;
+            }
+            Width once{1, 1};
+            if (node.kind == Node::Kind::Group) {
+                once = SequenceWidth(node.children);
+                nodes(node.children); // the first copy is required
+            } else if (node.atom.op == Instruction::Op::Char) {
+                literal(node.atom.c);
+            } else {
+                advance(once);
+            }
+            // The other required copies stay in the run only for a plain character.
+            int more = node.max == -1 ? -1 : node.max - 1;
+            if (node.kind == Node::Kind::Atom && node.atom.op == Instruction::Op::Char) {
+                for (int k = 1; k < node.min; ++k)
+                    literal(node.atom.c);
+                advance({0, Times(1, more == -1 ? -1 : node.max - node.min)});
+            } else {
+                advance({Times(once.lo, node.min - 1), Times(once.hi, more)});
+            }
+        }
+    }
+
+    std::vector<RequiredText> result()
+    {
+        close();
+        return std::move(m_runs);
+    }
+
+  private:
+    void close()
+    {
+        if (!m_run.text.empty())
+            m_runs.push_back(m_run);
+        m_run.text.clear();
+    }
+
+    std::size_t m_lo = 0, m_hi = 0; // the current offset from the match's start
+    RequiredText m_run;
+    std::vector<RequiredText> m_runs;
+};
+
 class WildcardParser {
   public:
     explicit WildcardParser(std::u32string_view s) : m_s(s) {}
@@ -384,7 +509,12 @@ class Compiler {
   private:
     int here() const { return static_cast<int>(m_code.size()); }
 
-    void emit(Instruction in) { m_code.push_back(std::move(in)); }
+    void emit(Instruction in)
+    {
+        if (m_code.size() >= kMostInstructions)
+            throw FindError(kTooComplex);
+        m_code.push_back(std::move(in));
+    }
 
     int split()
     {
@@ -456,29 +586,36 @@ class Compiler {
     std::vector<Instruction> &m_code;
 };
 
-void CompilePlain(std::u32string_view find, const PatternOptions &options, std::vector<Instruction> &code)
+void CompilePlain(std::u32string_view find, const PatternOptions &options, Program &program)
 {
+    std::vector<Instruction> &code = program.code;
+    RequiredScan required;
     if (options.wholeWord)
         code.push_back(Simple(Op::WholeWordHead));
     for (std::size_t i = 0; i < find.size();) {
         if (find[i] != U'^') {
             char32_t c = find[i++];
             code.push_back(Simple(Op::Char, options.matchCase ? c : FoldCase(c)));
+            required.literal(code.back().c);
             continue;
         }
         Caret caret = ReadCaret(find, i, Box::Find, false);
         switch (caret.kind) {
         case Caret::Kind::Char:
             code.push_back(Simple(Op::Char, options.matchCase ? caret.c : FoldCase(caret.c)));
+            required.literal(code.back().c);
             break;
         case Caret::Kind::AnyChar:
             code.push_back(Simple(Op::AnyChar));
+            required.advance({1, 1});
             break;
         case Caret::Kind::Digit:
             code.push_back(Simple(Op::Digit));
+            required.advance({1, 1});
             break;
         case Caret::Kind::Letter:
             code.push_back(Simple(Op::Letter));
+            required.advance({1, 1});
             break;
         case Caret::Kind::WhiteSpace: {
             // A whole run of spaces, nonbreaking spaces and tabs.
@@ -494,14 +631,17 @@ void CompilePlain(std::u32string_view find, const PatternOptions &options, std::
             Instruction back{Op::Jump};
             back.x = loop;
             code.push_back(back);
+            required.advance({1, kUnbounded});
             break;
         }
         default:
             code.push_back(Simple(Op::Never));
+            required.advance({1, 1});
         }
     }
     if (options.wholeWord)
         code.push_back(Simple(Op::WholeWordTail));
+    program.required = required.result();
 }
 
 } // namespace
@@ -524,11 +664,28 @@ Program CompileFind(std::u32string_view find, const PatternOptions &options)
     if (options.wildcards) {
         std::vector<Node> nodes = WildcardParser(find).parse(program.groups);
         Compiler(program.code).sequence(nodes);
+        RequiredScan required;
+        required.nodes(nodes);
+        program.required = required.result();
     } else {
-        CompilePlain(find, options, program.code);
+        CompilePlain(find, options, program);
     }
     program.code.push_back(Simple(Op::Match));
     return program;
+}
+
+std::u32string DecodeWordFind(std::u32string_view find)
+{
+    std::u32string out;
+    for (std::size_t i = 0; i < find.size();) {
+        if (find[i] != U'^') {
+            out += find[i++];
+            continue;
+        }
+        Caret caret = ReadCaret(find, i, Box::Find, false);
+        out += caret.kind == Caret::Kind::Char ? caret.c : U' ';
+    }
+    return out;
 }
 
 std::vector<ReplacePart> ParseReplacement(std::u32string_view replace, bool wildcards, int groups)

@@ -24,8 +24,17 @@ struct PatternOptions {
 };
 
 /// Compiles a find text. Throws FindError for an unknown caret code ("^x is not a valid
-/// special character for the Find What box.") or an invalid wildcard pattern.
+/// special character for the Find What box."), an invalid wildcard pattern, or one that
+/// would compile to more than kMostInstructions.
 Program CompileFind(std::u32string_view find, const PatternOptions &options);
+
+/// The most instructions a find text may compile to (repeats of repeats multiply).
+inline constexpr std::size_t kMostInstructions = 1 << 16;
+
+/// The find text of the word-by-word options (sounds like, all word forms) with its caret
+/// codes for characters decoded; a code for a kind of character (any character, digit,
+/// letter, white space) or an item separates words. Throws FindError for an unknown code.
+std::u32string DecodeWordFind(std::u32string_view find);
 
 /// Whether the compiled find text (without wildcards) holds a plain space, which turns the
 /// whole-word option off.

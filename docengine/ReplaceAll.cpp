@@ -131,7 +131,9 @@ std::size_t ReplaceAll(Document &document, std::u32string_view find, std::u32str
     };
 
     if (byWord) {
-        WordMatcher words(find,
+        // Caret codes for characters count as the characters they stand for.
+        std::u32string decoded = DecodeWordFind(find);
+        WordMatcher words(decoded,
                           options.soundsLike ? WordMatcher::Mode::SoundsLike : WordMatcher::Mode::WordForms,
                           text, limit);
         MatchResult match;
@@ -146,7 +148,8 @@ std::size_t ReplaceAll(Document &document, std::u32string_view find, std::u32str
         }
         Matcher matcher(program, subject, text, limit);
         MatchResult match;
-        for (std::size_t from = 0; matcher.find(from, match); from = match.end)
+        // Word tests look at the story as edited so far: left of a match lies what was written.
+        for (std::size_t from = 0; matcher.find(from, match, out); from = match.end)
             put(match, Assemble(parts, text, match, clipboard));
     }
     if (count == 0)

@@ -191,6 +191,18 @@ bool IsWordChar(char32_t c)
     return c == U'_' || c == U'\'' || u_isalnum(static_cast<UChar32>(c));
 }
 
+// Whether the character at `i` is part of a word: a word character, or a combining mark
+// on one.
+bool InWord(std::u32string_view text, std::size_t i)
+{
+    for (std::size_t marks = 0; IsCombiningMark(text[i]); ++marks) {
+        if (i == 0 || marks >= kMostMarks)
+            return false;
+        --i;
+    }
+    return IsWordChar(text[i]);
+}
+
 } // namespace
 
 std::string SoundexKey(std::u32string_view word)
@@ -228,6 +240,12 @@ std::string SoundexKey(std::u32string_view word)
             return u_isalpha(static_cast<UChar32>(c)) ? '0' : 0;
         }
     };
+    // Only a word that starts with a letter A-Z has a key; any other matches only itself.
+    if (word.empty())
+        return {};
+    char32_t head = FoldCase(word.front());
+    if (head < U'a' || head > U'z')
+        return {};
     std::string key;
     char previous = 0;
     for (char32_t raw : word) {
@@ -372,7 +390,7 @@ WordMatcher::WordMatcher(std::u32string_view find, Mode mode, std::u32string_vie
 {
     std::u32string current;
     for (char32_t c : find) {
-        if (IsWordChar(c)) {
+        if (IsWordChar(c) || (IsCombiningMark(c) && !current.empty())) {
             current += FoldCase(c);
         } else if (!current.empty()) {
             m_words.push_back(std::move(current));
@@ -408,13 +426,13 @@ bool WordMatcher::find(std::size_t from, MatchResult &match)
     if (m_words.empty())
         return false;
     auto wordEnd = [&](std::size_t i) {
-        while (i < m_limit && IsWordChar(m_text[i]))
+        while (i < m_limit && InWord(m_text, i))
             ++i;
         return i;
     };
     std::size_t i = from;
     while (i < m_limit) {
-        if (!IsWordChar(m_text[i]) || (i > 0 && IsWordChar(m_text[i - 1]))) {
+        if (!InWord(m_text, i) || (i > 0 && InWord(m_text, i - 1))) {
             ++i;
             continue;
         }
@@ -422,7 +440,7 @@ bool WordMatcher::find(std::size_t from, MatchResult &match)
         std::size_t pos = i, end = i;
         bool ok = true;
         for (std::size_t k = 0; k < m_words.size() && ok; ++k) {
-            while (k > 0 && pos < m_limit && !IsWordChar(m_text[pos]) && m_text[pos] != U'\r')
+            while (k > 0 && pos < m_limit && !InWord(m_text, pos) && m_text[pos] != U'\r')
                 ++pos;
             std::size_t e = wordEnd(pos);
             ok = e > pos && wordMatches(k, m_text.substr(pos, e - pos));

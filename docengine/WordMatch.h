@@ -9,7 +9,8 @@
 
 namespace vexlo::doc {
 
-/// The American Soundex key of a word ("F500" for "fun"); empty when it has no letter.
+/// The American Soundex key of a word ("F500" for "fun"); empty when the word does not start
+/// with a letter A-Z (such a word sounds like itself only).
 std::string SoundexKey(std::u32string_view word);
 
 /// The grammatical slot of an inflected form.

@@ -355,3 +355,58 @@ TEST(Story, ReplacementIsNotSearchedAgainAndLimitsHold)
     EXPECT_EQ("", Refusal(std::string(255, 'a'), std::string(255, 'b')));
     EXPECT_BYTES_EQ("XX\r\n", Replaced(std::string(300, 'a'), std::string(150, 'a'), "X"));
 }
+
+namespace {
+
+FindOptions SoundsLike()
+{
+    FindOptions o;
+    o.soundsLike = true;
+    return o;
+}
+
+} // namespace
+
+TEST(WordTests, SeeTheStoryAsEditedSoFar)
+{
+    // Once "a" is gone, "t" starts the story and so a word.
+    EXPECT_BYTES_EQ("", Replaced("at", "<?", "", Wild()));
+    EXPECT_BYTES_EQ(" \r\n", Replaced("ab b", "<?", "", Wild()));
+    // The second "a." follows the "x" written for the first: not a whole word any more.
+    EXPECT_BYTES_EQ("xa.\r\n", Replaced("a.a.", "a.", "x", Whole()));
+    EXPECT_BYTES_EQ("..\r\n", Replaced("a.a.", "a.", ".", Whole()));
+    EXPECT_BYTES_EQ("", Replaced("a.a.", "a.", "", Whole()));
+    EXPECT_BYTES_EQ("xa.\r\n", Replaced("a.a.", "<a.", "x", Wild()));
+}
+
+TEST(WordTests, ACombiningMarkBelongsToTheLetterBeforeIt)
+{
+    const std::string cafe = "cafe\xCC\x81"; // e and U+0301
+    EXPECT_BYTES_EQ(cafe + "\r\n", Replaced(cafe, "[A-z]>", "", Wild()));
+    EXPECT_BYTES_EQ(cafe + " X\r\n", Replaced(cafe + " cafe", "cafe", "X", Whole()));
+    EXPECT_BYTES_EQ("X X\r\n", Replaced(cafe + " " + cafe, "<*>", "X", Wild()));
+    // A mark after a space belongs to no word.
+    EXPECT_BYTES_EQ(" \xCC\x81X\r\n", Replaced(" \xCC\x81x", "<x", "X", Wild()));
+    EXPECT_BYTES_EQ("joy joy\r\n", Replaced(cafe + " cafe", cafe, "joy", SoundsLike()));
+}
+
+TEST(SoundsLike, OnlyWordsStartingWithAToZHaveAKey)
+{
+    EXPECT_EQ("", SoundexKey(U"\u00E9t\u00E9"));
+    EXPECT_EQ("", SoundexKey(U"1fun"));
+    EXPECT_EQ("", SoundexKey(U"_fun"));
+    EXPECT_EQ("F500", SoundexKey(U"Fun"));
+    // é, 中, ß and ω share no key: each sounds like itself alone.
+    EXPECT_BYTES_EQ("\xC3\xA9 \xE4\xB8\xAD \xC3\x9F X\r\n",
+                    Replaced("\xC3\xA9 \xE4\xB8\xAD \xC3\x9F \xCF\x89", "\xCF\x89", "X", SoundsLike()));
+    EXPECT_BYTES_EQ("X 1fun _fun X\r\n", Replaced("fun 1fun _fun Funny", "fun", "X", SoundsLike()));
+    EXPECT_BYTES_EQ("X 2fun\r\n", Replaced("1fun 2fun", "1fun", "X", SoundsLike()));
+}
+
+TEST(SoundsLike, CaretCodesInTheFindTextAreDecoded)
+{
+    EXPECT_BYTES_EQ("X\tt X\r\n", Replaced("fun\tt fun", "fun^t", "X", SoundsLike()));
+    EXPECT_BYTES_EQ("X\r\n", Replaced("caf\xC3\xA9", "caf^0233", "X", SoundsLike()));
+    EXPECT_BYTES_EQ("X X\r\n", Replaced("fun fan", "f^117n", "X", SoundsLike()));
+    EXPECT_EQ(FindBox("^y"), Refusal("f^yn", "x", SoundsLike()));
+}
