@@ -41,13 +41,21 @@ Targets:
   --help, --version
 Office engine:
   --office [--match-case] [--whole-word] [--wildcards] [--sounds-like] [--word-forms]
-           --find TEXT [--replace TEXT] (PATH... | --dir DIR --mask MASK | -)
+           [--save-as-text] --find TEXT [--replace TEXT] (PATH... | --dir DIR --mask MASK | -)
                          each target is opened as a document (plain text, .docx, .odt, .rtf, .doc as
                          far as they can be read), one replace-all runs with the word processor's
-                         caret codes ("^p", "^t", ...) and wildcards, and the document is saved as
-                         plain text under its own name (a plain-text file keeps its encoding, other
-                         documents become UTF-8 text). TEXT is UTF-8. The text engine's other
-                         options, --find-lines, --replace-lines and --scan are usage errors here.
+                         caret codes ("^p", "^t", ...) and wildcards, and the document is saved
+                         under its own name in its own format: plain text as plain text (encoding
+                         kept, CR LF line ends), .docx, .odt and .rtf as themselves with the
+                         replacements made inside (one in which nothing was replaced is left as it
+                         is). A legacy .doc is left as it is ("left as it is: ..." on stderr, not a
+                         failure). A file holding NUL bytes that is no document is left as it is
+                         ("skipped: binary file ..." on stderr, not a failure); "-" is processed in
+                         full. Files over 64 MB are refused.
+  --save-as-text         with --office: save every document as plain text instead (other formats,
+                         .doc included, become UTF-8 text: their formatting is lost).
+                         TEXT is UTF-8. The text engine's other options, --find-lines,
+                         --replace-lines and --scan are usage errors here.
 Exit status: 0 all done; 1 at least one target failed or a directory could not be read (each
 failure on stderr: path and reason; the other targets are still processed); 2 usage error
 (stderr says what is wrong). Control characters in the paths of messages are shown as \xNN.
@@ -115,6 +123,8 @@ bool *officeFlag(CliArgs &args, std::string_view name)
         return &args.soundsLike;
     if (name == "--word-forms")
         return &args.wordForms;
+    if (name == "--save-as-text")
+        return &args.saveAsText;
     return nullptr;
 }
 
@@ -181,6 +191,7 @@ CliRequest officeRequest(const CliArgs &args, CliRequest &request)
     request.officeOptions.wildcards = args.wildcards;
     request.officeOptions.soundsLike = args.soundsLike;
     request.officeOptions.allWordForms = args.wordForms;
+    request.officeSaveAsText = args.saveAsText;
     request.paths = args.paths;
     request.dirs = args.dirs;
     return request;
@@ -259,6 +270,8 @@ CliRequest ToRequest(const CliArgs &args)
         return officeRequest(args, request);
     if (args.wildcards || args.soundsLike || args.wordForms)
         usage("--wildcards, --sounds-like and --word-forms need --office");
+    if (args.saveAsText)
+        usage("--save-as-text needs --office");
 
     const bool hasOperation = !args.find.empty() || !args.findLines.empty();
     const bool hasReplacement = !args.replace.empty() || !args.replaceLines.empty();

@@ -4,10 +4,15 @@
 
 #include "docengine/TextCodec.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace vexlo {
+class FileReplacement;
+}
 
 namespace vexlo::doc {
 
@@ -76,14 +81,35 @@ Document DocumentFromStory(std::u32string story, SourceFormat format,
 /// with CR LF (the final mark included, except in an empty document), optional hyphens are
 /// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
 std::string SavePlainText(const Document &document);
+/// The same handed to `sink` in pieces of about a megabyte, so that a large document is not
+/// held again whole as bytes. Fails only as `sink` does.
+void WritePlainText(const Document &document, const std::function<void(std::string_view)> &sink);
 
 /// The bytes of `document` in its own format, with the replacements made inside it.
 /// Throws FormatError when the document's format cannot be written (plain text, legacy
 /// .doc) or its replacements cannot be made faithfully.
 std::string SaveInOwnFormat(const Document &document);
 
-/// Reads the file at `path` and opens it in the format its content shows.
-/// Throws Error{Io} when the file cannot be read or its format cannot be read.
+/// The largest file the office engine opens: a document is held in memory as characters (four
+/// bytes each) and, during a replace-all, twice, so a larger one could take more than 512 MB.
+inline constexpr std::size_t kMaxDocumentBytes = std::size_t(64) << 20;
+
+/// Whether `bytes` are binary to this engine: they hold a NUL byte and are not a document it
+/// reads for what it is (.docx, .odt, .doc, text with a UTF-16 byte-order mark). Never fails.
+bool HoldsBinaryContent(std::string_view bytes);
+
+/// The whole content of a file opened through the write unit, for opening it as a document.
+/// Throws Error{Io} naming the path and the cap for a file over kMaxDocumentBytes, or when
+/// it cannot be read.
+std::string ReadForOpening(FileReplacement &file);
+
+/// Opens the content of a file (`path` names it in messages) in the format it shows.
+/// Throws Error{Io} when its format cannot be read.
+Document OpenDocumentContent(std::string_view bytes, const std::string &path);
+
+/// Reads the file at `path` (through the write unit, only reading) and opens it in the
+/// format its content shows. Throws Error{Io} when the file cannot be read, is over
+/// kMaxDocumentBytes or its format cannot be read.
 Document OpenDocumentFile(const std::string &path);
 
 /// Writes the plain-text form of `document` to `path` through the safe rewrite.
