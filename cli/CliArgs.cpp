@@ -51,7 +51,7 @@ Office engine:
                          is). A legacy .doc is left as it is ("left as it is: ..." on stderr, not a
                          failure). A file holding NUL bytes that is no document is left as it is
                          ("skipped: binary file ..." on stderr, not a failure); "-" is processed in
-                         full. Files over 64 MB are refused.
+                         full. Files over 24 MB (zip packages: 128 MB) are refused.
   --save-as-text         with --office: save every document as plain text instead (other formats,
                          .doc included, become UTF-8 text: their formatting is lost).
                          TEXT is UTF-8. The text engine's other options, --find-lines,

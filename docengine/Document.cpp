@@ -134,26 +134,43 @@ bool HoldsBinaryContent(std::string_view bytes)
     return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
 }
 
+std::size_t DocumentCap(std::string_view head)
+{
+    return StartsWith(head, "PK\x03\x04") ? kMaxPackageBytes : kMaxTextDocumentBytes;
+}
+
+Error OverDocumentCap(const std::string &path, std::size_t cap)
+{
+    return Error(
+        ErrorKind::Io, path,
+        "cannot open '" + EscapeControls(path) + "': it is larger than " + std::to_string(cap >> 20) +
+            " MB, the most the office engine reads of such a file (the text engine has no such limit)");
+}
+
 std::string ReadForOpening(FileReplacement &file)
 {
-    if (file.sourceSize() > kMaxDocumentBytes)
-        throw Error(ErrorKind::Io, file.path(),
-                    "cannot open '" + EscapeControls(file.path()) + "': it is larger than " +
-                        std::to_string(kMaxDocumentBytes >> 20) +
-                        " MB, the most the office engine reads (the text engine has no such limit)");
-    // Read up to one byte past the cap: a file that grew meanwhile is refused, not held whole.
-    std::string bytes(std::max<std::size_t>(file.sourceSize(), 1) + 1, '\0');
+    // The first bytes tell the cap; the size as opened is checked before the rest is read.
+    std::string bytes(4, '\0');
     std::size_t have = 0;
+    while (have < 4) {
+        const std::size_t got = file.read(bytes.data() + have, 4 - have);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    const std::size_t cap = DocumentCap(std::string_view(bytes.data(), have));
+    if (file.sourceSize() > cap)
+        throw OverDocumentCap(file.path(), cap);
+    bytes.resize(std::max<std::size_t>(file.sourceSize(), have) + 1); // one more: whether it grew
     for (;;) {
         if (have == bytes.size())
-            bytes.resize(std::min(have * 2, kMaxDocumentBytes + 1));
+            bytes.resize(std::min(have * 2, cap + 1));
         const std::size_t got = file.read(bytes.data() + have, bytes.size() - have);
         if (got == 0)
             break;
         have += got;
-        if (have > kMaxDocumentBytes)
-            throw Error(ErrorKind::Io, file.path(),
-                        "cannot open '" + EscapeControls(file.path()) + "': it grew while being read");
+        if (have > cap) // it grew meanwhile: refused, not held whole
+            throw OverDocumentCap(file.path(), cap);
     }
     bytes.resize(have);
     return bytes;

@@ -2,6 +2,7 @@
 // paragraph marks, opened from a file and saved back as plain text.
 #pragma once
 
+#include "base/Error.h"
 #include "docengine/TextCodec.h"
 
 #include <functional>
@@ -90,17 +91,26 @@ void WritePlainText(const Document &document, const std::function<void(std::stri
 /// .doc) or its replacements cannot be made faithfully.
 std::string SaveInOwnFormat(const Document &document);
 
-/// The largest file the office engine opens: a document is held in memory as characters (four
-/// bytes each) and, during a replace-all, twice, so a larger one could take more than 512 MB.
-inline constexpr std::size_t kMaxDocumentBytes = std::size_t(64) << 20;
+/// The largest files the office engine opens. A document is held as characters of four bytes:
+/// with the case-folded copy a search makes and the new text a replace-all builds, that is 16
+/// to 20 times the size of a file read as characters (plain text, .rtf, .doc), so 24 MB keeps
+/// such a file under 512 MB. A zip package (.docx, .odt) is mostly compressed parts and
+/// pictures; its text is bounded by the readers' own caps.
+inline constexpr std::size_t kMaxTextDocumentBytes = std::size_t(24) << 20;
+inline constexpr std::size_t kMaxPackageBytes = std::size_t(128) << 20;
+
+/// The cap for a file whose content begins with `head` (its first bytes). Never fails.
+std::size_t DocumentCap(std::string_view head);
+/// The error for a file over `cap`, naming the file and the cap. Never fails.
+Error OverDocumentCap(const std::string &path, std::size_t cap);
 
 /// Whether `bytes` are binary to this engine: they hold a NUL byte and are not a document it
 /// reads for what it is (.docx, .odt, .doc, text with a UTF-16 byte-order mark). Never fails.
 bool HoldsBinaryContent(std::string_view bytes);
 
 /// The whole content of a file opened through the write unit, for opening it as a document.
-/// Throws Error{Io} naming the path and the cap for a file over kMaxDocumentBytes, or when
-/// it cannot be read.
+/// Throws Error{Io} naming the path and the cap for a file over its DocumentCap, or when it
+/// cannot be read.
 std::string ReadForOpening(FileReplacement &file);
 
 /// Opens the content of a file (`path` names it in messages) in the format it shows.
@@ -108,8 +118,8 @@ std::string ReadForOpening(FileReplacement &file);
 Document OpenDocumentContent(std::string_view bytes, const std::string &path);
 
 /// Reads the file at `path` (through the write unit, only reading) and opens it in the
-/// format its content shows. Throws Error{Io} when the file cannot be read, is over
-/// kMaxDocumentBytes or its format cannot be read.
+/// format its content shows. Throws Error{Io} when the file cannot be read, is over its
+/// DocumentCap or its format cannot be read.
 Document OpenDocumentFile(const std::string &path);
 
 /// Writes the plain-text form of `document` to `path` through the safe rewrite.

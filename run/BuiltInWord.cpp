@@ -303,11 +303,8 @@ std::string ProcessContent(std::string bytes, const std::string &name, const Arg
                                   {T::String, T::Bool, T::Bool, T::Bool, T::Bool, T::Bool, T::Bool, T::Int32,
                                    T::Bool, T::String, T::Int32}))
         throw failed(*bad);
-    if (bytes.size() > doc::kMaxDocumentBytes)
-        throw Error(ErrorKind::Io, name,
-                    "cannot open '" + EscapeControls(name) + "': it is larger than " +
-                        std::to_string(doc::kMaxDocumentBytes >> 20) +
-                        " MB, the most the office engine reads (the text engine has no such limit)");
+    if (const std::size_t cap = doc::DocumentCap(bytes); bytes.size() > cap)
+        throw doc::OverDocumentCap(name, cap);
     doc::Document document = doc::OpenDocumentContent(bytes, name);
     if (document.format == doc::SourceFormat::LegacyDoc && !saveAsText) {
         leftAsItIs = kLegacyDocReason;

@@ -490,11 +490,11 @@ TEST_F(CliTest, OfficeEngineLeavesALegacyDocAsItIsUnlessAskedForText)
 TEST_F(CliTest, OfficeEngineRefusesAFileOverItsCapAndNamesIt)
 {
     const std::string big = file("big.txt", "");
-    fs::resize_file(big, (std::uintmax_t(64) << 20) + 1);
+    fs::resize_file(big, (std::uintmax_t(24) << 20) + 1);
     const Outcome o = cli({"--office", "--find", "a", "--replace", "b", big});
     EXPECT_EQ(1, o.status);
-    EXPECT_NE(std::string::npos, o.err.find("big.txt': it is larger than 64 MB")) << o.err;
-    EXPECT_EQ((std::uintmax_t(64) << 20) + 1, fs::file_size(big));
+    EXPECT_NE(std::string::npos, o.err.find("big.txt': it is larger than 24 MB")) << o.err;
+    EXPECT_EQ((std::uintmax_t(24) << 20) + 1, fs::file_size(big));
 }
 
 TEST_F(CliTest, OfficeStandardInputNeverGoesThroughAFile)
