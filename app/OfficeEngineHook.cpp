@@ -53,7 +53,9 @@ std::string MemoText(QWidget *window, const char *name)
 } // namespace
 
 OfficeEngineHook::OfficeEngineHook(Platform &platform, QWidget *window, const RunFlag &flag)
-    : QObject(window), m_platform(platform), m_window(window), m_flag(flag)
+    : QObject(window), m_platform(platform), m_window(window), m_flag(flag),
+      // "^c" inserts the clipboard's text, asked for when a replacement may hold it.
+      m_source([&platform] { return ToBytes(platform.clipboardText()); })
 {
 }
 

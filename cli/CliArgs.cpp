@@ -27,7 +27,8 @@ Finds text in files and replaces it, file by file, in place.
 
 In every line of every file, the first place where the find text occurs is replaced (later
 ones on the same line stay). Each file is then written back whole, with CR LF at the end of
-every line, even when nothing was found in it. A file that cannot be read or written is
+every line, even when nothing was found in it. A file holding NUL bytes (an image, an
+archive) is left as it is and named on stderr. A file that cannot be read or written is
 reported and left as it was; the other files are still done.
 
 Examples:
@@ -85,8 +86,14 @@ Which files:
 
 The word-processor engine:
   --office               Open every file as a document and replace every occurrence, as a
-                         word processor's "Replace All" does; the result is saved as plain
-                         text under the same name (a text file keeps its encoding). Special
+                         word processor's "Replace All" does, and save it under the same name
+                         in its own format: a text file stays text (its encoding kept, CR LF
+                         line ends); .docx, .odt and .rtf stay documents, with the text
+                         replaced inside and everything else (formatting, tables, pictures,
+                         headers) kept; one in which nothing was found is not rewritten. A
+                         legacy .doc is left as it is, and so is a file holding NUL bytes that
+                         is no document (both are named on stderr and count as done). Text
+                         files over 24 MB and documents over 128 MB are refused. Special
                          characters are written with a caret: ^p paragraph, ^t tab, ^^ a
                          caret, ^# any digit, ^? any character, ^& the found text. Takes
                          --find, --replace, --match-case, --whole-word, the targets (not
@@ -96,6 +103,8 @@ The word-processor engine:
                          ( ) groups that \1 ... \9 put back in the replacement.
   --sounds-like          Also find words that sound alike ("fun" finds "funny").
   --word-forms           Also find other forms of the word ("sit" finds "sat").
+  --save-as-text         Save every document as plain text instead (UTF-8; .doc included):
+                         its formatting is lost.
 
   -h, --help             Show this help.
   -V, --version          Show the version.
@@ -162,6 +171,8 @@ bool *officeFlag(CliArgs &args, std::string_view name)
         return &args.soundsLike;
     if (name == "--word-forms")
         return &args.wordForms;
+    if (name == "--save-as-text")
+        return &args.saveAsText;
     return nullptr;
 }
 
@@ -248,6 +259,7 @@ CliRequest officeRequest(const CliArgs &args, CliRequest &request)
     request.officeOptions.soundsLike = args.soundsLike;
     request.officeOptions.allWordForms = args.wordForms;
     checkOfficeTexts(request.officeFind, request.officeReplace, args.wildcards);
+    request.officeSaveAsText = args.saveAsText;
     request.paths = args.paths;
     request.dirs = args.dirs;
     return request;
@@ -326,6 +338,8 @@ CliRequest ToRequest(const CliArgs &args)
         return officeRequest(args, request);
     if (args.wildcards || args.soundsLike || args.wordForms)
         usage("--wildcards, --sounds-like and --word-forms need --office");
+    if (args.saveAsText)
+        usage("--save-as-text needs --office");
 
     const bool hasOperation = !args.find.empty() || !args.findLines.empty();
     const bool hasReplacement = !args.replace.empty() || !args.replaceLines.empty();

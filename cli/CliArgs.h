@@ -24,6 +24,7 @@ struct CliArgs {
     bool null = false;      // -0 / --null: --scan separates entries by NUL
     bool office = false;    // --office: the office engine instead of the text engine
     bool wildcards = false, soundsLike = false, wordForms = false; // its own options
+    bool saveAsText = false; // --save-as-text: the office engine saves every document as plain text
     bool help = false;
     bool version = false;
     std::string error; // the first argument that could not be parsed, with the reason
@@ -40,6 +41,7 @@ struct CliRequest {
     // Mode::Office: the find and replace texts and the five options.
     std::string officeFind, officeReplace;
     WordEngineOptions officeOptions;
+    bool officeSaveAsText = false;  // every document saved as plain text
     std::vector<std::string> paths; // in order; "-" at most once
     std::vector<std::string> dirs;  // scanned after the paths, in order
     std::vector<std::string> scans;

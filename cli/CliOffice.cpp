@@ -1,26 +1,39 @@
 #include "base/Error.h"
-#include "base/SafeWrite.h"
 #include "cli/CliRun.h"
 #include "run/BuiltInWord.h"
+#include "run/FilePipeline.h"
+#include "run/SkippedFile.h"
 #include "run/WordEngine.h"
 #include "targets/ScanDir.h"
-
-#include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
+#include <new>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 namespace vexlo::cli {
 
 namespace {
+
+// What became of one target: done, left as it is (with the line to print), or failed (with
+// the reason).
+struct TargetOutcome {
+    std::optional<std::string> skipped;
+    std::optional<std::string> failure;
+};
+
+// The reason of any failure, whatever its kind.
+std::string ReasonOf(const std::exception &e)
+{
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return "not enough memory";
+    return e.what();
+}
 
 // One application at a time; after a failure the next target starts on a fresh one, since
 // the failed document stays open in the old one.
@@ -28,33 +41,28 @@ class OfficeTargets {
   public:
     explicit OfficeTargets(const CliRequest &request) : m_request(request) { restart(); }
 
-    /// False after reporting the failure.
-    bool process(const std::string &path, const std::string &shownAs)
+    /// `below` says how the file is opened (the held root of a directory pass).
+    TargetOutcome process(const std::string &path, const ReplaceOptions &below = {})
     {
-        std::optional<std::string> failure = tryProcess(path);
-        if (failure)
-            ReportFailure(shownAs, *failure);
-        return !failure;
-    }
-
-    /// The failure's reason, or nothing when the file is done.
-    std::optional<std::string> tryProcess(const std::string &path)
-    {
+        TargetOutcome outcome;
         try {
+            m_source->holdRoot(below.heldRoot, below.heldRootDescriptor);
+            m_engine->onSkipped([&](const SkippedFile &file) { outcome.skipped = file.what(); });
             m_engine->processFile(path, m_request.officeFind, m_request.officeReplace,
                                   m_request.officeOptions);
-            return std::nullopt;
-        } catch (const Error &e) {
+        } catch (const std::exception &e) {
+            // Whatever its kind, one file's failure is reported with its name and the next goes on.
             restart();
-            return std::string(e.what());
+            outcome.failure = ReasonOf(e);
         }
+        return outcome;
     }
 
     void finish()
     {
         try {
             m_engine->quit();
-        } catch (const Error &) {
+        } catch (const std::exception &) {
             // Quitting the built-in application after the work is done cannot lose anything.
         }
     }
@@ -62,8 +70,9 @@ class OfficeTargets {
   private:
     void restart()
     {
-        m_source = std::make_unique<word::BuiltInApplicationSource>();
+        m_source = std::make_unique<word::BuiltInApplicationSource>(); // keeps no clipboard: "^c" is empty
         m_engine = std::make_unique<WordEngine>(*m_source);
+        m_engine->setSaveAsText(m_request.officeSaveAsText);
     }
 
     const CliRequest &m_request;
@@ -85,8 +94,8 @@ std::string ReadStream(std::FILE *in, bool &ok)
     return input;
 }
 
-// Standard input goes through a scratch file, since documents are opened from files.
-bool FilterStandardStreams(OfficeTargets &targets)
+// Standard input is worked on in memory: it never gets a name on disk.
+bool FilterStandardStreams(const CliRequest &request)
 {
     bool ok = true;
     std::string input = ReadStream(stdin, ok);
@@ -94,27 +103,21 @@ bool FilterStandardStreams(OfficeTargets &targets)
         ReportFailure("-", std::string("cannot read standard input: ") + std::strerror(errno));
         return false;
     }
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path scratch =
-        fs::temp_directory_path(ec) / ("vexlopro-cli-" + std::to_string(::getpid()) + ".txt");
-    try {
-        WriteFileSafely(scratch.string(), input);
-    } catch (const Error &e) {
-        ReportFailure("-", e.what());
-        return false;
-    }
-    bool done = targets.process(scratch.string(), "-");
+    const WordEngineOptions &o = request.officeOptions;
+    const word::Arguments execute{
+        request.officeFind, o.matchCase, o.wholeWord,          o.wildcards, o.soundsLike,
+        o.allWordForms,     true,        word::wdFindContinue, false,       request.officeReplace,
+        word::wdReplaceAll};
     std::string output;
-    if (done) {
-        std::ifstream in(scratch, std::ios::binary);
-        std::ostringstream bytes;
-        bytes << in.rdbuf();
-        output = std::move(bytes).str();
-    }
-    fs::remove(scratch, ec);
-    if (!done)
+    std::string leftAsItIs;
+    try {
+        output = word::ProcessContent(std::move(input), "-", execute, request.officeSaveAsText, leftAsItIs);
+    } catch (const std::exception &e) {
+        ReportFailure("-", ReasonOf(e));
         return false;
+    }
+    if (!leftAsItIs.empty())
+        ReportFailure("-", leftAsItIs);
     if (std::fwrite(output.data(), 1, output.size(), stdout) != output.size() || std::fflush(stdout) != 0) {
         ReportFailure("-", std::string("cannot write standard output: ") + std::strerror(errno));
         return false;
@@ -122,16 +125,19 @@ bool FilterStandardStreams(OfficeTargets &targets)
     return true;
 }
 
-// Files on both cores: each worker has an application of its own; failures are reported
-// afterwards in the order of the files.
+// Files on both cores: each worker has an application of its own; what became of them is
+// reported afterwards in the order of the files. `roots`: the scanned directory of each file
+// of a directory pass (held open while the files are processed), or null.
 std::size_t ProcessFiles(const CliRequest &request, OfficeTargets &first,
-                         const std::vector<std::string> &paths)
+                         const std::vector<std::string> &paths,
+                         const std::vector<std::string> *roots = nullptr)
 {
-    std::vector<std::optional<std::string>> failures(paths.size());
+    const HeldRoots held(roots);
+    std::vector<TargetOutcome> outcomes(paths.size());
     std::atomic<std::size_t> next{0};
     auto work = [&](OfficeTargets &targets) {
         for (std::size_t i = next++; i < paths.size(); i = next++)
-            failures[i] = targets.tryProcess(paths[i]);
+            outcomes[i] = targets.process(paths[i], held.options(i));
     };
     if (paths.size() > 1 && std::thread::hardware_concurrency() > 1) {
         OfficeTargets second(request);
@@ -143,11 +149,14 @@ std::size_t ProcessFiles(const CliRequest &request, OfficeTargets &first,
         work(first);
     }
     std::size_t failed = 0;
-    for (std::size_t i = 0; i < paths.size(); ++i)
-        if (failures[i]) {
-            ReportFailure(paths[i], *failures[i]);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (outcomes[i].skipped)
+            ReportFailure({}, *outcomes[i].skipped); // names the file; not a failure
+        if (outcomes[i].failure) {
+            ReportFailure(paths[i], *outcomes[i].failure);
             ++failed;
         }
+    }
     return failed;
 }
 
@@ -165,20 +174,23 @@ int RunOffice(const CliRequest &request)
         }
         failures += ProcessFiles(request, targets, batch);
         batch.clear();
-        failures += !FilterStandardStreams(targets);
+        failures += !FilterStandardStreams(request);
     }
+    failures += ProcessFiles(request, targets, batch);
+    batch.clear();
+    // Each directory in turn; no folder link below it is followed while its files are processed.
     for (const std::string &dir : request.dirs) {
         std::error_code ec;
         if (!std::filesystem::is_directory(dir, ec)) {
-            failures += ProcessFiles(request, targets, batch);
-            batch.clear();
             ReportFailure(dir, "cannot read directory '" + dir + "': not a directory");
             ++failures;
             continue;
         }
         failures += CollectDirectoryFiles(dir, request.mask, batch);
+        const std::vector<std::string> roots(batch.size(), dir);
+        failures += ProcessFiles(request, targets, batch, &roots);
+        batch.clear();
     }
-    failures += ProcessFiles(request, targets, batch);
     targets.finish();
     return failures == 0 ? ExitOk : ExitFailed;
 }

@@ -131,6 +131,8 @@ int RunRewrite(const CliRequest &request)
     options.stopAtFirstError = false; // every target gets its turn
     struct Reporter : RunObserver {
         void error(const std::string &path, const Error &e) override { ReportFailure(path, e.what()); }
+        // Files left as they are (binary files): reported, not counted as failures.
+        void message(const std::string &text) override { ReportFailure({}, text); }
     } reporter;
 
     std::vector<std::string> batch;

@@ -10,12 +10,16 @@ enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
 /// Rewrites the paths (and "-" through standard input and output), then the files found
 /// under each --dir. A failing target, and a directory that cannot be read, is reported on
 /// stderr and the others still follow; a link out of a --dir tree is reported and skipped
-/// without counting as a failure. Returns ExitOk, or ExitFailed when at least one target
+/// without counting as a failure, and so is a file that holds NUL bytes (a binary file, left
+/// as it is; "-" is filtered in full). Returns ExitOk, or ExitFailed when at least one target
 /// failed; never throws.
 int RunRewrite(const CliRequest &request);
 
 /// Rewrites every target with the office engine: opened as a document, replaced all, saved
-/// as plain text ("-": standard input to standard output). Returns like RunRewrite.
+/// in its own format, or as plain text with --save-as-text ("-": standard input, held in
+/// memory, to standard output). A legacy .doc and a binary file are left as they are and
+/// reported without counting as failures; any other failure, whatever its kind, is reported
+/// with the file's name and the next file follows. Returns like RunRewrite.
 int RunOffice(const CliRequest &request);
 
 /// Prints the scan of each directory, each entry followed by the request's separator (LF or

@@ -5,11 +5,7 @@
 #include "docengine/Readers.h"
 #include "docengine/RtfDocument.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstring>
 
 namespace vexlo::doc {
 
@@ -20,34 +16,11 @@ bool StartsWith(std::string_view bytes, std::string_view prefix)
     return bytes.substr(0, prefix.size()) == prefix;
 }
 
-std::string ReadWholeFile(const std::string &path)
+// The bytes a UTF-32 text begins with: its NUL bytes make it a binary file to this engine.
+bool StartsUtf32(std::string_view bytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw IoError("open", path, errno);
-    std::string bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-    std::size_t have = 0;
-    for (;;) {
-        if (have == bytes.size())
-            bytes.resize(have + (have < 65536 ? 65536 : have)); // grown, or the size was not known
-        const ssize_t got = ::read(fd, bytes.data() + have, bytes.size() - have);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            throw IoError("read", path, error);
-        }
-        if (got == 0)
-            break;
-        have += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    bytes.resize(have);
-    return bytes;
+    return StartsWith(bytes, std::string_view("\xFF\xFE\0\0", 4)) ||
+           StartsWith(bytes, std::string_view("\0\0\xFE\xFF", 4));
 }
 
 } // namespace
@@ -96,34 +69,124 @@ Document DocumentFromStory(std::u32string story, SourceFormat format,
     return document;
 }
 
-std::string SavePlainText(const Document &document)
+void WritePlainText(const Document &document, const std::function<void(std::string_view)> &sink)
 {
+    // In pieces, so that a large document is never held twice more as characters and bytes.
+    constexpr std::size_t kPiece = std::size_t(1) << 20;
     std::u32string_view body = document.body();
     std::u32string out;
-    out.reserve(body.size() + body.size() / 16 + 2);
-    std::size_t plain = 0; // start of the run of characters that are copied as they are
-    auto flush = [&](std::size_t to) { out.append(body.data() + plain, to - plain); };
-    for (std::size_t i = 0; i < body.size(); ++i) {
-        char32_t c = body[i];
-        if (c >= 0x20 || (c != kParagraphMark && c != kLineBreak && c != kPageBreak && c != kColumnBreak &&
-                          c != kOptionalHyphen && c != kNonbreakingHyphen))
-            continue;
-        flush(i);
-        plain = i + 1;
-        if (c == kNonbreakingHyphen)
-            out += U'-';
-        else if (c != kOptionalHyphen)
-            out += U"\r\n";
+    out.reserve(std::min(body.size(), kPiece) + std::min(body.size(), kPiece) / 16 + 2);
+    bool first = true;
+    auto emit = [&] {
+        std::string bytes = Encode(out, document.encoding);
+        out.clear();
+        std::string_view piece = bytes;
+        // The byte-order mark goes before the first piece only.
+        if (!first && document.encoding == TextEncoding::Utf8Bom)
+            piece.remove_prefix(std::min<std::size_t>(3, piece.size()));
+        else if (!first && (document.encoding == TextEncoding::Utf16LeBom ||
+                            document.encoding == TextEncoding::Utf16BeBom))
+            piece.remove_prefix(std::min<std::size_t>(2, piece.size()));
+        first = false;
+        if (!piece.empty())
+            sink(piece);
+    };
+    for (std::size_t from = 0; from < body.size(); from += kPiece) {
+        const std::u32string_view part = body.substr(from, kPiece);
+        std::size_t plain = 0; // start of the run of characters that are copied as they are
+        auto flush = [&](std::size_t to) { out.append(part.data() + plain, to - plain); };
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            char32_t c = part[i];
+            if (c >= 0x20 || (c != kParagraphMark && c != kLineBreak && c != kPageBreak &&
+                              c != kColumnBreak && c != kOptionalHyphen && c != kNonbreakingHyphen))
+                continue;
+            flush(i);
+            plain = i + 1;
+            if (c == kNonbreakingHyphen)
+                out += U'-';
+            else if (c != kOptionalHyphen)
+                out += U"\r\n";
+        }
+        flush(part.size());
+        if (from + kPiece >= body.size())
+            out += U"\r\n"; // the final paragraph mark
+        emit();
     }
-    flush(body.size());
-    if (!body.empty())
-        out += U"\r\n";
-    return Encode(out, document.encoding);
+    if (first)
+        emit(); // an empty document: only the byte-order mark, if its encoding has one
+}
+
+std::string SavePlainText(const Document &document)
+{
+    std::string bytes;
+    WritePlainText(document, [&](std::string_view piece) { bytes += piece; });
+    return bytes;
+}
+
+bool HoldsBinaryContent(std::string_view bytes)
+{
+    // Documents this engine reads for what they are: zip packages (.docx, .odt), the legacy
+    // compound file (.doc), text with a UTF-16 byte-order mark. Anything else is read as
+    // 8-bit text, and a NUL byte there means it is not text.
+    if (StartsWith(bytes, "PK\x03\x04") || StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
+        return false;
+    if ((StartsWith(bytes, "\xFF\xFE") || StartsWith(bytes, "\xFE\xFF")) && !StartsUtf32(bytes))
+        return false;
+    return std::memchr(bytes.data(), 0, bytes.size()) != nullptr;
+}
+
+std::size_t DocumentCap(std::string_view head)
+{
+    return StartsWith(head, "PK\x03\x04") ? kMaxPackageBytes : kMaxTextDocumentBytes;
+}
+
+Error OverDocumentCap(const std::string &path, std::size_t cap)
+{
+    return Error(
+        ErrorKind::Io, path,
+        "cannot open '" + EscapeControls(path) + "': it is larger than " + std::to_string(cap >> 20) +
+            " MB, the most the office engine reads of such a file (the text engine has no such limit)");
+}
+
+std::string ReadForOpening(FileReplacement &file)
+{
+    // The first bytes tell the cap; the size as opened is checked before the rest is read.
+    std::string bytes(4, '\0');
+    std::size_t have = 0;
+    while (have < 4) {
+        const std::size_t got = file.read(bytes.data() + have, 4 - have);
+        if (got == 0)
+            break;
+        have += got;
+    }
+    const std::size_t cap = DocumentCap(std::string_view(bytes.data(), have));
+    if (file.sourceSize() > cap)
+        throw OverDocumentCap(file.path(), cap);
+    bytes.resize(std::max<std::size_t>(file.sourceSize(), have) + 1); // one more: whether it grew
+    for (;;) {
+        if (have == bytes.size())
+            bytes.resize(std::min(have * 2, cap + 1));
+        const std::size_t got = file.read(bytes.data() + have, bytes.size() - have);
+        if (got == 0)
+            break;
+        have += got;
+        if (have > cap) // it grew meanwhile: refused, not held whole
+            throw OverDocumentCap(file.path(), cap);
+    }
+    bytes.resize(have);
+    return bytes;
 }
 
 Document OpenDocumentFile(const std::string &path)
 {
-    std::string bytes = ReadWholeFile(path);
+    ReplaceOptions options;
+    options.readOnly = true;
+    FileReplacement file(path, options);
+    return OpenDocumentContent(ReadForOpening(file), path);
+}
+
+Document OpenDocumentContent(std::string_view bytes, const std::string &path)
+{
     auto refuse = [&](const std::string &why) {
         return Error(ErrorKind::Io, path, "cannot open '" + path + "': " + why);
     };

@@ -2,12 +2,18 @@
 // paragraph marks, opened from a file and saved back as plain text.
 #pragma once
 
+#include "base/Error.h"
 #include "docengine/TextCodec.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace vexlo {
+class FileReplacement;
+}
 
 namespace vexlo::doc {
 
@@ -77,14 +83,44 @@ Document DocumentFromStory(std::u32string story, SourceFormat format,
 /// with CR LF (the final mark included, except in an empty document), optional hyphens are
 /// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
 std::string SavePlainText(const Document &document);
+/// The same handed to `sink` in pieces of about a megabyte, so that a large document is not
+/// held again whole as bytes. Fails only as `sink` does.
+void WritePlainText(const Document &document, const std::function<void(std::string_view)> &sink);
 
 /// The bytes of `document` in its own format, with the replacements made inside it.
 /// Throws FormatError when the document's format cannot be written (plain text, legacy
 /// .doc) or its replacements cannot be made faithfully.
 std::string SaveInOwnFormat(const Document &document);
 
-/// Reads the file at `path` and opens it in the format its content shows.
-/// Throws Error{Io} when the file cannot be read or its format cannot be read.
+/// The largest files the office engine opens. A document is held as characters of four bytes:
+/// with the case-folded copy a search makes and the new text a replace-all builds, that is 16
+/// to 20 times the size of a file read as characters (plain text, .rtf, .doc), so 24 MB keeps
+/// such a file under 512 MB. A zip package (.docx, .odt) is mostly compressed parts and
+/// pictures; its text is bounded by the readers' own caps.
+inline constexpr std::size_t kMaxTextDocumentBytes = std::size_t(24) << 20;
+inline constexpr std::size_t kMaxPackageBytes = std::size_t(128) << 20;
+
+/// The cap for a file whose content begins with `head` (its first bytes). Never fails.
+std::size_t DocumentCap(std::string_view head);
+/// The error for a file over `cap`, naming the file and the cap. Never fails.
+Error OverDocumentCap(const std::string &path, std::size_t cap);
+
+/// Whether `bytes` are binary to this engine: they hold a NUL byte and are not a document it
+/// reads for what it is (.docx, .odt, .doc, text with a UTF-16 byte-order mark). Never fails.
+bool HoldsBinaryContent(std::string_view bytes);
+
+/// The whole content of a file opened through the write unit, for opening it as a document.
+/// Throws Error{Io} naming the path and the cap for a file over its DocumentCap, or when it
+/// cannot be read.
+std::string ReadForOpening(FileReplacement &file);
+
+/// Opens the content of a file (`path` names it in messages) in the format it shows.
+/// Throws Error{Io} when its format cannot be read.
+Document OpenDocumentContent(std::string_view bytes, const std::string &path);
+
+/// Reads the file at `path` (through the write unit, only reading) and opens it in the
+/// format its content shows. Throws Error{Io} when the file cannot be read, is over its
+/// DocumentCap or its format cannot be read.
 Document OpenDocumentFile(const std::string &path);
 
 /// Writes the plain-text form of `document` to `path` through the safe rewrite.

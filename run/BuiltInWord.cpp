@@ -1,9 +1,12 @@
 #include "run/BuiltInWord.h"
 
 #include "base/Error.h"
+#include "base/SafeWrite.h"
 #include "docengine/Document.h"
 #include "docengine/ReplaceAll.h"
+#include "run/SkippedFile.h"
 
+#include <new>
 #include <optional>
 
 namespace vexlo::word {
@@ -35,9 +38,72 @@ bool Flag(const Variant &v)
 
 using T = Variant::Type;
 
+// A failure of the engine's own code, of any kind, as the call's failure naming the file.
+CallResult FailAt(const std::string &what, const std::string &path, const std::exception &e)
+{
+    if (dynamic_cast<const Error *>(&e))
+        return Fail(e.what()); // names the path already
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return Fail("cannot " + what + " '" + EscapeControls(path) + "': not enough memory");
+    return Fail("cannot " + what + " '" + EscapeControls(path) + "': " + e.what());
+}
+
+// Find.Execute's replace-all on `document` (its arguments' types already checked).
+CallResult ReplaceAllIn(doc::Document &document, const std::string &path, const Arguments &a,
+                        const std::function<std::string()> &clipboard, bool &found)
+{
+    if ((!a[6].isOmitted() && !a[6].asBool()) || (!a[7].isOmitted() && a[7].asInt() != wdFindContinue) ||
+        Flag(a[8]) || a[10].isOmitted() || a[10].asInt() != wdReplaceAll)
+        return Fail("Find.Execute: only a forward replace-all over the whole document is supported");
+    doc::FindOptions options;
+    options.matchCase = Flag(a[1]);
+    options.wholeWord = Flag(a[2]);
+    options.wildcards = Flag(a[3]);
+    options.soundsLike = Flag(a[4]);
+    options.allWordForms = Flag(a[5]);
+    try {
+        std::u32string findText = a[0].isOmitted() ? std::u32string() : doc::FromUtf8(a[0].asString());
+        std::u32string replaceText = a[9].isOmitted() ? std::u32string() : doc::FromUtf8(a[9].asString());
+        // Only a replacement with a caret code may need the clipboard ("^c").
+        const bool mayUseClipboard =
+            clipboard && !a[9].isOmitted() && a[9].asString().find('^') != std::string::npos;
+        std::u32string clip = mayUseClipboard ? doc::FromUtf8(clipboard()) : std::u32string();
+        found = doc::ReplaceAll(document, findText, replaceText, options, clip) > 0;
+    } catch (const doc::FindError &e) {
+        return Fail(e.what());
+    } catch (const std::length_error &e) {
+        return Fail(e.what());
+    } catch (const std::exception &e) {
+        return FailAt("replace in", path, e);
+    }
+    return CallResult::Success();
+}
+
+// The format SaveFormat reports for a document read from `format`.
+std::int32_t SaveFormatOf(doc::SourceFormat format)
+{
+    switch (format) {
+    case doc::SourceFormat::PlainText:
+        return wdFormatText;
+    case doc::SourceFormat::Docx:
+        return wdFormatDocumentDefault;
+    case doc::SourceFormat::Odt:
+        return wdFormatOpenDocumentText;
+    case doc::SourceFormat::Rtf:
+        return wdFormatRTF;
+    case doc::SourceFormat::LegacyDoc:
+        return wdFormatDocument;
+    }
+    return wdFormatDocument;
+}
+
 class BuiltInApplication : public Application, Documents, Selection, Find, Replacement, ActiveDocument {
   public:
-    explicit BuiltInApplication(std::function<std::string()> clipboard) : m_clipboard(std::move(clipboard)) {}
+    BuiltInApplication(std::function<std::string()> clipboard,
+                       std::shared_ptr<const ReplaceOptions> openOptions)
+        : m_clipboard(std::move(clipboard)), m_openOptions(std::move(openOptions))
+    {
+    }
 
     Documents &documents() override { return *this; }
     Selection &selection() override { return *this; }
@@ -59,11 +125,32 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             return Fail("Documents.Open: no file name");
         if (!a[9].isOmitted() && a[9].asInt() != wdOpenFormatAuto)
             return Fail("Documents.Open: only the automatic format is supported");
+        const std::string &path = a[0].asString();
+        // The file stays open through the write unit until the document is saved or closed:
+        // its folder held, and checked unchanged when the new content takes its place.
+        ReplaceOptions options = m_openOptions ? *m_openOptions : ReplaceOptions{};
+        options.readOnly = Flag(a[2]);
         try {
-            m_documents.push_back({a[0].asString(), doc::OpenDocumentFile(a[0].asString())});
-        } catch (const Error &e) {
-            return Fail(e.what());
+            FileReplacement file(path, options);
+            std::string bytes = doc::ReadForOpening(file);
+            if (doc::HoldsBinaryContent(bytes))
+                return CallResult::Failure(kLeftAsItIs, kBinaryFileReason);
+            doc::Document document = doc::OpenDocumentContent(bytes, path);
+            std::string().swap(bytes); // not held beside the document's characters
+            m_documents.push_back({path, std::move(document), std::move(file)});
+        } catch (const std::exception &e) {
+            return FailAt("open", path, e);
         }
+        return CallResult::Success();
+    }
+
+    CallResult SaveFormat(std::int32_t &format) override
+    {
+        if (auto bad = gone())
+            return *bad;
+        if (m_documents.empty())
+            return Fail("This command is not available because no document is open.");
+        format = SaveFormatOf(m_documents.back().document.format);
         return CallResult::Success();
     }
 
@@ -80,26 +167,7 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             return *bad;
         if (m_documents.empty())
             return Fail("This command is not available because no document is open.");
-        if ((!a[6].isOmitted() && !a[6].asBool()) || (!a[7].isOmitted() && a[7].asInt() != wdFindContinue) ||
-            Flag(a[8]) || a[10].isOmitted() || a[10].asInt() != wdReplaceAll)
-            return Fail("Find.Execute: only a forward replace-all over the whole document is supported");
-        doc::FindOptions options;
-        options.matchCase = Flag(a[1]);
-        options.wholeWord = Flag(a[2]);
-        options.wildcards = Flag(a[3]);
-        options.soundsLike = Flag(a[4]);
-        options.allWordForms = Flag(a[5]);
-        std::u32string findText = a[0].isOmitted() ? std::u32string() : doc::FromUtf8(a[0].asString());
-        std::u32string replaceText = a[9].isOmitted() ? std::u32string() : doc::FromUtf8(a[9].asString());
-        std::u32string clip = m_clipboard ? doc::FromUtf8(m_clipboard()) : std::u32string();
-        try {
-            found = doc::ReplaceAll(m_documents.back().document, findText, replaceText, options, clip) > 0;
-        } catch (const doc::FindError &e) {
-            return Fail(e.what());
-        } catch (const std::length_error &e) {
-            return Fail(e.what());
-        }
-        return CallResult::Success();
+        return ReplaceAllIn(m_documents.back().document, m_documents.back().path, a, m_clipboard, found);
     }
 
     CallResult SaveAs(const Arguments &a) override
@@ -112,18 +180,31 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             return *bad;
         if (m_documents.empty())
             return Fail("This command is not available because no document is open.");
-        if (a[1].isOmitted() || a[1].asInt() != wdFormatText)
-            return Fail("ActiveDocument.SaveAs: only plain text can be saved");
         OpenDocument &active = m_documents.back();
+        const std::int32_t format = a[1].isOmitted() ? wdFormatText : a[1].asInt();
+        if (format != wdFormatText && format != SaveFormatOf(active.document.format))
+            return Fail(
+                "ActiveDocument.SaveAs: this document can be saved as plain text or in its own format only");
+        if (format == wdFormatDocument)
+            return Fail("ActiveDocument.SaveAs: a legacy .doc document cannot be written");
         std::string path = a[0].isOmitted() ? active.path : a[0].asString();
         try {
-            doc::SaveDocumentAsText(active.document, path);
-        } catch (const Error &e) {
-            return Fail(e.what());
+            if (format == wdFormatText) {
+                write(active, path, [&](FileReplacement &file) {
+                    doc::WritePlainText(active.document, [&](std::string_view piece) { file.write(piece); });
+                });
+                // The document is a plain-text document from now on, under that name.
+                active.document.format = doc::SourceFormat::PlainText;
+                active.document.keeper.reset();
+            } else if (active.document.changedByReplaceAll > 0 || path != active.path) {
+                const std::string bytes = doc::SaveInOwnFormat(active.document);
+                write(active, path, [&](FileReplacement &file) { file.write(bytes); });
+            }
+            // else: nothing was replaced, and the file already is what it would be saved as.
+        } catch (const std::exception &e) {
+            return FailAt("save", path, e);
         }
-        // The document is a plain-text document from now on, under that name.
         active.path = path;
-        active.document.format = doc::SourceFormat::PlainText;
         return CallResult::Success();
     }
 
@@ -154,7 +235,27 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
     struct OpenDocument {
         std::string path;
         doc::Document document;
+        std::optional<FileReplacement> file; // the file it was opened from, until it is saved
     };
+
+    // Puts new content in the place of `path` through the write unit: the file the document was
+    // opened from when it is that one (so anything that changed it since is kept and
+    // reported), else a file opened now.
+    template <class Writer> void write(OpenDocument &active, const std::string &path, Writer &&writeContent)
+    {
+        std::optional<FileReplacement> file;
+        if (path == active.path && active.file) {
+            file = std::move(active.file);
+            active.file.reset();
+        } else {
+            ReplaceOptions options = m_openOptions ? *m_openOptions : ReplaceOptions{};
+            options.createIfMissing = true;
+            file.emplace(path, options);
+        }
+        file->prepareOutput();
+        writeContent(*file);
+        file->commit();
+    }
 
     std::optional<CallResult> gone() const
     {
@@ -164,6 +265,7 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
     }
 
     std::function<std::string()> m_clipboard;
+    std::shared_ptr<const ReplaceOptions> m_openOptions; // where documents are opened: the source's
     std::vector<OpenDocument> m_documents;
     bool m_quit = false;
 };
@@ -187,7 +289,43 @@ std::string Variant::describe() const
 
 std::unique_ptr<Application> NewBuiltInApplication(std::function<std::string()> clipboard)
 {
-    return std::make_unique<BuiltInApplication>(std::move(clipboard));
+    return std::make_unique<BuiltInApplication>(std::move(clipboard), nullptr);
+}
+
+std::string ProcessContent(std::string bytes, const std::string &name, const Arguments &execute,
+                           bool saveAsText, std::string &leftAsItIs)
+{
+    leftAsItIs.clear();
+    auto failed = [&](const CallResult &result) {
+        return Error(ErrorKind::Automation, name, result.description);
+    };
+    if (auto bad = CheckArguments("Find.Execute", execute,
+                                  {T::String, T::Bool, T::Bool, T::Bool, T::Bool, T::Bool, T::Bool, T::Int32,
+                                   T::Bool, T::String, T::Int32}))
+        throw failed(*bad);
+    if (const std::size_t cap = doc::DocumentCap(bytes); bytes.size() > cap)
+        throw doc::OverDocumentCap(name, cap);
+    doc::Document document = doc::OpenDocumentContent(bytes, name);
+    if (document.format == doc::SourceFormat::LegacyDoc && !saveAsText) {
+        leftAsItIs = kLegacyDocReason;
+        return bytes;
+    }
+    const bool ownFormat = !saveAsText && document.format != doc::SourceFormat::PlainText;
+    if (!ownFormat)
+        std::string().swap(bytes);
+    bool found = false;
+    const CallResult replaced = ReplaceAllIn(document, name, execute, {}, found);
+    if (!replaced.ok)
+        throw failed(replaced);
+    if (!ownFormat)
+        return doc::SavePlainText(document);
+    if (document.changedByReplaceAll == 0)
+        return bytes; // nothing replaced: the document as it came
+    try {
+        return doc::SaveInOwnFormat(document);
+    } catch (const std::exception &e) {
+        throw failed(FailAt("save", name, e));
+    }
 }
 
 bool HasQuit(Application &application)
@@ -197,8 +335,14 @@ bool HasQuit(Application &application)
 }
 
 BuiltInApplicationSource::BuiltInApplicationSource(std::function<std::string()> clipboard)
-    : m_clipboard(std::move(clipboard))
+    : m_clipboard(std::move(clipboard)), m_openOptions(std::make_shared<ReplaceOptions>())
 {
+}
+
+void BuiltInApplicationSource::holdRoot(const std::string &root, int descriptor)
+{
+    m_openOptions->heldRoot = root;
+    m_openOptions->heldRootDescriptor = root.empty() ? -1 : descriptor;
 }
 
 BuiltInApplicationSource::~BuiltInApplicationSource() = default;
@@ -206,7 +350,7 @@ BuiltInApplicationSource::~BuiltInApplicationSource() = default;
 Application &BuiltInApplicationSource::application()
 {
     if (!m_current || HasQuit(*m_current)) {
-        m_current = NewBuiltInApplication(m_clipboard);
+        m_current = std::make_unique<BuiltInApplication>(m_clipboard, m_openOptions);
         ++m_started;
     }
     return *m_current;

@@ -1,6 +1,7 @@
 #include "run/FilePipeline.h"
 
 #include "run/RewriteFile.h"
+#include "run/SkippedFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -35,6 +36,15 @@ Error wrapped(const std::string &path, const std::exception &e)
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
 }
 
+// A file left as it is on purpose: its reason goes to the run as a message, and it counts
+// as neither rewritten nor failed.
+void ReportSkipped(PipelineResult &result, RunObserver &observer, const SkippedFile &skipped)
+{
+    ++result.skipped;
+    observer.message(skipped.what());
+    observer.fileDone(skipped.path(), Outcome::Skipped);
+}
+
 // The directory entry a rewrite replaces: its folder's identity and its name. Unlike the
 // file's own inode number it stays the same when the file is replaced by its new content.
 struct FileKey {
@@ -51,42 +61,6 @@ struct FileKeyHash {
                std::hash<unsigned long long>()(static_cast<unsigned long long>(k.ino) * 31u +
                                                static_cast<unsigned long long>(k.dev));
     }
-};
-
-// The scanned directories of a directory pass, each opened once for all the files below it.
-class OpenRoots {
-  public:
-    explicit OpenRoots(const std::vector<std::string> *roots)
-    {
-        if (!roots)
-            return;
-        m_roots = roots;
-        for (const std::string &root : *roots)
-            if (!m_open.count(root))
-                m_open[root] = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    }
-    ~OpenRoots()
-    {
-        for (const auto &[root, fd] : m_open)
-            if (fd >= 0)
-                ::close(fd);
-    }
-    OpenRoots(const OpenRoots &) = delete;
-    OpenRoots &operator=(const OpenRoots &) = delete;
-
-    ReplaceOptions options(std::size_t index) const
-    {
-        ReplaceOptions options;
-        if (m_roots) {
-            options.heldRoot = (*m_roots)[index];
-            options.heldRootDescriptor = m_open.at(options.heldRoot); // -1: opened per file, fails there
-        }
-        return options;
-    }
-
-  private:
-    const std::vector<std::string> *m_roots = nullptr;
-    std::unordered_map<std::string, int> m_open;
 };
 
 // Workers claim entries in list order, read and transform them and leave the new content in
@@ -126,6 +100,7 @@ class OrderedRewriter {
         std::optional<FileKey> key;
         std::optional<FileReplacement> prepared;
         std::optional<Error> error;
+        std::optional<SkippedFile> skipped; // left as it is on purpose
     };
 
     Slot &slot(std::size_t index) { return m_slots[index % m_slots.size()]; }
@@ -216,8 +191,11 @@ class OrderedRewriter {
         lock.unlock();
         std::optional<FileReplacement> prepared;
         std::optional<Error> error;
+        std::optional<SkippedFile> skipped;
         try {
             prepared.emplace(PrepareRewrite(path, m_op, options));
+        } catch (const SkippedFile &e) {
+            skipped = e;
         } catch (const Error &e) {
             error = e;
         } catch (const std::exception &e) {
@@ -226,6 +204,7 @@ class OrderedRewriter {
         lock.lock();
         s.prepared = std::move(prepared);
         s.error = std::move(error);
+        s.skipped = std::move(skipped);
         s.ready = true;
         readied();
     }
@@ -249,11 +228,13 @@ class OrderedRewriter {
     }
 
     // Rewrites one entry on this thread, from its current state on disk.
-    std::optional<Error> rewriteHere(std::size_t index)
+    std::optional<Error> rewriteHere(std::size_t index, std::optional<SkippedFile> &skipped)
     {
         const std::string &path = m_paths[index];
         try {
             RewriteFile(path, m_op, replaceOptions(index));
+        } catch (const SkippedFile &e) {
+            skipped = e;
         } catch (const Error &e) {
             return e;
         } catch (const std::exception &e) {
@@ -294,10 +275,13 @@ class OrderedRewriter {
                 // nothing to do
             } else if (!m_observer.keepGoing()) {
                 taken.prepared.reset();
+                taken.skipped.reset();
                 stopClaiming();
             } else if (!claimed || taken.deferred) {
-                error = rewriteHere(index);
-                done = !error;
+                error = rewriteHere(index, taken.skipped);
+                done = !error && !taken.skipped;
+            } else if (taken.skipped) {
+                // reported below
             } else if (taken.error) {
                 error = std::move(taken.error);
             } else {
@@ -313,6 +297,8 @@ class OrderedRewriter {
             if (done) {
                 ++m_result.rewritten;
                 m_observer.fileDone(path, Outcome::Done);
+            } else if (taken.skipped) {
+                ReportSkipped(m_result, m_observer, *taken.skipped);
             } else if (error) {
                 ++m_result.failed;
                 if (m_options.stopAtFirstError) {
@@ -376,7 +362,7 @@ class OrderedRewriter {
     bool m_cancel = false;
 
     unsigned m_threadCount;
-    OpenRoots m_roots;
+    HeldRoots m_roots;
     std::vector<std::thread> m_workers;
     PipelineResult m_result;
 };
@@ -385,7 +371,7 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
                                const PipelineOptions &options, RunObserver &observer)
 {
     PipelineResult result;
-    const OpenRoots roots(options.heldRoots);
+    const HeldRoots roots(options.heldRoots);
     for (std::size_t index = 0; index < paths.size(); ++index) {
         const std::string &path = paths[index];
         if (options.skipDirectoryLines && isDirectoryLine(path))
@@ -395,6 +381,9 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
         std::optional<Error> error;
         try {
             RewriteFile(path, op, roots.options(index));
+        } catch (const SkippedFile &e) {
+            ReportSkipped(result, observer, e);
+            continue;
         } catch (const Error &e) {
             error = e;
         } catch (const std::exception &e) {
@@ -415,6 +404,32 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
 }
 
 } // namespace
+
+HeldRoots::HeldRoots(const std::vector<std::string> *roots) : m_roots(roots)
+{
+    if (!roots)
+        return;
+    for (const std::string &root : *roots)
+        if (!m_open.count(root))
+            m_open[root] = ::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+HeldRoots::~HeldRoots()
+{
+    for (const auto &[root, fd] : m_open)
+        if (fd >= 0)
+            ::close(fd);
+}
+
+ReplaceOptions HeldRoots::options(std::size_t index) const
+{
+    ReplaceOptions options;
+    if (m_roots) {
+        options.heldRoot = (*m_roots)[index];
+        options.heldRootDescriptor = m_open.at(options.heldRoot); // -1: opened per file, fails there
+    }
+    return options;
+}
 
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
                             const PipelineOptions &options, RunObserver &observer)

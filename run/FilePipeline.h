@@ -3,11 +3,13 @@
 
 #include "base/Error.h"
 #include "base/RunObserver.h"
+#include "base/SafeWrite.h"
 #include "run/TextEngine.h"
 
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace vexlo {
@@ -29,14 +31,36 @@ struct PipelineOptions {
 struct PipelineResult {
     std::size_t rewritten = 0;
     std::size_t failed = 0;
-    bool stopped = false; // stopAtFirstError and a file failed
+    std::size_t skipped = 0; // left as they were on purpose (binary files)
+    bool stopped = false;    // stopAtFirstError and a file failed
+};
+
+/// The scanned directories of a directory pass, each opened once for all the files below it
+/// and held until the pass ends. A directory that cannot be opened is opened again per file,
+/// which then fails on its own.
+class HeldRoots {
+  public:
+    /// `roots`: the scanned directory of each path, or null when the paths are no pass's.
+    explicit HeldRoots(const std::vector<std::string> *roots);
+    ~HeldRoots();
+    HeldRoots(const HeldRoots &) = delete;
+    HeldRoots &operator=(const HeldRoots &) = delete;
+
+    /// How the path at `index` is opened: below its held root, if it has one.
+    ReplaceOptions options(std::size_t index) const;
+
+  private:
+    const std::vector<std::string> *m_roots = nullptr;
+    std::unordered_map<std::string, int> m_open;
 };
 
 /// Rewrites every path with `op`, with the outcome of processing them one after the other
 /// through RewriteFile: a path listed twice is rewritten twice, the second time from the
 /// first result. The observer is called on the calling thread in list order: keepGoing()
 /// before each file (false leaves it and every later file untouched), fileDone() for each
-/// file rewritten, error() for each that failed; a file's failure never throws. An exception
+/// file rewritten, error() for each that failed; a file's failure never throws. A file that
+/// holds a NUL byte is left as it was and neither rewritten nor failed: message() gets
+/// "PATH: skipped: binary file (it holds NUL bytes)", then fileDone(path, Outcome::Skipped). An exception
 /// thrown by the observer propagates after every prepared temporary file has been removed.
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
                             const PipelineOptions &options, RunObserver &observer);

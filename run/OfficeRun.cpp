@@ -1,5 +1,9 @@
 #include "run/OfficeRun.h"
 
+#include "run/SkippedFile.h"
+
+#include <new>
+
 namespace vexlo {
 
 void OfficeRunExtension::run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths)
@@ -13,13 +17,18 @@ void OfficeRunExtension::run(Branch branch, const RunRequest &request, const std
     m_failed = false;
     m_richText.reset();
     WordEngine engine(m_source);
+    // The files left as they are, in one message at the end of the branch.
+    GatheredMessages skipped("files left as they were");
+    engine.onSkipped([&](const SkippedFile &file) { skipped.add(file.what()); });
+    std::optional<Error> failure;
     try {
         switch (branch) {
         case Branch::OfficeFileList:
             engine.fileListBranch(paths, request.edit1, request.edit2, options);
             break;
         case Branch::OfficeDirectoryList:
-            engine.directoryListBranch(paths, request.edit1, request.edit2, options, m_flag);
+            engine.directoryListBranch(paths, request.edit1, request.edit2, options, m_flag,
+                                       request.targetRoots.empty() ? nullptr : &request.targetRoots);
             break;
         default:
             m_richText = engine.realTimeBranch(realTime, options, m_folder,
@@ -27,8 +36,18 @@ void OfficeRunExtension::run(Branch branch, const RunRequest &request, const std
             break;
         }
     } catch (const Error &e) {
+        failure = e;
+    } catch (const std::exception &e) {
+        // Whatever its kind, a failure ends the branch with a message naming the file.
+        const std::string &path = engine.currentPath();
+        const std::string why = dynamic_cast<const std::bad_alloc *>(&e) ? "not enough memory" : e.what();
+        failure = Error(ErrorKind::Automation, path,
+                        path.empty() ? why : "cannot process '" + EscapeControls(path) + "': " + why);
+    }
+    skipped.flushTo(m_observer);
+    if (failure) {
         m_failed = true;
-        m_observer.error(e.path().empty() ? engine.currentPath() : e.path(), e);
+        m_observer.error(failure->path().empty() ? engine.currentPath() : failure->path(), *failure);
     }
 }
 

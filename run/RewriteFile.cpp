@@ -3,6 +3,7 @@
 #include "base/Error.h"
 #include "run/BufferEngine.h"
 #include "run/FastSearch.h"
+#include "run/SkippedFile.h"
 
 #include <algorithm>
 #include <atomic>
@@ -239,6 +240,17 @@ void UnguardMapping(const void *data)
         }
 }
 
+/// What a NUL byte in a file being rewritten means: a binary file, which is left as it is; or,
+/// in a mapping, the zeros that stand where another program cut the file short meanwhile.
+[[noreturn]] void ThrowBinaryOrCut(const FileReplacement &file, std::size_t mappedSize)
+{
+    struct stat info {};
+    if (::fstat(file.sourceDescriptor(), &info) == 0 && static_cast<std::size_t>(info.st_size) < mappedSize)
+        throw Error(ErrorKind::Io, file.path(),
+                    "cannot rewrite '" + EscapeControls(file.path()) + "': changed while being rewritten");
+    throw SkippedFile(file.path(), kBinaryFileReason);
+}
+
 /// Transforms a large file on two threads: the file is mapped and cut into stretches of whole
 /// lines; each thread transforms the stretch it took into a buffer of its own and writes it
 /// once every earlier stretch is written. The process holds a few stretches, whatever the
@@ -275,6 +287,8 @@ class StretchRewriter {
         ByteBuffer staging;
         try {
             while (take(stretch)) {
+                if (std::memchr(stretch.data, 0, stretch.size))
+                    ThrowBinaryOrCut(m_out, m_size);
                 const auto flush = [&](const std::vector<OutputSink::Piece> &pieces) {
                     waitTurn(stretch.index);
                     WritePieces(m_out, pieces);
@@ -415,8 +429,12 @@ void Stream(FileReplacement &file, const TextOperation &op)
     std::size_t want = kReadBytes;
     bool eof = false;
     for (;;) {
+        const std::size_t before = have;
         have = ReadMore(file, have, want, eof);
         char *data = t_input.data.get();
+        // A binary file is left as it is; what was written of it goes with the temporary.
+        if (std::memchr(data + before, 0, have - before))
+            throw SkippedFile(file.path(), kBinaryFileReason);
         const std::size_t done = ApplyToSink({data, have}, op, sink, eof);
         if (!writer)
             sink.flush(); // the output may point into the buffer that is about to be reused

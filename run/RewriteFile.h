@@ -12,7 +12,8 @@ namespace vexlo {
 /// keeps and refuses). On failure throws Error{Io} naming the path and the system's reason;
 /// the original file is then byte for byte as it was and no temporary file is left. A target
 /// changed by another writer during the rewrite is left as that writer left it and reported
-/// as "changed while being rewritten".
+/// as "changed while being rewritten". A file that holds a NUL byte is binary: it is left as
+/// it was (whatever was prepared is discarded) and SkippedFile is thrown.
 void RewriteFile(const std::string &path, const TextOperation &op, const ReplaceOptions &options = {});
 
 /// Everything of RewriteFile but the commit: the new content waits in its temporary.

@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-#include <algorithm>
-
 namespace vexlo {
 
 namespace {
@@ -56,25 +54,13 @@ class DirectoryPassReport : public RunObserver {
 
     bool keepGoing() override { return m_observer.keepGoing(); }
     void fileDone(const std::string &path, Outcome outcome) override { m_observer.fileDone(path, outcome); }
-    void message(const std::string &text) override
-    {
-        if (++m_count <= ShownLinks)
-            m_text += (m_text.empty() ? "" : "\n") + text;
-    }
+    void message(const std::string &text) override { m_links.add(text); }
 
-    void finish()
-    {
-        if (m_count > ShownLinks)
-            m_text += "\n(" + std::to_string(m_count - ShownLinks) + " more links not followed)";
-        if (!m_text.empty())
-            m_observer.message(m_text);
-    }
+    void finish() { m_links.flushTo(m_observer); }
 
   private:
-    static constexpr std::size_t ShownLinks = 20;
     RunObserver &m_observer;
-    std::string m_text;
-    std::size_t m_count = 0;
+    GatheredMessages m_links{"links not followed"};
 };
 
 class Run {
@@ -109,8 +95,11 @@ class Run {
             }
             break;
         case Branch::OfficeDirectoryList:
-            if (m_extensions && directoryPass())
-                m_extensions->run(m_result.branch, m_request, m_result.targetPaths);
+            if (m_extensions && directoryPass()) {
+                RunRequest withRoots = m_request;
+                withRoots.targetRoots = m_roots;
+                m_extensions->run(m_result.branch, withRoots, m_result.targetPaths);
+            }
             break;
         case Branch::TextRealTime:
         case Branch::OfficeRealTime:
@@ -195,9 +184,11 @@ class Run {
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
         if (m_roots.size() == m_result.targetPaths.size())
             options.heldRoots = &m_roots;
-        // The run's observer, asked before each file whether "Stop" was chosen.
+        // The run's observer, asked before each file whether "Stop" was chosen; the files left
+        // as they were are listed in one message at the end.
         struct FlagObserver : RunObserver {
             FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
+            void message(const std::string &text) override { skipped.add(text); }
             bool keepGoing() override { return flag.isRunning() && inner.keepGoing(); }
             void fileDone(const std::string &path, Outcome outcome) override
             {
@@ -206,12 +197,14 @@ class Run {
             void error(const std::string &path, const Error &e) override { inner.error(path, e); }
             RunObserver &inner;
             RunFlag &flag;
+            GatheredMessages skipped{"files left as they were"};
         } observer(m_observer, m_flag);
         const std::size_t files = std::size_t(std::count_if(
             m_result.targetPaths.begin(), m_result.targetPaths.end(),
             [](const std::string &path) { return path.empty() || path.back() != PathSeparator; }));
         m_observer.starting(files);
         const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, observer);
+        observer.skipped.flushTo(m_observer);
         m_result.filesRewritten = outcome.rewritten;
         m_result.failed = outcome.stopped;
     }
@@ -257,6 +250,23 @@ Branch ChooseBranch(EngineKind engine, InputTab input, TargetTab target)
         return Branch::OfficeRealTime;
     }
     return Branch::Nothing;
+}
+
+void GatheredMessages::add(const std::string &text)
+{
+    if (++m_count <= Shown)
+        m_text += (m_text.empty() ? "" : "\n") + text;
+}
+
+void GatheredMessages::flushTo(RunObserver &observer)
+{
+    if (m_count > Shown)
+        m_text += "\n(" + std::to_string(m_count - Shown) + " more " + m_more + ")";
+    std::string text = std::move(m_text);
+    m_text.clear();
+    m_count = 0;
+    if (!text.empty())
+        observer.message(text);
 }
 
 Lines MemoLines(std::string_view text)

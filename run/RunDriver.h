@@ -54,6 +54,9 @@ struct RunRequest {
     std::vector<TargetEntry> directoryList;
     std::string mask; // Edit5
     TextEngineOptions options;
+    /// Set by the run for the office engine's directory branch: the scanned directory of each
+    /// target path, below which no folder link is followed (empty otherwise).
+    std::vector<std::string> targetRoots;
 };
 
 // How the run talks to the outside (the window shows boxes, the command line prints): the
@@ -62,6 +65,25 @@ struct RunRequest {
 // per directory entry during the directory pass; fileDone(path, Outcome::Done) per rewritten
 // file, fileDone(path, Outcome::Skipped) per link not followed; error() once, for the error
 // that ended the run.
+
+/// Gathers messages about files passed over (links not followed, files left as they were), so
+/// that a run shows them in one message at its end rather than one box per file: the first 20,
+/// then how many more.
+class GatheredMessages {
+  public:
+    /// `more` names what the texts are about ("links not followed").
+    explicit GatheredMessages(std::string more) : m_more(std::move(more)) {}
+    void add(const std::string &text);
+    /// Hands what was gathered to `observer` as one message (nothing when nothing was) and
+    /// starts afresh.
+    void flushTo(RunObserver &observer);
+
+  private:
+    static constexpr std::size_t Shown = 20;
+    std::string m_more;
+    std::string m_text;
+    std::size_t m_count = 0;
+};
 
 /// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
 class RunExtensions {

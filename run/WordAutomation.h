@@ -66,7 +66,19 @@ inline constexpr std::int32_t kExceptionOccurred = static_cast<std::int32_t>(0x8
 inline constexpr std::int32_t wdOpenFormatAuto = 0;
 inline constexpr std::int32_t wdFindContinue = 1;
 inline constexpr std::int32_t wdReplaceAll = 2;
+inline constexpr std::int32_t wdDoNotSaveChanges = 0;
+// File formats (WdSaveFormat): what ActiveDocument.SaveFormat reports, what SaveAs writes.
+inline constexpr std::int32_t wdFormatDocument = 0; // the legacy binary .doc
 inline constexpr std::int32_t wdFormatText = 2;
+inline constexpr std::int32_t wdFormatRTF = 6;
+inline constexpr std::int32_t wdFormatUnicodeText = 7;
+inline constexpr std::int32_t wdFormatXMLDocument = 12;
+inline constexpr std::int32_t wdFormatDocumentDefault = 16;
+inline constexpr std::int32_t wdFormatOpenDocumentText = 23;
+
+/// The failure code the built-in engine gives for a file it leaves as it is without having
+/// failed at it (binary content): the description then says why.
+inline constexpr std::int32_t kLeftAsItIs = static_cast<std::int32_t>(0x800A1772u);
 
 class Replacement {
   public:
@@ -97,6 +109,8 @@ class ActiveDocument {
     /// ReadOnlyRecommended, EmbedTrueTypeFonts, SaveNativePictureFormat, SaveFormsData,
     /// SaveAsAOCELetter.
     virtual CallResult SaveAs(const Arguments &arguments) = 0;
+    /// The property SaveFormat: the file format the document was opened in (wdFormat...).
+    virtual CallResult SaveFormat(std::int32_t &format) = 0;
     /// SaveChanges, OriginalFormat, RouteDocument.
     virtual CallResult Close(const Arguments &arguments) = 0;
 };
@@ -126,6 +140,14 @@ class ApplicationSource {
     virtual ~ApplicationSource() = default;
     /// Never null. A server that cannot be reached gives an application whose calls fail.
     virtual Application &application() = 0;
+    /// Where the documents opened from now on lie: below `root` (already open as `descriptor`,
+    /// or -1) no folder link is followed; an empty root: anywhere. Not part of the automation
+    /// interface: a server that cannot hold folders ignores it.
+    virtual void holdRoot(const std::string &root, int descriptor)
+    {
+        (void)root;
+        (void)descriptor;
+    }
 };
 
 } // namespace vexlo::word

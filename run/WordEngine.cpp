@@ -4,11 +4,9 @@
 #include "base/Lines.h"
 #include "base/SafeWrite.h"
 #include "docengine/TextCodec.h"
+#include "run/FilePipeline.h"
 #include "run/RunDriver.h"
-
-#include <cerrno>
-#include <fstream>
-#include <sstream>
+#include "run/SkippedFile.h"
 
 namespace vexlo {
 
@@ -20,12 +18,29 @@ const Variant kOmitted;
 
 std::string ReadFile(const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("open", path, errno);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return std::move(bytes).str();
+    ReplaceOptions options;
+    options.readOnly = true;
+    return FileReplacement(path, options).readAll();
+}
+
+// The format a document opened in `format` is saved in; nothing for a legacy .doc (or a
+// format this engine does not know), which is left as it is.
+std::optional<std::int32_t> OwnSaveFormat(std::int32_t format)
+{
+    switch (format) {
+    case word::wdFormatText:
+    case word::wdFormatUnicodeText:
+        return word::wdFormatText;
+    case word::wdFormatXMLDocument:
+    case word::wdFormatDocumentDefault:
+        return word::wdFormatDocumentDefault;
+    case word::wdFormatOpenDocumentText:
+        return word::wdFormatOpenDocumentText;
+    case word::wdFormatRTF:
+        return word::wdFormatRTF;
+    default:
+        return std::nullopt;
+    }
 }
 
 bool IsDirectoryLine(const std::string &path)
@@ -48,12 +63,32 @@ void WordEngine::check(const word::CallResult &result)
         throw Error(ErrorKind::Automation, m_currentPath, result.description);
 }
 
-void WordEngine::processFile(const std::string &path, const std::string &find, const std::string &replace,
+bool WordEngine::processFile(const std::string &path, const std::string &find, const std::string &replace,
                              const WordEngineOptions &options)
 {
     m_currentPath = path;
     word::Application &app = application();
-    check(app.documents().Open({path, false, false, false, "", "", false, "", "", word::wdOpenFormatAuto}));
+    const word::CallResult opened =
+        app.documents().Open({path, false, false, false, "", "", false, "", "", word::wdOpenFormatAuto});
+    if (!opened.ok && opened.code == word::kLeftAsItIs) {
+        // Nothing is open: the file was left as it is on purpose.
+        if (m_skipped)
+            m_skipped(SkippedFile(path, opened.description));
+        m_currentPath.clear();
+        return false;
+    }
+    check(opened);
+    std::int32_t openedFormat = word::wdFormatText;
+    check(app.activeDocument().SaveFormat(openedFormat));
+    const std::optional<std::int32_t> saveFormat =
+        m_saveAsText ? std::optional<std::int32_t>(word::wdFormatText) : OwnSaveFormat(openedFormat);
+    if (!saveFormat) {
+        check(app.activeDocument().Close({word::wdDoNotSaveChanges, kOmitted, kOmitted}));
+        if (m_skipped)
+            m_skipped(SkippedFile(path, kLegacyDocReason));
+        m_currentPath.clear();
+        return false;
+    }
     word::Find &findObject = app.selection().find();
     check(findObject.ClearFormatting());
     check(findObject.replacement().ClearFormatting());
@@ -63,9 +98,10 @@ void WordEngine::processFile(const std::string &path, const std::string &find, c
                               replace, word::wdReplaceAll},
                              found));
     check(app.activeDocument().SaveAs(
-        {path, word::wdFormatText, false, "", true, "", false, false, false, false, false}));
+        {path, *saveFormat, false, "", true, "", false, false, false, false, false}));
     check(app.activeDocument().Close({kOmitted, kOmitted, kOmitted}));
     m_currentPath.clear();
+    return true;
 }
 
 void WordEngine::quit()
@@ -85,12 +121,30 @@ void WordEngine::fileListBranch(const std::vector<std::string> &paths, const std
 
 void WordEngine::directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
                                      const std::string &replace, const WordEngineOptions &options,
-                                     const RunFlag &flag)
+                                     const RunFlag &flag, const std::vector<std::string> *roots)
 {
-    for (const std::string &path : paths) {
+    if (roots && roots->size() != paths.size())
+        roots = nullptr;
+    const HeldRoots held(roots);
+    struct Release {
+        word::ApplicationSource &source;
+        bool used;
+        ~Release()
+        {
+            if (used)
+                source.holdRoot({}, -1);
+        }
+    } release{m_source, roots != nullptr};
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const std::string &path = paths[i];
         // A directory line of the scan is not a document; it still gets its Quit.
-        if (flag.isRunning() && !IsDirectoryLine(path))
+        if (flag.isRunning() && !IsDirectoryLine(path)) {
+            if (roots) {
+                const ReplaceOptions below = held.options(i);
+                m_source.holdRoot(below.heldRoot, below.heldRootDescriptor);
+            }
             processFile(path, find, replace, options);
+        }
         quit();
     }
 }

@@ -13,6 +13,7 @@
 namespace vexlo {
 
 class RunFlag;
+class SkippedFile;
 
 /// The five check boxes of "MS Word Engine Options", read when a run starts.
 struct WordEngineOptions {
@@ -35,11 +36,20 @@ class WordEngine {
     /// `source` is asked for an application before the first call and after every Quit.
     explicit WordEngine(word::ApplicationSource &source) : m_source(source) {}
 
-    /// Opens `path`, replaces all, saves it as plain text under its own name and closes it.
-    /// Throws Error{Automation} with the server's description at the first failed call (the
-    /// document then stays open and nothing more is called).
-    void processFile(const std::string &path, const std::string &find, const std::string &replace,
+    /// Opens `path`, replaces all, saves it under its own name in the format it was opened in
+    /// (plain text as plain text, .docx, .odt and .rtf in their own format; every one as plain
+    /// text after setSaveAsText(true)) and closes it. Throws Error{Automation} with the
+    /// server's description at the first failed call (the document then stays open and
+    /// nothing more is called). A file the engine leaves as it is (binary content; a legacy
+    /// .doc, which cannot be saved in its own format) is passed to the skip handler and
+    /// false is returned; true when the file was saved.
+    bool processFile(const std::string &path, const std::string &find, const std::string &replace,
                      const WordEngineOptions &options);
+
+    /// Every document is saved as plain text, whatever its format (the old conversion).
+    void setSaveAsText(bool on) { m_saveAsText = on; }
+    /// Called for each file left as it is; what() names the file and the reason.
+    void onSkipped(std::function<void(const SkippedFile &)> handler) { m_skipped = std::move(handler); }
 
     /// Application.Quit with its arguments left out. Throws Error{Automation} on failure.
     void quit();
@@ -49,10 +59,12 @@ class WordEngine {
                         const std::string &replace, const WordEngineOptions &options);
 
     /// Every path while `flag` reads "1" (skipped otherwise; directory lines of a scan are
-    /// never opened), and a Quit after every path. An empty list calls nothing.
+    /// never opened), and a Quit after every path. An empty list calls nothing. `roots`, when
+    /// given, holds the scanned directory of each path: the source is told to hold it open
+    /// while the path is processed (ApplicationSource::holdRoot).
     void directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
                              const std::string &replace, const WordEngineOptions &options,
-                             const RunFlag &flag);
+                             const RunFlag &flag, const std::vector<std::string> *roots = nullptr);
 
     /// The "Real time" branch: the text passes through "richedittext.vexlo". Returns the new
     /// text for the "Text" tab, or nothing when both memos hold text. `message` shows the
@@ -71,6 +83,8 @@ class WordEngine {
     word::ApplicationSource &m_source;
     word::Application *m_application = nullptr;
     std::string m_currentPath;
+    bool m_saveAsText = false;
+    std::function<void(const SkippedFile &)> m_skipped;
 };
 
 /// The Memo4/Memo5 message of the "Real time" branch.

@@ -460,3 +460,91 @@ TEST_F(CliTest, OfficeEngineUsageErrors)
     }
     EXPECT_BYTES_EQ("x", readBytes(a));
 }
+
+TEST_F(CliTest, BinaryFilesAreLeftAsTheyAreByBothEnginesWithoutChangingTheStatus)
+{
+    const std::string png("\x89PNG\r\n\x1a\n\0\0\0\rIHDR foo\n", 21);
+    const std::string late = std::string(100000, 'f') + "foo\n" + std::string(1, '\0');
+    const std::string utf16("\xFF\xFE"
+                            "f\0o\0o\0",
+                            8); // NULs, but a text this engine knows
+    for (const bool office : {false, true}) {
+        SCOPED_TRACE(office ? "office engine" : "text engine");
+        file("d/img.png", png);
+        file("d/late.log", late);
+        const std::string a = file("d/a.txt", "foo\n");
+        std::vector<std::string> args{"--find", "foo", "--replace", "bar", "--dir", "d", "--mask", "*"};
+        if (office)
+            args.insert(args.begin(), "--office");
+        const Outcome o = cli(args);
+        EXPECT_EQ(0, o.status) << o.err;
+        EXPECT_NE(std::string::npos,
+                  o.err.find("vexlopro-cli: d/img.png: skipped: binary file (it holds NUL bytes)\n"))
+            << o.err;
+        EXPECT_NE(std::string::npos, o.err.find("d/late.log: skipped: binary file")) << o.err;
+        EXPECT_BYTES_EQ(png, readBytes(tmp.file("d/img.png")));
+        EXPECT_BYTES_EQ(late, readBytes(tmp.file("d/late.log")));
+        EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
+        EXPECT_EQ((std::vector<std::string>{"a.txt", "img.png", "late.log"}), listNames(tmp.file("d")))
+            << "no temporary is left";
+    }
+    const std::string u = file("u.txt", utf16);
+    EXPECT_EQ(0, cli({"--office", "--find", "foo", "--replace", "bar", u}).status);
+    EXPECT_BYTES_EQ(std::string("\xFF\xFE"
+                                "b\0a\0r\0\r\0\n\0",
+                                12),
+                    readBytes(u));
+    // Standard input is filtered in full.
+    EXPECT_BYTES_EQ(std::string("Y\0x\r\n", 5),
+                    filter({"--office", "--find", "foo", "--replace", "Y"}, std::string("foo\0x", 5)));
+}
+
+TEST_F(CliTest, OfficeEngineLeavesALegacyDocAsItIsUnlessAskedForText)
+{
+    const std::string sample = readBytes(std::string(VEXLO_SOURCE_DIR) + "/tests/data/documents/sample.doc");
+    const std::string doc = file("old.doc", sample);
+    Outcome o = cli({"--office", "--find", "e", "--replace", "E", doc});
+    EXPECT_EQ(0, o.status) << o.err;
+    EXPECT_NE(std::string::npos,
+              o.err.find(doc + ": left as it is: a legacy .doc document cannot be saved in its own format\n"))
+        << o.err;
+    EXPECT_BYTES_EQ(sample, readBytes(doc));
+    o = cli({"--office", "--find", "e", "--replace", "E", "-"}, sample);
+    EXPECT_EQ(0, o.status);
+    EXPECT_BYTES_EQ(sample, o.out);
+    EXPECT_NE(std::string::npos, o.err.find("-: left as it is")) << o.err;
+
+    o = cli({"--office", "--save-as-text", "--find", "e", "--replace", "E", doc});
+    EXPECT_EQ(0, o.status) << o.err;
+    EXPECT_TRUE(o.err.empty()) << o.err;
+    const std::string text = readBytes(doc);
+    EXPECT_NE(sample.substr(0, 8), text.substr(0, 8)) << "converted to plain text";
+    EXPECT_EQ(std::string::npos, text.find('\0'));
+    EXPECT_EQ(2, cli({"--save-as-text", "--find", "e", doc}).status) << "an option of the office engine";
+}
+
+TEST_F(CliTest, OfficeEngineRefusesAFileOverItsCapAndNamesIt)
+{
+    const std::string big = file("big.txt", "");
+    fs::resize_file(big, (std::uintmax_t(24) << 20) + 1);
+    const Outcome o = cli({"--office", "--find", "a", "--replace", "b", big});
+    EXPECT_EQ(1, o.status);
+    EXPECT_NE(std::string::npos, o.err.find("big.txt': it is larger than 24 MB")) << o.err;
+    EXPECT_EQ((std::uintmax_t(24) << 20) + 1, fs::file_size(big));
+}
+
+TEST_F(CliTest, OfficeStandardInputNeverGoesThroughAFile)
+{
+    // A temporary folder nobody may write to: standard input must not need it.
+    const fs::path scratch = tmp.path() / "tmpdir";
+    fs::create_directory(scratch);
+    fs::permissions(scratch, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                 fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+    ::setenv("TMPDIR", scratch.c_str(), 1);
+    unprivileged = true;
+    const Outcome o = cli({"--office", "--find", "a", "--replace", "b", "-"}, "a\n");
+    ::unsetenv("TMPDIR");
+    EXPECT_EQ(0, o.status) << o.err;
+    EXPECT_BYTES_EQ("b\r\n", o.out);
+    EXPECT_TRUE(fs::is_empty(scratch));
+}

@@ -1,5 +1,6 @@
 // Rewriting files on disk: the result, and what each kind of failure leaves behind.
 #include "run/RewriteFile.h"
+#include "run/SkippedFile.h"
 
 #include "base/Error.h"
 #include "base/SafeWrite.h"
@@ -292,4 +293,28 @@ TEST(RewriteFile, LeavesTheOriginalWhenTheFolderIsReadOnly)
     ExpectIoError((folder / "a.txt").string());
     EXPECT_BYTES_EQ("foo\n", readBytes(folder / "a.txt"));
     EXPECT_EQ(listNames(folder), std::vector<std::string>{"a.txt"});
+}
+
+TEST(RewriteFile, ANulLateInALargeFileLeavesItAsItWasAndNoTemporary)
+{
+    TempDir tmp;
+    const std::string path = tmp.file("big.log");
+    // Large enough to be mapped and rewritten in stretches; the NUL sits in the last one.
+    std::string bytes(std::size_t(33) << 20, 'a');
+    for (std::size_t i = 99; i < bytes.size(); i += 100)
+        bytes[i] = '\n';
+    bytes[bytes.size() - 3] = '\0';
+    writeBytes(path, bytes);
+    vexlo::TextOperation op;
+    op.kind = vexlo::TextOperation::Kind::InLine;
+    op.find = "a";
+    op.inLine = vexlo::InLineReplacement::OneString("b");
+    try {
+        vexlo::RewriteFile(path, op);
+        FAIL() << "a binary file was rewritten";
+    } catch (const vexlo::SkippedFile &e) {
+        EXPECT_EQ(path + ": skipped: binary file (it holds NUL bytes)", std::string(e.what()));
+    }
+    EXPECT_TRUE(readBytes(path) == bytes);
+    EXPECT_EQ((std::vector<std::string>{"big.log"}), listNames(tmp.path()));
 }

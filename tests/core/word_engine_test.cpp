@@ -1,9 +1,11 @@
 // The Word branches: exact call sequences against a recording stand-in, and the same branches
 // end to end through the built-in document engine.
 #include "base/Error.h"
+#include "base/SafeWrite.h"
 #include "run/BuiltInWord.h"
 #include "run/OfficeRun.h"
 #include "run/RunDriver.h"
+#include "run/SkippedFile.h"
 #include "run/WordEngine.h"
 #include "support/RecordingWord.h"
 #include "support/TestSupport.h"
@@ -30,17 +32,18 @@ Arguments ExecuteArgs(const std::string &find, const std::string &replace, const
         2};
 }
 
-Arguments SaveAsArgs(const std::string &path)
+Arguments SaveAsArgs(const std::string &path, std::int32_t format = 2)
 {
-    return {path, 2, false, "", true, "", false, false, false, false, false};
+    return {path, format, false, "", true, "", false, false, false, false, false};
 }
 
 const Arguments kThreeOmitted{kOmitted, kOmitted, kOmitted};
 
 std::vector<std::string> FileSequence()
 {
-    return {"Documents.Open", "Find.ClearFormatting",  "Replacement.ClearFormatting",
-            "Find.Execute",   "ActiveDocument.SaveAs", "ActiveDocument.Close"};
+    return {
+        "Documents.Open", "ActiveDocument.SaveFormat", "Find.ClearFormatting", "Replacement.ClearFormatting",
+        "Find.Execute",   "ActiveDocument.SaveAs",     "ActiveDocument.Close"};
 }
 
 std::vector<std::string> Concat(std::initializer_list<std::vector<std::string>> parts)
@@ -83,14 +86,16 @@ TEST(WordSequence, EveryArgumentOfOneFile)
     EXPECT_ARGS(OpenArgs("/t/a.txt"), word.calls[1].arguments);
     EXPECT_ARGS(Arguments{}, word.calls[2].arguments);
     EXPECT_ARGS(Arguments{}, word.calls[3].arguments);
-    EXPECT_ARGS(ExecuteArgs("find", "replace"), word.calls[4].arguments);
-    EXPECT_ARGS(SaveAsArgs("/t/a.txt"), word.calls[5].arguments);
-    EXPECT_ARGS(kThreeOmitted, word.calls[6].arguments);
+    EXPECT_ARGS(Arguments{}, word.calls[4].arguments);
+    EXPECT_ARGS(ExecuteArgs("find", "replace"), word.calls[5].arguments);
+    EXPECT_ARGS(SaveAsArgs("/t/a.txt"), word.calls[6].arguments);
     EXPECT_ARGS(kThreeOmitted, word.calls[7].arguments);
+    EXPECT_ARGS(kThreeOmitted, word.calls[8].arguments);
     // Types matter, not only the printed values.
     EXPECT_EQ(Variant::Type::Int32, word.calls[1].arguments[9].type());
     EXPECT_EQ(Variant::Type::String, word.calls[1].arguments[4].type());
-    EXPECT_TRUE(word.calls[7].arguments[0].isOmitted());
+    EXPECT_EQ(Variant::Type::Int32, word.calls[6].arguments[1].type());
+    EXPECT_TRUE(word.calls[8].arguments[0].isOmitted());
 }
 
 TEST(WordSequence, EachOptionInItsPlace)
@@ -104,7 +109,7 @@ TEST(WordSequence, EachOptionInItsPlace)
         options.*flags[k] = true;
         RecordingWord word;
         WordEngine(word).processFile("p", "^p", "^t", options);
-        const Arguments &execute = word.calls[4].arguments;
+        const Arguments &execute = word.calls[5].arguments;
         ASSERT_EQ(11u, execute.size());
         EXPECT_EQ("\"^p\"", execute[0].describe()) << "caret codes reach the engine unchanged";
         for (std::size_t j = 0; j < 5; ++j)
@@ -117,7 +122,7 @@ TEST(WordFileList, OneConnectionAndOneQuitAfterTheLast)
     RecordingWord word;
     WordEngine(word).fileListBranch({"a", "b"}, "x", "y", {});
     EXPECT_EQ(Concat({{"connect"}, FileSequence(), FileSequence(), {"Application.Quit"}}), word.names());
-    EXPECT_ARGS(OpenArgs("b"), word.calls[7].arguments);
+    EXPECT_ARGS(OpenArgs("b"), word.calls[8].arguments);
 
     RecordingWord empty;
     WordEngine(empty).fileListBranch({}, "x", "y", {});
@@ -152,7 +157,7 @@ TEST(WordDirectoryList, QuitAfterEveryPathAndTheFlagBeforeEach)
 
 TEST(WordFailure, TheNthCallEndsTheRunWithoutQuit)
 {
-    for (int n = 1; n <= 13; ++n) {
+    for (int n = 1; n <= 15; ++n) {
         RecordingWord word;
         word.failAt = n;
         WordEngine engine(word);
@@ -162,14 +167,14 @@ TEST(WordFailure, TheNthCallEndsTheRunWithoutQuit)
         } catch (const Error &e) {
             EXPECT_EQ(ErrorKind::Automation, e.kind());
             EXPECT_STREQ(RecordingWord::kFailure, e.what());
-            EXPECT_EQ(n <= 6 ? "a" : (n <= 12 ? "b" : ""), e.path());
+            EXPECT_EQ(n <= 7 ? "a" : (n <= 14 ? "b" : ""), e.path());
         }
         ASSERT_EQ(static_cast<std::size_t>(n + 1), word.calls.size())
             << "nothing is called after the failure";
-        EXPECT_EQ(n == 13, word.calls.back().name == "Application.Quit");
+        EXPECT_EQ(n == 15, word.calls.back().name == "Application.Quit");
     }
     RecordingWord quitFails;
-    quitFails.failAt = 7;
+    quitFails.failAt = 8;
     EXPECT_THROW(WordEngine(quitFails).fileListBranch({"a"}, "x", "y", {}), Error);
 }
 
@@ -308,7 +313,7 @@ TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
     run(word);
     EXPECT_EQ((std::vector<std::string>{kOneLineOnlyMessage}), observer.messages);
     EXPECT_EQ(Concat({{"connect"}, FileSequence(), {"Application.Quit"}}), word.names());
-    EXPECT_ARGS(ExecuteArgs("foo", "caf\xC3\xA9"), word.calls[4].arguments);
+    EXPECT_ARGS(ExecuteArgs("foo", "caf\xC3\xA9"), word.calls[5].arguments);
 
     RecordingWord both;
     realTime.memo5 = "y";
@@ -329,4 +334,282 @@ TEST(BuiltInApplication, RefusesWhatItCannotDo)
     EXPECT_TRUE(app->Quit(kThreeOmitted).ok);
     EXPECT_TRUE(word::HasQuit(*app));
     EXPECT_FALSE(app->documents().Open(OpenArgs("x")).ok) << "an application that quit takes no calls";
+}
+
+TEST(WordSequence, SavesInTheFormatTheDocumentWasOpenedIn)
+{
+    using word::wdFormatText;
+    const std::pair<std::int32_t, std::int32_t> cases[] = {
+        {wdFormatText, wdFormatText},
+        {word::wdFormatUnicodeText, wdFormatText},
+        {word::wdFormatXMLDocument, word::wdFormatDocumentDefault},
+        {word::wdFormatDocumentDefault, word::wdFormatDocumentDefault},
+        {word::wdFormatOpenDocumentText, word::wdFormatOpenDocumentText},
+        {word::wdFormatRTF, word::wdFormatRTF},
+    };
+    for (const bool asText : {false, true})
+        for (const auto &[opened, saved] : cases) {
+            RecordingWord word;
+            word.format = opened;
+            WordEngine engine(word);
+            engine.setSaveAsText(asText);
+            EXPECT_TRUE(engine.processFile("p", "x", "y", {}));
+            ASSERT_EQ(Concat({{"connect"}, FileSequence()}), word.names());
+            EXPECT_ARGS(SaveAsArgs("p", asText ? wdFormatText : saved), word.calls[6].arguments) << opened;
+        }
+}
+
+TEST(WordSequence, ALegacyDocIsClosedUnsavedAndReportedAsLeftAsItIs)
+{
+    RecordingWord word;
+    word.format = word::wdFormatDocument;
+    WordEngine engine(word);
+    std::vector<std::string> skipped;
+    engine.onSkipped([&](const SkippedFile &file) { skipped.push_back(file.what()); });
+    engine.fileListBranch({"old.doc", "new.txt"}, "x", "y", {});
+    EXPECT_EQ(Concat({{"connect", "Documents.Open", "ActiveDocument.SaveFormat", "ActiveDocument.Close"},
+                      {"Documents.Open", "ActiveDocument.SaveFormat", "ActiveDocument.Close"},
+                      {"Application.Quit"}}),
+              word.names());
+    EXPECT_ARGS((Arguments{word::wdDoNotSaveChanges, kOmitted, kOmitted}), word.calls[3].arguments);
+    EXPECT_EQ((std::vector<std::string>{"old.doc: " + std::string(kLegacyDocReason),
+                                        "new.txt: " + std::string(kLegacyDocReason)}),
+              skipped);
+
+    RecordingWord converted;
+    converted.format = word::wdFormatDocument;
+    WordEngine asText(converted);
+    asText.setSaveAsText(true);
+    EXPECT_TRUE(asText.processFile("old.doc", "x", "y", {}));
+    EXPECT_ARGS(SaveAsArgs("old.doc", word::wdFormatText), converted.calls[6].arguments);
+}
+
+TEST(WordDirectoryList, EachPathIsOpenedBelowItsScannedDirectory)
+{
+    RunFlag flag;
+    RecordingWord word;
+    const std::vector<std::string> roots{"/r1", "/r2", "/r2"};
+    WordEngine(word).directoryListBranch({"/r1/a", "/r2/d/", "/r2/b"}, "x", "y", {}, flag, &roots);
+    EXPECT_EQ((std::vector<std::string>{"/r1", "/r2", ""}), word.heldRoots);
+}
+
+namespace {
+
+// A built-in application with one document open, for changing the file between the calls.
+struct OpenedDocument {
+    explicit OpenedDocument(const std::string &path) : app(word::NewBuiltInApplication())
+    {
+        opened = app->documents().Open(OpenArgs(path));
+    }
+    word::CallResult replaceAndSave(const std::string &path)
+    {
+        bool found = false;
+        const word::CallResult replaced = app->selection().find().Execute(ExecuteArgs("foo", "bar"), found);
+        if (!replaced.ok)
+            return replaced;
+        return app->activeDocument().SaveAs(SaveAsArgs(path));
+    }
+    std::unique_ptr<word::Application> app;
+    word::CallResult opened;
+};
+
+} // namespace
+
+TEST(BuiltInApplication, AnotherWritersChangeSinceTheOpenIsKept)
+{
+    TempDir tmp;
+    const std::string path = tmp.file("f.txt");
+    const std::vector<std::pair<std::string, std::function<void()>>> writers{
+        {"appended", [&] { writeBytes(path, "foo\nmore\n"); }}, // same inode: written in place
+        {"truncated", [&] { fs::resize_file(path, 0); }},
+        {"replaced",
+         [&] {
+             writeBytes(tmp.file("new"), "editor's\n");
+             fs::rename(tmp.file("new"), path);
+         }},
+    };
+    for (const auto &[name, change] : writers) {
+        writeBytes(path, "foo\n");
+        OpenedDocument document(path);
+        ASSERT_TRUE(document.opened.ok) << document.opened.description;
+        change();
+        const std::string theirs = readBytes(path);
+        const word::CallResult saved = document.replaceAndSave(path);
+        EXPECT_FALSE(saved.ok) << name;
+        EXPECT_NE(std::string::npos, saved.description.find("changed while being rewritten")) << name;
+        EXPECT_BYTES_EQ(theirs, readBytes(path)) << name;
+        EXPECT_TRUE(document.app->activeDocument().Close(kThreeOmitted).ok);
+        EXPECT_EQ((std::vector<std::string>{"f.txt"}), listNames(tmp.path())) << name;
+    }
+}
+
+TEST(BuiltInApplication, AFolderSwappedForALinkAfterTheOpenIsNotFollowed)
+{
+    TempDir tmp;
+    fs::create_directories(tmp.path() / "t" / "sub");
+    fs::create_directories(tmp.path() / "outside");
+    writeBytes(tmp.path() / "t" / "sub" / "f.txt", "foo\n");
+    writeBytes(tmp.path() / "outside" / "f.txt", "secret\n");
+    const std::string path = (tmp.path() / "t" / "sub" / "f.txt").string();
+    OpenedDocument document(path);
+    ASSERT_TRUE(document.opened.ok) << document.opened.description;
+    fs::rename(tmp.path() / "t" / "sub", tmp.path() / "t" / "moved");
+    fs::create_directory_symlink(tmp.path() / "outside", tmp.path() / "t" / "sub");
+    const word::CallResult saved = document.replaceAndSave(path);
+    EXPECT_TRUE(saved.ok) << saved.description;
+    EXPECT_BYTES_EQ("secret\n", readBytes(tmp.path() / "outside" / "f.txt"));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(tmp.path() / "t" / "moved" / "f.txt"));
+}
+
+TEST(BuiltInApplication, ReportsTheFormatItOpenedAndSavesOnlyAsTextOrInThatFormat)
+{
+    const std::string samples = std::string(VEXLO_SOURCE_DIR) + "/tests/data/documents/";
+    const std::pair<const char *, std::int32_t> formats[] = {
+        {"sample.docx", word::wdFormatDocumentDefault},
+        {"sample.odt", word::wdFormatOpenDocumentText},
+        {"sample.rtf", word::wdFormatRTF},
+        {"sample.doc", word::wdFormatDocument},
+    };
+    TempDir tmp;
+    for (const auto &[name, format] : formats) {
+        const std::string path = tmp.file(name);
+        const std::string bytes = readBytes(samples + name);
+        writeBytes(path, bytes);
+        auto app = word::NewBuiltInApplication();
+        ASSERT_TRUE(app->documents().Open(OpenArgs(path)).ok) << name;
+        std::int32_t reported = -1;
+        EXPECT_TRUE(app->activeDocument().SaveFormat(reported).ok);
+        EXPECT_EQ(format, reported) << name;
+        const std::int32_t other =
+            format == word::wdFormatRTF ? word::wdFormatOpenDocumentText : word::wdFormatRTF;
+        EXPECT_FALSE(app->activeDocument().SaveAs(SaveAsArgs(path, other)).ok) << name;
+        if (format != word::wdFormatDocument) {
+            // Nothing replaced: saving in its own format leaves the file as it is.
+            EXPECT_TRUE(app->activeDocument().SaveAs(SaveAsArgs(path, format)).ok) << name;
+        } else {
+            EXPECT_FALSE(app->activeDocument().SaveAs(SaveAsArgs(path, format)).ok);
+        }
+        EXPECT_BYTES_EQ(bytes, readBytes(path)) << name;
+        EXPECT_TRUE(app->activeDocument().SaveAs(SaveAsArgs(path, word::wdFormatText)).ok) << name;
+        EXPECT_EQ(std::string::npos, readBytes(path).find('\0')) << name << " converted to plain text";
+    }
+}
+
+TEST(BuiltInApplication, BinaryContentIsLeftAsItIsUnlessItIsADocumentItKnows)
+{
+    TempDir tmp;
+    const std::pair<std::string, bool> cases[] = {
+        {std::string("foo\0bar", 7), true},
+        {std::string("%PDF-1.4 foo\n\0\0", 15), true},
+        {std::string("junkPK\x03\x04\0\0", 10), true}, // a zip with junk in front
+        {std::string("\xFF\xFE\0\0f\0\0\0", 8), true}, // UTF-32
+        {std::string("f\0o\0o\0", 6), true},           // UTF-16 without a mark
+        {std::string("\xFF\xFE"
+                     "f\0o\0o\0",
+                     8),
+         false}, // UTF-16 with its mark
+        {std::string("\xFE\xFF\0f\0o\0o", 8), false},
+        {std::string("foo bar\n"), false},
+    };
+    for (const auto &[bytes, binary] : cases) {
+        const std::string path = tmp.file("f");
+        writeBytes(path, bytes);
+        auto app = word::NewBuiltInApplication();
+        const word::CallResult opened = app->documents().Open(OpenArgs(path));
+        EXPECT_EQ(!binary, opened.ok) << visible(bytes);
+        if (binary) {
+            EXPECT_EQ(word::kLeftAsItIs, opened.code);
+            EXPECT_EQ(kBinaryFileReason, opened.description);
+        }
+    }
+}
+
+TEST_F(OfficeRunTest, FilesLeftAsTheyAreAreListedInOneMessageAtTheEnd)
+{
+    const std::string sample = readBytes(std::string(VEXLO_SOURCE_DIR) + "/tests/data/documents/sample.doc");
+    const std::string a = file("a.txt", "foo");
+    const std::string b = file("b.bin", std::string("foo\0", 4));
+    const std::string c = file("c.doc", sample);
+    const std::string d = file("d.txt", "foo");
+    request.fileList = {{a, true}, {b, true}, {c, true}, {d, true}};
+    word::BuiltInApplicationSource source;
+    OfficeRunExtension *ext = nullptr;
+    run(source, &ext);
+    EXPECT_FALSE(ext->failed());
+    EXPECT_TRUE(observer.errorTexts.empty());
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(d));
+    EXPECT_BYTES_EQ(std::string("foo\0", 4), readBytes(b));
+    EXPECT_BYTES_EQ(sample, readBytes(c));
+    EXPECT_EQ((std::vector<std::string>{b + ": " + kBinaryFileReason + "\n" + c + ": " + kLegacyDocReason}),
+              observer.messages);
+
+    // The text engine lists its binary files the same way; to it, a .doc is one of them.
+    writeBytes(a, "foo");
+    request.engine = EngineKind::Text;
+    observer.messages.clear();
+    const RunResult result = run(source);
+    EXPECT_FALSE(result.failed);
+    EXPECT_EQ(2u, result.filesRewritten);
+    EXPECT_BYTES_EQ(std::string("foo\0", 4), readBytes(b));
+    EXPECT_BYTES_EQ(sample, readBytes(c));
+    EXPECT_EQ((std::vector<std::string>{b + ": " + kBinaryFileReason + "\n" + c + ": " + kBinaryFileReason}),
+              observer.messages);
+}
+
+namespace {
+
+// An application whose Open fails with something other than the engine's own error.
+class ThrowingWord : public RecordingWord {
+    word::CallResult Open(const word::Arguments &a) override
+    {
+        if (a[0].asString().find("bad") != std::string::npos)
+            throw std::bad_alloc();
+        return word::CallResult::Success();
+    }
+};
+
+std::string g_swapRoot; // the folder the hook swaps for a link, once
+
+int SwapFolderOnce(fsseam::Step step, const std::string &path)
+{
+    if (step == fsseam::Step::OpenFolder && !g_swapRoot.empty() && path.find("sub") != std::string::npos) {
+        fs::rename(g_swapRoot + "/sub", g_swapRoot + "/moved");
+        fs::create_directory_symlink(g_swapRoot + "/../outside", g_swapRoot + "/sub");
+        g_swapRoot.clear();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(OfficeRunTest, AFailureOfAnyKindEndsTheRunWithAMessageNamingTheFile)
+{
+    request.fileList = {{"good.txt", true}, {"bad.txt", true}, {"later.txt", true}};
+    ThrowingWord word;
+    OfficeRunExtension *ext = nullptr;
+    run(word, &ext);
+    EXPECT_TRUE(ext->failed());
+    ASSERT_EQ(1u, observer.errorPaths.size());
+    EXPECT_EQ("bad.txt", observer.errorPaths[0]);
+    EXPECT_EQ("cannot process 'bad.txt': not enough memory", observer.errorTexts[0]);
+}
+
+TEST_F(OfficeRunTest, ADirectoryPassNeverFollowsAFolderSwappedForALink)
+{
+    file("d/sub/f.txt", "foo");
+    file("outside/f.txt", "foo");
+    request.targetTab = TargetTab::DirectoryList;
+    request.directoryList = {{(tmp.path() / "d").string(), true}};
+    request.mask = "*";
+    word::BuiltInApplicationSource source;
+    // After the scan, as the file's folder is opened, "d/sub" becomes a link out of the tree.
+    g_swapRoot = (tmp.path() / "d").string();
+    fsseam::SetHook(SwapFolderOnce);
+    run(source);
+    fsseam::SetHook(nullptr);
+    EXPECT_TRUE(g_swapRoot.empty()) << "the hook ran";
+    EXPECT_BYTES_EQ("foo", readBytes(tmp.file("outside/f.txt")));
+    EXPECT_BYTES_EQ("foo", readBytes(tmp.file("d/moved/f.txt")));
+    EXPECT_EQ(1u, observer.errorPaths.size());
 }

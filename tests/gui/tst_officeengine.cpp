@@ -135,6 +135,24 @@ class OfficeEngineTest : public QObject {
         QCOMPARE(ReadAll(a), QByteArray("foo"));
     }
 
+    void caretCInsertsTheClipboardAndSkippedFilesComeInOneMessage()
+    {
+        m_platform->clipboard = QStringLiteral("pasted");
+        const QString a = dataFile("a.txt", "foo");
+        const QString png = dataFile("b.png", QByteArray("\x89PNG\0foo", 8));
+        const QString c = dataFile("c.png", QByteArray("foo\0", 4));
+        window().fileListModel().appendChecked(ToBytes(a));
+        window().fileListModel().appendChecked(ToBytes(png));
+        window().fileListModel().appendChecked(ToBytes(c));
+        useOfficeEngine("foo", "^c!");
+        clickRun();
+        QCOMPARE(ReadAll(a), QByteArray("pasted!\r\n"));
+        QCOMPARE(ReadAll(png), QByteArray("\x89PNG\0foo", 8));
+        QCOMPARE(m_platform->messages,
+                 QStringList{png + QStringLiteral(": skipped: binary file (it holds NUL bytes)\n") + c +
+                             QStringLiteral(": skipped: binary file (it holds NUL bytes)")});
+    }
+
     void realTimeBranchOnTheTextPage()
     {
         find<QRadioButton>("RadioGroup2_Item1")->setChecked(true);

@@ -25,6 +25,10 @@ class RecordingWord : public word::ApplicationSource,
     std::vector<Call> calls;
     /// The 1-based number of the interface call that fails (0: none); connects do not count.
     int failAt = 0;
+    /// What ActiveDocument.SaveFormat reports for the document opened.
+    std::int32_t format = word::wdFormatText;
+    /// The roots holdRoot was told, in order (not an automation call).
+    std::vector<std::string> heldRoots;
     static constexpr const char *kFailure = "The recorded call failed.";
 
     std::vector<std::string> names() const
@@ -64,6 +68,12 @@ class RecordingWord : public word::ApplicationSource,
         return record("Find.Execute", a);
     }
     word::CallResult SaveAs(const word::Arguments &a) override { return record("ActiveDocument.SaveAs", a); }
+    word::CallResult SaveFormat(std::int32_t &out) override
+    {
+        out = format;
+        return record("ActiveDocument.SaveFormat", {});
+    }
+    void holdRoot(const std::string &root, int) override { heldRoots.push_back(root); }
     word::CallResult Close(const word::Arguments &a) override { return record("ActiveDocument.Close", a); }
     word::CallResult Quit(const word::Arguments &a) override { return record("Application.Quit", a); }
 
