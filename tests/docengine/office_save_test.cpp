@@ -1,0 +1,266 @@
+// .docx and .odt saved in their own format: the replacement is made inside the main part, the
+// story read back is the plain-text path's result, untouched runs and other members stay as
+// they were; edits that would damage the document are refused.
+#include "docengine/Document.h"
+#include "docengine/OfficeStory.h"
+#include "docengine/Readers.h"
+#include "docengine/ReplaceAll.h"
+#include "docengine/ZipPackage.h"
+
+#include "support/TestSupport.h"
+
+#include <zip.h>
+
+#include <cstdlib>
+
+using namespace vexlo::doc;
+
+namespace {
+
+using Members = std::vector<std::pair<std::string, std::string>>;
+
+// A zip archive of (name, content) members in memory; `stored` members are not compressed.
+std::string Zip(const Members &members, const std::string &stored = "mimetype")
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t *archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+    zip_source_keep(buffer);
+    for (const auto &[name, content] : members) {
+        zip_source_t *source = zip_source_buffer(archive, content.data(), content.size(), 0);
+        zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 name == stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+    zip_close(archive);
+    zip_stat_t stat;
+    zip_source_stat(buffer, &stat);
+    std::string out(stat.size, '\0');
+    zip_source_open(buffer);
+    zip_source_read(buffer, out.data(), out.size());
+    zip_source_close(buffer);
+    zip_source_free(buffer);
+    return out;
+}
+
+const std::string kW = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+
+std::string DocxXml(const std::string &body, const std::string &ns = kW, const std::string &root = "w:document",
+                    const std::string &bodyName = "w:body")
+{
+    return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n<" + root + " " + ns + "><" +
+           bodyName + ">" + body + "</" + bodyName + "></" + root + ">";
+}
+
+std::string Docx(const std::string &xml)
+{
+    return Zip({{"[Content_Types].xml", "<Types/>"},
+                {"word/document.xml", xml},
+                {"word/styles.xml", "<styles>kept as it is</styles>"}});
+}
+
+const std::string kOdtNs = R"(xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+                           R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0" )"
+                           R"(xmlns:table="urn:oasis:names:tc:opendocument:xmlns:table:1.0")";
+
+std::string OdtXml(const std::string &text)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content " + kOdtNs +
+           "><office:body><office:text>" + text + "</office:text></office:body></office:document-content>";
+}
+
+std::string Odt(const std::string &xml)
+{
+    return Zip({{"mimetype", "application/vnd.oasis.opendocument.text"},
+                {"content.xml", xml},
+                {"styles.xml", "<styles>kept</styles>"},
+                {"META-INF/manifest.xml", "<manifest/>"}});
+}
+
+Document Open(const std::string &bytes)
+{
+    return OpenZipDocument(bytes);
+}
+
+std::string Member(const std::string &zip, const std::string &name)
+{
+    return ZipPackage(zip).read(name);
+}
+
+struct Result {
+    std::u32string plain; // what the plain-text path's replace gives for the same story
+    std::string saved;
+};
+
+Result Replace(const std::string &bytes, std::u32string_view find, std::u32string_view replace,
+               FindOptions options = {})
+{
+    Document document = Open(bytes);
+    ReplaceAll(document, find, replace, options);
+    return {document.text, SaveInOwnFormat(document)};
+}
+
+// The saved file read again gives the replaced story, and every member but the main part
+// is byte for byte as it was, in the same order.
+void ExpectFaithful(const std::string &before, const Result &result, const std::string &part)
+{
+    EXPECT_EQ(ToUtf8(result.plain), ToUtf8(Open(result.saved).text));
+    ZipPackage a(before), b(result.saved);
+    ASSERT_EQ(a.names(), b.names());
+    for (const std::string &name : a.names())
+        if (name != part)
+            EXPECT_EQ(a.read(name), b.read(name)) << name;
+}
+
+} // namespace
+
+TEST(DocxSave, AMatchInOneRunKeepsEveryOtherRunByteForByte)
+{
+    const std::string untouched = R"(<w:r><w:rPr><w:i/></w:rPr><w:t xml:space="preserve">keep  &#233; </w:t></w:r>)";
+    const std::string xml = DocxXml(R"(<w:p><w:pPr><w:jc w:val="center"/></w:pPr>)" + untouched +
+                                    R"(<w:r><w:rPr><w:b/></w:rPr><w:t>say hello</w:t></w:r></w:p><w:sectPr/>)");
+    const std::string bytes = Docx(xml);
+    Result r = Replace(bytes, U"hello", U"goodbye & <more>");
+    ExpectFaithful(bytes, r, "word/document.xml");
+    const std::string out = Member(r.saved, "word/document.xml");
+    EXPECT_NE(std::string::npos, out.find(untouched));
+    EXPECT_NE(std::string::npos, out.find(R"(<w:pPr><w:jc w:val="center"/></w:pPr>)"));
+    EXPECT_NE(std::string::npos, out.find(R"(<w:rPr><w:b/></w:rPr><w:t xml:space="preserve">say goodbye &amp; &lt;more&gt;</w:t>)"));
+}
+
+TEST(DocxSave, AMatchAcrossRunsTakesTheFormattingOfItsFirstCharacter)
+{
+    const std::string xml = DocxXml(R"(<w:p><w:r><w:rPr><w:b/></w:rPr><w:t>half</w:t></w:r>)"
+                                    R"(<w:hyperlink w:anchor="x"><w:r><w:t>bold</w:t></w:r></w:hyperlink>)"
+                                    R"(<w:r><w:t xml:space="preserve"> tail</w:t></w:r></w:p>)");
+    const std::string bytes = Docx(xml);
+    Result r = Replace(bytes, U"fbo", U"F-B");
+    ExpectFaithful(bytes, r, "word/document.xml");
+    EXPECT_EQ(U"halF-Bld tail\r", r.plain);
+    const std::string out = Member(r.saved, "word/document.xml");
+    EXPECT_NE(std::string::npos, out.find(R"(<w:b/></w:rPr><w:t xml:space="preserve">halF-B</w:t>)")) << out;
+    EXPECT_NE(std::string::npos, out.find(R"(<w:r><w:t xml:space="preserve"> tail</w:t></w:r>)"));
+}
+
+TEST(DocxSave, ParagraphMarksInTheReplacementSplitAndInTheFindTextJoin)
+{
+    const std::string xml = DocxXml(R"(<w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:t>one two</w:t></w:r></w:p>)"
+                                    R"(<w:p><w:pPr><w:pStyle w:val="B"/></w:pPr><w:r><w:t>three</w:t></w:r></w:p>)"
+                                    R"(<w:p><w:r><w:t>end</w:t></w:r></w:p>)");
+    const std::string bytes = Docx(xml);
+    Result split = Replace(bytes, U" ", U"^p^t");
+    ExpectFaithful(bytes, split, "word/document.xml");
+    EXPECT_EQ(U"one\r\ttwo\rthree\rend\r", split.plain);
+    const std::string out = Member(split.saved, "word/document.xml");
+    EXPECT_NE(std::string::npos, out.find(R"(</w:t></w:r></w:p><w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:tab/>)")) << out;
+
+    Result joined = Replace(bytes, U"two^pth", U"2+");
+    ExpectFaithful(bytes, joined, "word/document.xml");
+    EXPECT_EQ(U"one 2+ree\rend\r", joined.plain);
+    const std::string out2 = Member(joined.saved, "word/document.xml");
+    EXPECT_EQ(std::string::npos, out2.find(R"(w:val="B")")) << out2;
+}
+
+TEST(DocxSave, TablesTrackedChangesSymbolsAndFieldsAsTheStoryHasThem)
+{
+    const std::string xml = DocxXml(
+        R"(<w:tbl><w:tblPr/><w:tr><w:tc><w:p><w:r><w:t>a1</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>b1</w:t></w:r></w:p></w:tc></w:tr></w:tbl>)"
+        R"(<w:p><w:ins w:id="1"><w:r><w:t>new</w:t></w:r></w:ins><w:del w:id="2"><w:r><w:delText>old</w:delText></w:r></w:del>)"
+        R"(<w:moveFrom w:id="3"><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:moveTo w:id="4"><w:r><w:t>moved</w:t></w:r></w:moveTo>)"
+        R"(<w:r><w:sym w:font="Wingdings" w:char="F04A"/></w:r>)"
+        R"(<w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText> PAGE </w:instrText></w:r>)"
+        R"(<w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>7</w:t></w:r><w:r><w:fldChar w:fldCharType="end"/></w:r></w:p>)"
+        R"(<w:p><w:r><w:drawing><wp:inline xmlns:wp="urn:x"><wp:docPr descr="alt text"/></wp:inline></w:drawing></w:r></w:p>)");
+    const std::string bytes = Docx(xml);
+    EXPECT_EQ(U"a1\ab1\a\anewmoved\uF04A7\r\r", Open(bytes).text);
+    // Inside a cell, inside an insertion, next to a field: replaced; the deletion is kept.
+    Result r = Replace(bytes, U"1", U"one");
+    ExpectFaithful(bytes, r, "word/document.xml");
+    Result ins = Replace(bytes, U"new", U"NEW");
+    ExpectFaithful(bytes, ins, "word/document.xml");
+    const std::string out = Member(ins.saved, "word/document.xml");
+    EXPECT_NE(std::string::npos, out.find("<w:delText>old</w:delText>"));
+    EXPECT_NE(std::string::npos, out.find(R"(<w:sym w:font="Wingdings" w:char="F04A"/>)"));
+    Result field = Replace(bytes, U"\uF04A7", U"x");
+    ExpectFaithful(bytes, field, "word/document.xml");
+    // A match that crosses a cell mark is never written into the file.
+    Document document = Open(bytes);
+    if (ReplaceAll(document, U"a1?b1", U"x", FindOptions{false, false, true}) != 0)
+        EXPECT_THROW(SaveInOwnFormat(document), FormatError);
+}
+
+TEST(DocxSave, EditsThatWouldCrossACellOrRowEndAreRefused)
+{
+    const std::string xml = DocxXml(R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>a</w:t></w:r></w:p></w:tc></w:tr></w:tbl><w:p/>)");
+    const std::string part = xml;
+    EXPECT_THROW(EditDocxPart(part, U"a\a\a\r", {{0, 2, U"x"}}), FormatError);
+    EXPECT_THROW(EditDocxPart(part, U"a\a\a\r", {{0, 1, U"\a"}}), FormatError);
+    EXPECT_NO_THROW(EditDocxPart(part, U"a\a\a\r", {{0, 1, U"x"}}));
+}
+
+TEST(DocxSave, OtherPrefixesAndTheDefaultNamespaceAreEditedInTheirOwnTerms)
+{
+    const std::string ns = R"(xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
+    const std::string plain = DocxXml("<p><r><t>dog cat</t></r></p><p><r><t>end</t></r></p>", ns, "document", "body");
+    const std::string bytes = Docx(plain);
+    EXPECT_EQ(U"dog cat\rend\r", Open(bytes).text);
+    Result r = Replace(bytes, U"cat", U"^m^pcow");
+    ExpectFaithful(bytes, r, "word/document.xml");
+    const std::string custom = DocxXml("<x:p><x:r><x:t>dog cat</x:t></x:r></x:p>",
+                                       R"(xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main")",
+                                       "x:document", "x:body");
+    EXPECT_EQ(U"dog cat\r", Open(Docx(custom)).text);
+    Result c = Replace(Docx(custom), U"dog", U"pup^t");
+    ExpectFaithful(Docx(custom), c, "word/document.xml");
+    EXPECT_NE(std::string::npos, Member(c.saved, "word/document.xml").find("<x:tab/>"));
+}
+
+TEST(DocxSave, NothingReplacedGivesTheFileAsItWas)
+{
+    const std::string bytes = Docx(DocxXml("<w:p><w:r><w:t>x</w:t></w:r></w:p>"));
+    Document document = Open(bytes);
+    EXPECT_EQ(0u, ReplaceAll(document, U"zzz", U"y", {}));
+    EXPECT_EQ(bytes, SaveInOwnFormat(document));
+}
+
+TEST(OdtSave, SpansSpacesSplitsAndTheMimetypeStayFirstAndStored)
+{
+    const std::string untouched = R"(<text:span text:style-name="I">kept  text</text:span>)";
+    const std::string xml = OdtXml(R"(<text:h text:style-name="H">Title <text:span text:style-name="B">bold</text:span></text:h>)"
+                                   R"(<text:p text:style-name="P">a<text:s text:c="2"/>b )" + untouched + R"(</text:p>)"
+                                   R"(<table:table><table:table-row><table:table-cell><text:p>cell</text:p></table:table-cell></table:table-row></table:table>)"
+                                   R"(<text:p>x<draw:frame xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"><draw:text-box><text:p>box</text:p></draw:text-box></draw:frame></text:p>)");
+    const std::string bytes = Odt(xml);
+    EXPECT_EQ(U"Title bold\ra  b kept text\rcell\a\ax\r", Open(bytes).text);
+    Result r = Replace(bytes, U"title b", U"T  ^pB");
+    ExpectFaithful(bytes, r, "content.xml");
+    EXPECT_EQ(U"T  \rBold\ra  b kept text\rcell\a\ax\r", r.plain);
+    const std::string out = Member(r.saved, "content.xml");
+    EXPECT_NE(std::string::npos, out.find(untouched));
+    Result cell = Replace(bytes, U"  ", U"^t");
+    ExpectFaithful(bytes, cell, "content.xml");
+    Result join = Replace(bytes, U"bold^pa", U"-");
+    ExpectFaithful(bytes, join, "content.xml");
+    EXPECT_EQ(U"Title -  b kept text\rcell\a\ax\r", join.plain);
+    // The package: same members, same order, mimetype first and stored.
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(r.saved.data(), r.saved.size(), 0, &error);
+    zip_t *archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    ASSERT_NE(nullptr, archive);
+    zip_stat_t stat;
+    zip_stat_index(archive, 0, 0, &stat);
+    EXPECT_STREQ("mimetype", stat.name);
+    EXPECT_EQ(ZIP_CM_STORE, stat.comp_method);
+    zip_close(archive);
+    EXPECT_EQ(0, r.saved.compare(30, 8, "mimetype"));
+}
+
+TEST(OdtSave, APageBreakCannotBeWrittenInsideAParagraphAndIsRefused)
+{
+    const std::string bytes = Odt(OdtXml("<text:p>a b</text:p>"));
+    Document document = Open(bytes);
+    ReplaceAll(document, U" ", U"^m", {});
+    EXPECT_THROW(SaveInOwnFormat(document), FormatError);
+}
