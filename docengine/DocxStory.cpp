@@ -14,22 +14,35 @@ namespace {
 
 constexpr std::string_view kWordNamespace = "http://schemas.openxmlformats.org/wordprocessingml/2006/main";
 constexpr std::string_view kWordStrictNamespace = "http://purl.oclc.org/ooxml/wordprocessingml/main";
-constexpr std::string_view kCompatibilityNamespace = "http://schemas.openxmlformats.org/markup-compatibility/2006";
+constexpr std::string_view kCompatibilityNamespace =
+    "http://schemas.openxmlformats.org/markup-compatibility/2006";
 
 // Word elements whose content is not part of the main story's final text.
 constexpr std::array<std::string_view, 21> kSkipped = {
-    "sectPr", "del",     "moveFrom", "delText", "instrText", "delInstrText", "drawing",
-    "pict",   "object",  "txbxContent", "sdtPr", "sdtEndPr", "customXmlPr", "smartTagPr",
-    "tblPr",  "tblGrid", "trPr",     "tcPr",    "rt",        "rubyPr",       "background"};
+    "sectPr", "del",     "moveFrom",    "delText", "instrText", "delInstrText", "drawing",
+    "pict",   "object",  "txbxContent", "sdtPr",   "sdtEndPr",  "customXmlPr",  "smartTagPr",
+    "tblPr",  "tblGrid", "trPr",        "tcPr",    "rt",        "rubyPr",       "background"};
 // Wrappers inside a paragraph that a paragraph may be split through (closed and opened again).
-constexpr std::array<std::string_view, 6> kWrappers = {"hyperlink", "ins", "moveTo", "smartTag", "dir", "bdo"};
+constexpr std::array<std::string_view, 6> kWrappers = {"hyperlink", "ins", "moveTo",
+                                                       "smartTag",  "dir", "bdo"};
 
 template <std::size_t N> bool OneOf(std::string_view name, const std::array<std::string_view, N> &names)
 {
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-enum class Action { Descend, Skip, Paragraph, Run, Text, CharElement, Cell, Row, ParagraphProperties, RunProperties };
+enum class Action {
+    Descend,
+    Skip,
+    Paragraph,
+    Run,
+    Text,
+    CharElement,
+    Cell,
+    Row,
+    ParagraphProperties,
+    RunProperties
+};
 
 struct Frame {
     Action action;
@@ -67,8 +80,8 @@ class DocxWalker {
     StoryMap &m_map;
     std::u32string m_story;
     std::vector<Frame> m_frames;
-    std::vector<std::size_t> m_cells;  // story length where each open table cell began
-    std::vector<bool> m_fields;         // open complex fields: still in their code?
+    std::vector<std::size_t> m_cells; // story length where each open table cell began
+    std::vector<bool> m_fields;       // open complex fields: still in their code?
     int m_inFieldCode = 0, m_alternate = 0;
     std::size_t m_skipNested = 0;
     Action m_skipAction = Action::Skip;
@@ -79,7 +92,8 @@ class DocxWalker {
 
     bool isWord() const { return m_x.uri == kWordNamespace || m_x.uri == kWordStrictNamespace; }
 
-    void add(char32_t c, StoryMap::Unit unit, std::uint32_t index, std::uint32_t begin = 0, std::uint32_t end = 0)
+    void add(char32_t c, StoryMap::Unit unit, std::uint32_t index, std::uint32_t begin = 0,
+             std::uint32_t end = 0)
     {
         if (m_story.size() >= kMaxStoryLength)
             throw FormatError("the document's text is longer than " + std::to_string(kMaxStoryLength) +
@@ -188,14 +202,15 @@ class DocxWalker {
         const std::string_view local = m_x.local;
         const bool word = isWord();
         const bool runChild = inRun();
-        const bool charLike = word && runChild && m_inFieldCode == 0 &&
-                              (local == "t" || local == "tab" || local == "ptab" || local == "br" ||
-                               local == "cr" || local == "noBreakHyphen" || local == "softHyphen" ||
-                               local == "sym");
+        const bool charLike =
+            word && runChild && m_inFieldCode == 0 &&
+            (local == "t" || local == "tab" || local == "ptab" || local == "br" || local == "cr" ||
+             local == "noBreakHyphen" || local == "softHyphen" || local == "sym");
         if (runChild && !charLike)
             m_segment = kNoIndex; // anything else in a run ends its character content
         if (!word) {
-            if (m_x.uri == kCompatibilityNamespace && (m_x.local == "AlternateContent" || m_x.local == "Choice")) {
+            if (m_x.uri == kCompatibilityNamespace &&
+                (m_x.local == "AlternateContent" || m_x.local == "Choice")) {
                 m_alternate += m_x.local == "AlternateContent";
                 push(Action::Descend, record(StoryMap::ElementKind::Other));
             } else {
@@ -211,7 +226,9 @@ class DocxWalker {
                 charElement(U'\t');
             } else if (local == "br") {
                 const std::string *type = wordAttribute("type");
-                charElement(type && *type == "page" ? kPageBreak : type && *type == "column" ? kColumnBreak : kLineBreak);
+                charElement(type && *type == "page"     ? kPageBreak
+                            : type && *type == "column" ? kColumnBreak
+                                                        : kLineBreak);
             } else if (local == "cr") {
                 charElement(kLineBreak);
             } else if (local == "noBreakHyphen") {
@@ -263,11 +280,12 @@ class DocxWalker {
             push(Action::Cell, record(StoryMap::ElementKind::Other));
         } else if (local == "tr") {
             push(Action::Row, record(StoryMap::ElementKind::Other));
-        } else if (OneOf(local, kSkipped) || local == "t" || local == "pPr" || local == "rPr" || local == "r") {
+        } else if (OneOf(local, kSkipped) || local == "t" || local == "pPr" || local == "rPr" ||
+                   local == "r") {
             skip(Action::Skip); // also text and runs where they cannot stand, or in a field's code
         } else {
-            push(Action::Descend,
-                 record(OneOf(local, kWrappers) ? StoryMap::ElementKind::Wrapper : StoryMap::ElementKind::Other));
+            push(Action::Descend, record(OneOf(local, kWrappers) ? StoryMap::ElementKind::Wrapper
+                                                                 : StoryMap::ElementKind::Other));
         }
     }
 
@@ -277,7 +295,10 @@ class DocxWalker {
         char32_t c = 0;
         if (code && !code->empty() && code->size() <= 6)
             for (char d : *code) {
-                int v = d >= '0' && d <= '9' ? d - '0' : d >= 'a' && d <= 'f' ? d - 'a' + 10 : d >= 'A' && d <= 'F' ? d - 'A' + 10 : -1;
+                int v = d >= '0' && d <= '9'   ? d - '0'
+                        : d >= 'a' && d <= 'f' ? d - 'a' + 10
+                        : d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                               : -1;
                 if (v < 0) {
                     c = 0;
                     break;

@@ -16,10 +16,18 @@ constexpr std::string_view kText = "urn:oasis:names:tc:opendocument:xmlns:text:1
 constexpr std::string_view kTable = "urn:oasis:names:tc:opendocument:xmlns:table:1.0";
 
 // Text elements whose content is another story, a declaration or a generated label.
-constexpr std::array<std::string_view, 12> kSkippedText = {
-    "note",           "tracked-changes", "sequence-decls", "variable-decls",
-    "user-field-decls", "dde-connection-decls", "number", "ruby-text",
-    "table-of-content-source", "alphabetical-index-source", "illustration-index-source", "bibliography-source"};
+constexpr std::array<std::string_view, 12> kSkippedText = {"note",
+                                                           "tracked-changes",
+                                                           "sequence-decls",
+                                                           "variable-decls",
+                                                           "user-field-decls",
+                                                           "dde-connection-decls",
+                                                           "number",
+                                                           "ruby-text",
+                                                           "table-of-content-source",
+                                                           "alphabetical-index-source",
+                                                           "illustration-index-source",
+                                                           "bibliography-source"};
 
 enum class Action { Descend, Skip, Paragraph, Wrapper, Cell, Row };
 
@@ -139,7 +147,8 @@ class OdtWalker {
                     for (char d : *count) {
                         if (d < '0' || d > '9' || n > kMaxRepeatCount)
                             throw FormatError("a run of spaces (text:s) with a count that is not a number of "
-                                              "at most " + std::to_string(kMaxRepeatCount) + " (the limit)");
+                                              "at most " +
+                                              std::to_string(kMaxRepeatCount) + " (the limit)");
                         n = n * 10 + static_cast<std::uint32_t>(d - '0');
                     }
                     if (n > kMaxRepeatCount)
@@ -171,15 +180,19 @@ class OdtWalker {
             m_paragraph = static_cast<std::uint32_t>(m_map.paragraphs.size() - 1);
             m_literalSpace = false;
             m_frames.push_back({Action::Paragraph, p.element});
-        } else if (uri == kText && std::find(kSkippedText.begin(), kSkippedText.end(), local) == kSkippedText.end() &&
-                   local.find("-source") == std::string_view::npos && local.find("-decls") == std::string_view::npos) {
+        } else if (uri == kText &&
+                   std::find(kSkippedText.begin(), kSkippedText.end(), local) == kSkippedText.end() &&
+                   local.find("-source") == std::string_view::npos &&
+                   local.find("-decls") == std::string_view::npos) {
             const bool wrapper = inParagraph && (local == "span" || local == "a");
             m_frames.push_back({Action::Descend, record(wrapper ? StoryMap::ElementKind::Wrapper
                                                                 : StoryMap::ElementKind::Other)});
-        } else if (uri == kTable && (local == "table" || local == "table-rows" || local == "table-header-rows" ||
-                                     local == "table-row-group" || local == "table-row" ||
-                                     local == "table-cell" || local == "covered-table-cell")) {
-            if (m_x.attribute(kTable, "number-columns-repeated") || m_x.attribute(kTable, "number-rows-repeated")) {
+        } else if (uri == kTable &&
+                   (local == "table" || local == "table-rows" || local == "table-header-rows" ||
+                    local == "table-row-group" || local == "table-row" || local == "table-cell" ||
+                    local == "covered-table-cell")) {
+            if (m_x.attribute(kTable, "number-columns-repeated") ||
+                m_x.attribute(kTable, "number-rows-repeated")) {
                 const std::string *n = m_x.attribute(kTable, "number-columns-repeated");
                 if (!n)
                     n = m_x.attribute(kTable, "number-rows-repeated");

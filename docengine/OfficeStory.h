@@ -43,7 +43,7 @@ struct StoryMap {
     };
     enum class Unit : std::uint8_t { Segment, Paragraph, Cell, Row };
     struct Char {
-        std::uint32_t index = kNoIndex; // segment or paragraph
+        std::uint32_t index = kNoIndex;   // segment or paragraph
         std::uint32_t begin = 0, end = 0; // .docx: the element that gives the character, if any
         Unit unit = Unit::Segment;
     };
@@ -66,7 +66,8 @@ std::u32string ReadOdtPart(std::string_view xml, StoryMap *map);
 /// faithfully (it crosses a table cell or row end, splits what cannot be split, inserts what
 /// the format cannot hold).
 struct StoryEdit;
-std::string EditDocxPart(std::string_view xml, std::u32string_view story, const std::vector<StoryEdit> &edits);
+std::string EditDocxPart(std::string_view xml, std::u32string_view story,
+                         const std::vector<StoryEdit> &edits);
 std::string EditOdtPart(std::string_view xml, std::u32string_view story, const std::vector<StoryEdit> &edits);
 
 } // namespace vexlo::doc

@@ -119,11 +119,13 @@ class Editor {
     void anchor(const StoryEdit &e, std::vector<bool> &touched)
     {
         for (char32_t c : e.text) {
-            const bool special = c == kParagraphMark || c == U'\t' || c == kLineBreak || c == kOptionalHyphen ||
-                                 (!m_odt && (c == kPageBreak || c == kColumnBreak || c == kNonbreakingHyphen));
+            const bool special =
+                c == kParagraphMark || c == U'\t' || c == kLineBreak || c == kOptionalHyphen ||
+                (!m_odt && (c == kPageBreak || c == kColumnBreak || c == kNonbreakingHyphen));
             if (!special && (c < 0x20 || !XmlAllows(c)))
-                throw Refuse(c == kCellMark ? "a table cell mark cannot be inserted"
-                                            : "the replacement holds a character this format cannot hold here");
+                throw Refuse(c == kCellMark
+                                 ? "a table cell mark cannot be inserted"
+                                 : "the replacement holds a character this format cannot hold here");
         }
         const auto &chars = m_map.chars;
         const std::size_t at = e.start;
@@ -194,7 +196,8 @@ class Editor {
     {
         const StoryMap::Paragraph &p = m_map.paragraphs[paragraphIndex];
         if (p.sectionBreak || p.markDeleted)
-            throw Refuse("a paragraph that ends a section or whose mark is a tracked deletion cannot be split");
+            throw Refuse(
+                "a paragraph that ends a section or whose mark is a tracked deletion cannot be split");
         std::vector<std::uint32_t> chain; // inner to outer, the paragraph left out
         for (std::uint32_t e = inner; e != p.element; e = m_map.elements[e].parent) {
             if (e == kNoIndex)
@@ -228,7 +231,8 @@ class Editor {
     std::string encode(const std::vector<Item> &items, const std::string &prefix, std::uint32_t inner,
                        std::uint32_t paragraph, std::string_view properties) const
     {
-        return m_odt ? encodeOdt(items, prefix, inner, paragraph) : encodeDocx(items, prefix, inner, paragraph, properties);
+        return m_odt ? encodeOdt(items, prefix, inner, paragraph)
+                     : encodeDocx(items, prefix, inner, paragraph, properties);
     }
 
     std::string encodeDocx(const std::vector<Item> &items, const std::string &w, std::uint32_t run,
@@ -305,7 +309,8 @@ class Editor {
                 if (n == 1 && k > 0 && literal(k - 1) && literal(k + 1))
                     out += ' ';
                 else
-                    out += "<" + t + "s" + (n > 1 ? attribute(t, "c", std::to_string(n)) : std::string()) + "/>";
+                    out +=
+                        "<" + t + "s" + (n > 1 ? attribute(t, "c", std::to_string(n)) : std::string()) + "/>";
                 k += n;
                 continue;
             }

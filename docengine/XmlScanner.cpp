@@ -165,10 +165,10 @@ void XmlScanner::decodeInto(std::string_view raw, std::u32string &out, bool attr
                     fail("a broken character reference");
                 std::uint32_t value = 0;
                 for (char d : digits) {
-                    int v = d >= '0' && d <= '9'                ? d - '0'
-                            : hex && d >= 'a' && d <= 'f'       ? d - 'a' + 10
-                            : hex && d >= 'A' && d <= 'F'       ? d - 'A' + 10
-                                                                : -1;
+                    int v = d >= '0' && d <= '9'          ? d - '0'
+                            : hex && d >= 'a' && d <= 'f' ? d - 'a' + 10
+                            : hex && d >= 'A' && d <= 'F' ? d - 'A' + 10
+                                                          : -1;
                     if (v < 0 || value > 0x10FFFF)
                         fail("a broken character reference");
                     value = value * (hex ? 16 : 10) + static_cast<std::uint32_t>(v);

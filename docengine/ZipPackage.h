@@ -14,9 +14,9 @@ namespace vexlo::doc {
 
 /// Limits on a document's zip package, checked before anything is allocated.
 inline constexpr std::size_t kMaxZipEntries = 10000;
-inline constexpr std::uint64_t kMaxMemberSize = 64u << 20;          // inflated bytes of a part read
-inline constexpr std::uint64_t kMaxCompressionRatio = 200;          // inflated / compressed size
-inline constexpr std::uint64_t kRatioFreeSize = 1u << 20;           // smaller parts may compress more
+inline constexpr std::uint64_t kMaxMemberSize = 64u << 20; // inflated bytes of a part read
+inline constexpr std::uint64_t kMaxCompressionRatio = 200; // inflated / compressed size
+inline constexpr std::uint64_t kRatioFreeSize = 1u << 20;  // smaller parts may compress more
 
 /// CRC-32 as zip archives use it.
 std::uint32_t Crc32(std::string_view bytes);

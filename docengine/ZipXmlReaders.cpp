@@ -71,7 +71,10 @@ std::u32string ReadStory(const Package &package, const std::string &xml)
 
 class ZipDocumentKeeper : public FormatKeeper {
   public:
-    ZipDocumentKeeper(std::string bytes, Package package) : m_bytes(std::move(bytes)), m_package(std::move(package)) {}
+    ZipDocumentKeeper(std::string bytes, Package package)
+        : m_bytes(std::move(bytes)), m_package(std::move(package))
+    {
+    }
 
     std::string save(std::u32string_view story, const std::vector<StoryEdit> &edits) const override
     {

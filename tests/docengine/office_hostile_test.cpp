@@ -38,19 +38,22 @@ std::string Zip(const std::vector<std::pair<std::string, std::string>> &members)
 
 std::string Docx(const std::string &body)
 {
-    return Zip({{"[Content_Types].xml", "<Types/>"},
-                {"word/document.xml",
-                 R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
-                     body + "</w:body></w:document>"}});
+    return Zip(
+        {{"[Content_Types].xml", "<Types/>"},
+         {"word/document.xml",
+          R"(<w:document xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><w:body>)" +
+              body + "</w:body></w:document>"}});
 }
 
 std::string Odt(const std::string &text)
 {
-    return Zip({{"mimetype", "application/vnd.oasis.opendocument.text"},
-                {"content.xml", R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
-                                R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:text>)" +
-                                    text + "</office:text></office:body></office:document-content>"},
-                {"META-INF/manifest.xml", "<manifest/>"}});
+    return Zip(
+        {{"mimetype", "application/vnd.oasis.opendocument.text"},
+         {"content.xml",
+          R"(<office:document-content xmlns:office="urn:oasis:names:tc:opendocument:xmlns:office:1.0" )"
+          R"(xmlns:text="urn:oasis:names:tc:opendocument:xmlns:text:1.0"><office:body><office:text>)" +
+              text + "</office:text></office:body></office:document-content>"},
+         {"META-INF/manifest.xml", "<manifest/>"}});
 }
 
 std::string Repeat(const std::string &s, std::size_t n)
@@ -95,12 +98,16 @@ TEST(DocxHostile, MisreadsAreReadRightOrRefused)
     EXPECT_NE("(read)", Refusal(Zip({{"[Content_Types].xml", "<Types/>"},
                                      {"word/document.xml", "<!DOCTYPE x [<!ENTITY a \"aaaa\">]><x/>"}})));
     EXPECT_NE(std::string::npos,
-              Refusal(Docx(R"(<w:p><w:r><w:fldChar w:fldCharType="begin"/><w:t>rest</w:t></w:r></w:p>)")).find("field"));
+              Refusal(Docx(R"(<w:p><w:r><w:fldChar w:fldCharType="begin"/><w:t>rest</w:t></w:r></w:p>)"))
+                  .find("field"));
     // Moved-from text once, symbols kept.
-    EXPECT_EQ(U"moved\uF0E0\r",
-              OpenZipDocument(Docx(R"(<w:p><w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:moveTo><w:r><w:t>moved</w:t></w:r></w:moveTo>)"
-                                   R"(<w:r><w:sym w:font="Symbol" w:char="F0E0"/></w:r></w:p>)"))
-                  .text);
+    EXPECT_EQ(
+        U"moved\uF0E0\r",
+        OpenZipDocument(
+            Docx(
+                R"(<w:p><w:moveFrom><w:r><w:t>moved</w:t></w:r></w:moveFrom><w:moveTo><w:r><w:t>moved</w:t></w:r></w:moveTo>)"
+                R"(<w:r><w:sym w:font="Symbol" w:char="F0E0"/></w:r></w:p>)"))
+            .text);
 }
 
 TEST(DocxHostile, TheFormatIsToldByThePackagesMembers)
@@ -110,11 +117,14 @@ TEST(DocxHostile, TheFormatIsToldByThePackagesMembers)
     EXPECT_EQ(SourceFormat::Odt, odt.format);
     EXPECT_EQ(U"see word/document.xml\r", odt.text);
     // The main part is the one the relationships name.
-    const std::string rels = R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
-                             R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="/word/main.xml"/></Relationships>)";
-    const std::string docx = Zip({{"[Content_Types].xml", "<Types/>"},
-                                  {"_rels/.rels", rels},
-                                  {"word/main.xml", R"(<document xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><body><p><r><t>main</t></r></p></body></document>)"}});
+    const std::string rels =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships">)"
+        R"(<Relationship Id="r" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument" Target="/word/main.xml"/></Relationships>)";
+    const std::string docx = Zip(
+        {{"[Content_Types].xml", "<Types/>"},
+         {"_rels/.rels", rels},
+         {"word/main.xml",
+          R"(<document xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main"><body><p><r><t>main</t></r></p></body></document>)"}});
     EXPECT_EQ(U"main\r", OpenZipDocument(docx).text);
     EXPECT_NE(std::string::npos, Refusal(Zip({{"a.txt", "word/document.xml content.xml"}})).find("neither"));
 }
@@ -122,9 +132,9 @@ TEST(DocxHostile, TheFormatIsToldByThePackagesMembers)
 TEST(ZipHostile, SizesRatiosEntriesAndChecksumsAreCheckedBeforeAllocating)
 {
     // A zip bomb: 8 MB of zeros deflate to about 8 KB.
-    EXPECT_NE(std::string::npos,
-              Refusal(Zip({{"[Content_Types].xml", "<Types/>"}, {"word/document.xml", std::string(8u << 20, '\0')}}))
-                  .find("200 to 1"));
+    EXPECT_NE(std::string::npos, Refusal(Zip({{"[Content_Types].xml", "<Types/>"},
+                                              {"word/document.xml", std::string(8u << 20, '\0')}}))
+                                     .find("200 to 1"));
     // A member that declares 4 GiB: its central directory entry is patched.
     std::string big = Docx("<w:p/>");
     const std::size_t central = big.rfind(std::string("PK\x01\x02", 4));
@@ -134,7 +144,8 @@ TEST(ZipHostile, SizesRatiosEntriesAndChecksumsAreCheckedBeforeAllocating)
     for (int k = 0; k < 4; ++k)
         big[entry + 24 + k] = '\xFF'; // uncompressed size
     const std::string message = Refusal(big);
-    EXPECT_TRUE(message.find("64 MiB") != std::string::npos || message.find("broken zip") != std::string::npos)
+    EXPECT_TRUE(message.find("64 MiB") != std::string::npos ||
+                message.find("broken zip") != std::string::npos)
         << message;
     // Too many members.
     std::vector<std::pair<std::string, std::string>> many{{"[Content_Types].xml", "<Types/>"}};
@@ -145,9 +156,11 @@ TEST(ZipHostile, SizesRatiosEntriesAndChecksumsAreCheckedBeforeAllocating)
     std::string damaged = Docx("<w:p><w:r><w:t>abc</w:t></w:r></w:p>");
     std::size_t at = 0;
     while ((at = damaged.find("PK", at)) != std::string::npos) {
-        if (damaged.compare(at, 4, std::string("PK\x03\x04", 4)) == 0 && damaged.compare(at + 30, 17, "word/document.xml") == 0)
+        if (damaged.compare(at, 4, std::string("PK\x03\x04", 4)) == 0 &&
+            damaged.compare(at + 30, 17, "word/document.xml") == 0)
             damaged[at + 14] ^= 1;
-        if (damaged.compare(at, 4, std::string("PK\x01\x02", 4)) == 0 && damaged.compare(at + 46, 17, "word/document.xml") == 0)
+        if (damaged.compare(at, 4, std::string("PK\x01\x02", 4)) == 0 &&
+            damaged.compare(at + 46, 17, "word/document.xml") == 0)
             damaged[at + 16] ^= 1;
         ++at;
     }
@@ -156,10 +169,11 @@ TEST(ZipHostile, SizesRatiosEntriesAndChecksumsAreCheckedBeforeAllocating)
 
 TEST(OdtHostile, RepeatCountsNestingAndOtherStoriesAreHandled)
 {
-    EXPECT_NE(std::string::npos, Refusal(Odt(R"(<text:p>a<text:s text:c="2147483648"/></text:p>)")).find("65536"));
     EXPECT_NE(std::string::npos,
-              Refusal(Odt("<text:p>" + Repeat("<text:span>", 40000) + "x" + Repeat("</text:span>", 40000) + "</text:p>"))
-                  .find("deeper than 512"));
+              Refusal(Odt(R"(<text:p>a<text:s text:c="2147483648"/></text:p>)")).find("65536"));
+    EXPECT_NE(std::string::npos, Refusal(Odt("<text:p>" + Repeat("<text:span>", 40000) + "x" +
+                                             Repeat("</text:span>", 40000) + "</text:p>"))
+                                     .find("deeper than 512"));
     // Notes, annotations and frames (alt text, text boxes) are other stories.
     const std::string other =
         R"(<text:p>body<text:note><text:note-body><text:p>note</text:p></text:note-body></text:note>)"

@@ -46,11 +46,12 @@ std::string Zip(const Members &members, const std::string &stored = "mimetype")
 
 const std::string kW = R"(xmlns:w="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
 
-std::string DocxXml(const std::string &body, const std::string &ns = kW, const std::string &root = "w:document",
-                    const std::string &bodyName = "w:body")
+std::string DocxXml(const std::string &body, const std::string &ns = kW,
+                    const std::string &root = "w:document", const std::string &bodyName = "w:body")
 {
-    return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)" "\n<" + root + " " + ns + "><" +
-           bodyName + ">" + body + "</" + bodyName + "></" + root + ">";
+    return R"(<?xml version="1.0" encoding="UTF-8" standalone="yes"?>)"
+           "\n<" +
+           root + " " + ns + "><" + bodyName + ">" + body + "</" + bodyName + "></" + root + ">";
 }
 
 std::string Docx(const std::string &xml)
@@ -117,16 +118,20 @@ void ExpectFaithful(const std::string &before, const Result &result, const std::
 
 TEST(DocxSave, AMatchInOneRunKeepsEveryOtherRunByteForByte)
 {
-    const std::string untouched = R"(<w:r><w:rPr><w:i/></w:rPr><w:t xml:space="preserve">keep  &#233; </w:t></w:r>)";
-    const std::string xml = DocxXml(R"(<w:p><w:pPr><w:jc w:val="center"/></w:pPr>)" + untouched +
-                                    R"(<w:r><w:rPr><w:b/></w:rPr><w:t>say hello</w:t></w:r></w:p><w:sectPr/>)");
+    const std::string untouched =
+        R"(<w:r><w:rPr><w:i/></w:rPr><w:t xml:space="preserve">keep  &#233; </w:t></w:r>)";
+    const std::string xml =
+        DocxXml(R"(<w:p><w:pPr><w:jc w:val="center"/></w:pPr>)" + untouched +
+                R"(<w:r><w:rPr><w:b/></w:rPr><w:t>say hello</w:t></w:r></w:p><w:sectPr/>)");
     const std::string bytes = Docx(xml);
     Result r = Replace(bytes, U"hello", U"goodbye & <more>");
     ExpectFaithful(bytes, r, "word/document.xml");
     const std::string out = Member(r.saved, "word/document.xml");
     EXPECT_NE(std::string::npos, out.find(untouched));
     EXPECT_NE(std::string::npos, out.find(R"(<w:pPr><w:jc w:val="center"/></w:pPr>)"));
-    EXPECT_NE(std::string::npos, out.find(R"(<w:rPr><w:b/></w:rPr><w:t xml:space="preserve">say goodbye &amp; &lt;more&gt;</w:t>)"));
+    EXPECT_NE(
+        std::string::npos,
+        out.find(R"(<w:rPr><w:b/></w:rPr><w:t xml:space="preserve">say goodbye &amp; &lt;more&gt;</w:t>)"));
 }
 
 TEST(DocxSave, AMatchAcrossRunsTakesTheFormattingOfItsFirstCharacter)
@@ -145,15 +150,20 @@ TEST(DocxSave, AMatchAcrossRunsTakesTheFormattingOfItsFirstCharacter)
 
 TEST(DocxSave, ParagraphMarksInTheReplacementSplitAndInTheFindTextJoin)
 {
-    const std::string xml = DocxXml(R"(<w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:t>one two</w:t></w:r></w:p>)"
-                                    R"(<w:p><w:pPr><w:pStyle w:val="B"/></w:pPr><w:r><w:t>three</w:t></w:r></w:p>)"
-                                    R"(<w:p><w:r><w:t>end</w:t></w:r></w:p>)");
+    const std::string xml = DocxXml(
+        R"(<w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:t>one two</w:t></w:r></w:p>)"
+        R"(<w:p><w:pPr><w:pStyle w:val="B"/></w:pPr><w:r><w:t>three</w:t></w:r></w:p>)"
+        R"(<w:p><w:r><w:t>end</w:t></w:r></w:p>)");
     const std::string bytes = Docx(xml);
     Result split = Replace(bytes, U" ", U"^p^t");
     ExpectFaithful(bytes, split, "word/document.xml");
     EXPECT_EQ(U"one\r\ttwo\rthree\rend\r", split.plain);
     const std::string out = Member(split.saved, "word/document.xml");
-    EXPECT_NE(std::string::npos, out.find(R"(</w:t></w:r></w:p><w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:tab/>)")) << out;
+    EXPECT_NE(
+        std::string::npos,
+        out.find(
+            R"(</w:t></w:r></w:p><w:p><w:pPr><w:pStyle w:val="A"/></w:pPr><w:r><w:rPr><w:u/></w:rPr><w:tab/>)"))
+        << out;
 
     Result joined = Replace(bytes, U"two^pth", U"2+");
     ExpectFaithful(bytes, joined, "word/document.xml");
@@ -192,7 +202,8 @@ TEST(DocxSave, TablesTrackedChangesSymbolsAndFieldsAsTheStoryHasThem)
 
 TEST(DocxSave, EditsThatWouldCrossACellOrRowEndAreRefused)
 {
-    const std::string xml = DocxXml(R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>a</w:t></w:r></w:p></w:tc></w:tr></w:tbl><w:p/>)");
+    const std::string xml =
+        DocxXml(R"(<w:tbl><w:tr><w:tc><w:p><w:r><w:t>a</w:t></w:r></w:p></w:tc></w:tr></w:tbl><w:p/>)");
     const std::string part = xml;
     EXPECT_THROW(EditDocxPart(part, U"a\a\a\r", {{0, 2, U"x"}}), FormatError);
     EXPECT_THROW(EditDocxPart(part, U"a\a\a\r", {{0, 1, U"\a"}}), FormatError);
@@ -202,14 +213,15 @@ TEST(DocxSave, EditsThatWouldCrossACellOrRowEndAreRefused)
 TEST(DocxSave, OtherPrefixesAndTheDefaultNamespaceAreEditedInTheirOwnTerms)
 {
     const std::string ns = R"(xmlns="http://schemas.openxmlformats.org/wordprocessingml/2006/main")";
-    const std::string plain = DocxXml("<p><r><t>dog cat</t></r></p><p><r><t>end</t></r></p>", ns, "document", "body");
+    const std::string plain =
+        DocxXml("<p><r><t>dog cat</t></r></p><p><r><t>end</t></r></p>", ns, "document", "body");
     const std::string bytes = Docx(plain);
     EXPECT_EQ(U"dog cat\rend\r", Open(bytes).text);
     Result r = Replace(bytes, U"cat", U"^m^pcow");
     ExpectFaithful(bytes, r, "word/document.xml");
-    const std::string custom = DocxXml("<x:p><x:r><x:t>dog cat</x:t></x:r></x:p>",
-                                       R"(xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main")",
-                                       "x:document", "x:body");
+    const std::string custom = DocxXml(
+        "<x:p><x:r><x:t>dog cat</x:t></x:r></x:p>",
+        R"(xmlns:x="http://schemas.openxmlformats.org/wordprocessingml/2006/main")", "x:document", "x:body");
     EXPECT_EQ(U"dog cat\r", Open(Docx(custom)).text);
     Result c = Replace(Docx(custom), U"dog", U"pup^t");
     ExpectFaithful(Docx(custom), c, "word/document.xml");
@@ -227,10 +239,13 @@ TEST(DocxSave, NothingReplacedGivesTheFileAsItWas)
 TEST(OdtSave, SpansSpacesSplitsAndTheMimetypeStayFirstAndStored)
 {
     const std::string untouched = R"(<text:span text:style-name="I">kept  text</text:span>)";
-    const std::string xml = OdtXml(R"(<text:h text:style-name="H">Title <text:span text:style-name="B">bold</text:span></text:h>)"
-                                   R"(<text:p text:style-name="P">a<text:s text:c="2"/>b )" + untouched + R"(</text:p>)"
-                                   R"(<table:table><table:table-row><table:table-cell><text:p>cell</text:p></table:table-cell></table:table-row></table:table>)"
-                                   R"(<text:p>x<draw:frame xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"><draw:text-box><text:p>box</text:p></draw:text-box></draw:frame></text:p>)");
+    const std::string xml = OdtXml(
+        R"(<text:h text:style-name="H">Title <text:span text:style-name="B">bold</text:span></text:h>)"
+        R"(<text:p text:style-name="P">a<text:s text:c="2"/>b )" +
+        untouched +
+        R"(</text:p>)"
+        R"(<table:table><table:table-row><table:table-cell><text:p>cell</text:p></table:table-cell></table:table-row></table:table>)"
+        R"(<text:p>x<draw:frame xmlns:draw="urn:oasis:names:tc:opendocument:xmlns:drawing:1.0"><draw:text-box><text:p>box</text:p></draw:text-box></draw:frame></text:p>)");
     const std::string bytes = Odt(xml);
     EXPECT_EQ(U"Title bold\ra  b kept text\rcell\a\ax\r", Open(bytes).text);
     Result r = Replace(bytes, U"title b", U"T  ^pB");
@@ -263,4 +278,23 @@ TEST(OdtSave, APageBreakCannotBeWrittenInsideAParagraphAndIsRefused)
     Document document = Open(bytes);
     ReplaceAll(document, U" ", U"^m", {});
     EXPECT_THROW(SaveInOwnFormat(document), FormatError);
+}
+
+TEST(OfficeSave, SavedFilesOpenInPythonDocxAndOdfpy)
+{
+    // Skipped where the python modules are not installed.
+    if (std::system("python3 -c 'import docx, odf' >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "python3-docx or python3-odf is not installed";
+    vexlo::test::TempDir dir;
+    const std::string docx =
+        Docx(DocxXml(R"(<w:p><w:pPr><w:pStyle w:val="Title"/></w:pPr><w:r><w:rPr><w:b/></w:rPr>)"
+                     R"(<w:t>one two</w:t></w:r></w:p><w:p><w:r><w:t>three</w:t></w:r></w:p>)"));
+    const std::string odt =
+        Odt(OdtXml("<text:p>one <text:span>two</text:span></text:p><text:p>three</text:p>"));
+    vexlo::test::writeBytes(dir.file("a.docx"), Replace(docx, U"two^pth", U"2^p^t3").saved);
+    vexlo::test::writeBytes(dir.file("a.odt"), Replace(odt, U"two^pth", U"2^p^t3").saved);
+    const std::string script = std::string(VEXLO_SOURCE_DIR) + "/tests/docengine/make_ooxml_corpus.py";
+    EXPECT_EQ(0, std::system(("python3 '" + script + "' check '" + dir.file("a.docx") + "' '" +
+                              dir.file("a.odt") + "' >/dev/null")
+                                 .c_str()));
 }
