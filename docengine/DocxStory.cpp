@@ -51,7 +51,14 @@ struct Frame {
 
 class DocxWalker {
   public:
-    DocxWalker(std::string_view xml, StoryMap &map) : m_x(xml), m_map(map) {}
+    // Without `mapChars` the characters' places are not kept (the story is all that is wanted).
+    DocxWalker(std::string_view xml, StoryMap &map, bool mapChars)
+        : m_x(xml), m_map(map), m_mapChars(mapChars)
+    {
+        m_story.reserve(xml.size() / 8);
+        if (mapChars)
+            m_map.chars.reserve(xml.size() / 8);
+    }
 
     std::u32string walk()
     {
@@ -65,8 +72,7 @@ class DocxWalker {
             else if (t == XmlScanner::Token::End)
                 end();
             else if (!m_frames.empty() && m_frames.back().action == Action::Text && m_inFieldCode == 0)
-                for (char32_t c : m_x.text)
-                    add(c, StoryMap::Unit::Segment, m_segment);
+                addText(m_x.text);
         }
         if (!m_sawBody)
             throw FormatError("not a Word document: no document body");
@@ -78,6 +84,8 @@ class DocxWalker {
   private:
     XmlScanner m_x;
     StoryMap &m_map;
+    const bool m_mapChars;
+    StoryMap::Unit m_lastUnit = StoryMap::Unit::Segment; // of the story's last character
     std::u32string m_story;
     std::vector<Frame> m_frames;
     std::vector<std::size_t> m_cells; // story length where each open table cell began
@@ -99,7 +107,23 @@ class DocxWalker {
             throw FormatError("the document's text is longer than " + std::to_string(kMaxStoryLength) +
                               " characters (the limit)");
         m_story += c;
-        m_map.chars.push_back({index, begin, end, unit});
+        m_lastUnit = unit;
+        if (m_mapChars)
+            m_map.chars.push_back({index, begin, end, unit});
+    }
+
+    // The characters of a w:t, all in the current segment.
+    void addText(std::u32string_view text)
+    {
+        if (text.empty())
+            return;
+        if (m_story.size() + text.size() > kMaxStoryLength)
+            throw FormatError("the document's text is longer than " + std::to_string(kMaxStoryLength) +
+                              " characters (the limit)");
+        m_story += text;
+        m_lastUnit = StoryMap::Unit::Segment;
+        if (m_mapChars)
+            m_map.chars.insert(m_map.chars.end(), text.size(), {m_segment, 0, 0, StoryMap::Unit::Segment});
     }
 
     std::uint32_t record(StoryMap::ElementKind kind)
@@ -168,7 +192,8 @@ class DocxWalker {
             m_runPropertiesEnd = end;
             break;
         case Action::CharElement:
-            m_map.chars.back().end = end;
+            if (m_mapChars)
+                m_map.chars.back().end = end;
             m_map.segments[m_segment].end = end;
             break;
         default:
@@ -336,9 +361,11 @@ class DocxWalker {
             const std::size_t from = m_cells.back();
             m_cells.pop_back();
             if (m_story.size() > from && m_story.back() == kParagraphMark &&
-                m_map.chars.back().unit == StoryMap::Unit::Paragraph) {
+                m_lastUnit == StoryMap::Unit::Paragraph) {
                 m_story.back() = kCellMark;
-                m_map.chars.back().unit = StoryMap::Unit::Cell;
+                m_lastUnit = StoryMap::Unit::Cell;
+                if (m_mapChars)
+                    m_map.chars.back().unit = StoryMap::Unit::Cell;
             } else {
                 add(kCellMark, StoryMap::Unit::Cell, kNoIndex);
             }
@@ -360,7 +387,7 @@ class DocxWalker {
 std::u32string ReadDocxPart(std::string_view xml, StoryMap *map)
 {
     StoryMap local;
-    DocxWalker walker(xml, map ? *map : local);
+    DocxWalker walker(xml, map ? *map : local, map != nullptr);
     return walker.walk();
 }
 

@@ -38,7 +38,13 @@ struct Frame {
 
 class OdtWalker {
   public:
-    OdtWalker(std::string_view xml, StoryMap &map) : m_x(xml), m_map(map) {}
+    // Without `mapChars` the characters' places are not kept (the story is all that is wanted).
+    OdtWalker(std::string_view xml, StoryMap &map, bool mapChars) : m_x(xml), m_map(map), m_mapChars(mapChars)
+    {
+        m_story.reserve(xml.size() / 8);
+        if (mapChars)
+            m_map.chars.reserve(xml.size() / 8);
+    }
 
     std::u32string walk()
     {
@@ -65,6 +71,8 @@ class OdtWalker {
   private:
     XmlScanner m_x;
     StoryMap &m_map;
+    const bool m_mapChars;
+    StoryMap::Unit m_lastUnit = StoryMap::Unit::Segment; // of the story's last character
     std::u32string m_story;
     std::vector<Frame> m_frames;
     std::vector<std::size_t> m_cells;
@@ -79,7 +87,9 @@ class OdtWalker {
             throw FormatError("the document's text is longer than " + std::to_string(kMaxStoryLength) +
                               " characters (the limit)");
         m_story += c;
-        m_map.chars.push_back({index, 0, 0, unit});
+        m_lastUnit = unit;
+        if (m_mapChars)
+            m_map.chars.push_back({index, 0, 0, unit});
     }
 
     std::uint32_t record(StoryMap::ElementKind kind)
@@ -227,9 +237,11 @@ class OdtWalker {
         } else if (frame.action == Action::Cell) {
             const std::size_t from = m_cells.back();
             m_cells.pop_back();
-            if (m_story.size() > from && m_map.chars.back().unit == StoryMap::Unit::Paragraph) {
+            if (m_story.size() > from && m_lastUnit == StoryMap::Unit::Paragraph) {
                 m_story.back() = kCellMark;
-                m_map.chars.back().unit = StoryMap::Unit::Cell;
+                m_lastUnit = StoryMap::Unit::Cell;
+                if (m_mapChars)
+                    m_map.chars.back().unit = StoryMap::Unit::Cell;
             } else {
                 add(kCellMark, StoryMap::Unit::Cell, kNoIndex);
             }
@@ -244,7 +256,7 @@ class OdtWalker {
 std::u32string ReadOdtPart(std::string_view xml, StoryMap *map)
 {
     StoryMap local;
-    OdtWalker walker(xml, map ? *map : local);
+    OdtWalker walker(xml, map ? *map : local, map != nullptr);
     return walker.walk();
 }
 

@@ -70,4 +70,12 @@ std::string EditDocxPart(std::string_view xml, std::u32string_view story,
                          const std::vector<StoryEdit> &edits);
 std::string EditOdtPart(std::string_view xml, std::u32string_view story, const std::vector<StoryEdit> &edits);
 
+/// The same with the map the part was read with (so that it is not read again before the
+/// edit): `story` is the story that read gave, perhaps with a final mark added. Throws
+/// FormatError as above, or when the story does not fit the map.
+std::string EditMappedDocxPart(std::string_view xml, const StoryMap &map, std::u32string_view story,
+                               const std::vector<StoryEdit> &edits);
+std::string EditMappedOdtPart(std::string_view xml, const StoryMap &map, std::u32string_view story,
+                              const std::vector<StoryEdit> &edits);
+
 } // namespace vexlo::doc

@@ -334,11 +334,16 @@ class Editor {
         const StoryMap::Segment &segment = m_map.segments[s];
         std::vector<Item> items;
         const std::size_t first = m_segmentFirst[s], end = m_segmentEnd[s];
+        if (m_segmentFirst[s] != kNoIndex)
+            items.reserve(m_segmentEnd[s] - m_segmentFirst[s] + 8);
+        // The inserts into this segment, in the order of the positions they go before.
+        auto next = m_inserts.lower_bound({s, 0});
         auto inserted = [&](std::size_t before) {
-            auto it = m_inserts.find({s, before});
-            if (it != m_inserts.end())
-                for (char32_t c : it->second)
+            if (next != m_inserts.end() && next->first.first == s && next->first.second == before) {
+                for (char32_t c : next->second)
                     items.push_back({c, std::string::npos});
+                ++next;
+            }
         };
         if (first != kNoIndex)
             for (std::size_t i = first; i < end; ++i) {
@@ -347,6 +352,8 @@ class Editor {
                     items.push_back({m_story[i], i});
             }
         inserted(end);
+        if (next != m_inserts.end() && next->first.first == s)
+            throw Refuse("a replacement has no place in the text it goes with");
         const std::string_view properties =
             m_xml.substr(segment.propertiesBegin, segment.propertiesEnd - segment.propertiesBegin);
         return {segment.begin, segment.end,
@@ -429,6 +436,21 @@ std::u32string Applied(std::u32string_view story, const std::vector<StoryEdit> &
 
 using Reader = std::u32string (*)(std::string_view, StoryMap *);
 
+std::string EditMappedPart(std::string_view xml, const StoryMap &map, std::u32string_view story,
+                           const std::vector<StoryEdit> &edits, Reader read, bool odt)
+{
+    // The story the map was made from, without the final mark that may have been added to it.
+    if (story.size() != map.chars.size() && story.size() != map.chars.size() + 1)
+        throw Refuse("the document is not the one that was read");
+    const std::u32string_view read0 = story.substr(0, map.chars.size());
+    Editor editor(xml, map, read0, odt);
+    std::string out = editor.edit(edits);
+    // Read back, the part must give the edited story.
+    if (read(out, nullptr) != Applied(read0, edits))
+        throw Refuse("the edited document would not read as the replaced text");
+    return out;
+}
+
 std::string EditPart(std::string_view xml, std::u32string_view story, const std::vector<StoryEdit> &edits,
                      Reader read, bool odt)
 {
@@ -437,13 +459,7 @@ std::string EditPart(std::string_view xml, std::u32string_view story, const std:
     // The story the document gave when it was opened, the final mark perhaps added to it.
     if (story != read0 && !(story.size() == read0.size() + 1 && story.substr(0, read0.size()) == read0))
         throw Refuse("the document is not the one that was read");
-    Editor editor(xml, map, read0, odt);
-    std::string out = editor.edit(edits);
-    // Read back, the part must give the edited story.
-    std::u32string expected = Applied(read0, edits);
-    if (read(out, nullptr) != expected)
-        throw Refuse("the edited document would not read as the replaced text");
-    return out;
+    return EditMappedPart(xml, map, read0, edits, read, odt);
 }
 
 } // namespace
@@ -456,6 +472,18 @@ std::string EditDocxPart(std::string_view xml, std::u32string_view story, const 
 std::string EditOdtPart(std::string_view xml, std::u32string_view story, const std::vector<StoryEdit> &edits)
 {
     return EditPart(xml, story, edits, ReadOdtPart, true);
+}
+
+std::string EditMappedDocxPart(std::string_view xml, const StoryMap &map, std::u32string_view story,
+                               const std::vector<StoryEdit> &edits)
+{
+    return EditMappedPart(xml, map, story, edits, ReadDocxPart, false);
+}
+
+std::string EditMappedOdtPart(std::string_view xml, const StoryMap &map, std::u32string_view story,
+                              const std::vector<StoryEdit> &edits)
+{
+    return EditMappedPart(xml, map, story, edits, ReadOdtPart, true);
 }
 
 } // namespace vexlo::doc

@@ -140,7 +140,20 @@ const std::string *XmlScanner::attribute(std::string_view uri, std::string_view 
 
 void XmlScanner::decodeInto(std::string_view raw, std::u32string &out, bool attribute)
 {
+    out.reserve(out.size() + raw.size());
     for (std::size_t i = 0; i < raw.size();) {
+        // Printable ASCII needs no decoding: the bulk of a document's text.
+        std::size_t plain = i;
+        while (plain < raw.size() && raw[plain] >= 0x20 && raw[plain] < 0x7F && raw[plain] != '&')
+            ++plain;
+        if (plain > i) {
+            const std::size_t from = out.size();
+            out.resize(from + (plain - i));
+            for (std::size_t k = i; k < plain; ++k)
+                out[from + (k - i)] = static_cast<unsigned char>(raw[k]);
+            i = plain;
+            continue;
+        }
         char ch = raw[i];
         if (ch == '&') {
             std::size_t semi = raw.find(';', i);

@@ -3,24 +3,13 @@
 #include "docengine/Readers.h"
 
 #include <zip.h>
+#include <zlib.h>
 
-#include <array>
+#include <algorithm>
 
 namespace vexlo::doc {
 
 namespace {
-
-std::array<std::uint32_t, 256> MakeCrcTable()
-{
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[n] = c;
-    }
-    return table;
-}
 
 zip_t *OpenArchive(std::string_view bytes, int flags)
 {
@@ -46,11 +35,13 @@ std::string MiB(std::uint64_t bytes)
 
 std::uint32_t Crc32(std::string_view bytes)
 {
-    static const std::array<std::uint32_t, 256> table = MakeCrcTable();
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (char b : bytes)
-        c = table[(c ^ static_cast<unsigned char>(b)) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    uLong crc = crc32(0L, Z_NULL, 0);
+    for (std::size_t at = 0; at < bytes.size();) { // zlib takes at most 4 GiB at a time
+        const std::size_t n = std::min<std::size_t>(bytes.size() - at, 1u << 30);
+        crc = crc32(crc, reinterpret_cast<const Bytef *>(bytes.data() + at), static_cast<uInt>(n));
+        at += n;
+    }
+    return static_cast<std::uint32_t>(crc);
 }
 
 struct ZipPackage::Archive {
@@ -150,7 +141,9 @@ std::string ReplaceZipMember(std::string_view bytes, std::string_view name, std:
         zip_source_free(part);
         throw fail(zip_strerror(archive));
     }
-    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0);
+    // The fastest deflate level: the part is written on every save. (The same method as the
+    // original's would make libzip drop the level and use its slowest one.)
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFAULT, 1);
     if (zip_close(archive) < 0)
         throw fail(zip_strerror(archive));
     std::string out;

@@ -69,10 +69,13 @@ std::u32string ReadStory(const Package &package, const std::string &xml)
     return package.format == SourceFormat::Odt ? ReadOdtPart(xml, nullptr) : ReadDocxPart(xml, nullptr);
 }
 
+// Keeps the package, its main part and where each character of the story stands in it, so
+// that a save neither opens the package nor reads the part again.
 class ZipDocumentKeeper : public FormatKeeper {
   public:
-    ZipDocumentKeeper(std::string bytes, Package package)
-        : m_bytes(std::move(bytes)), m_package(std::move(package))
+    ZipDocumentKeeper(std::string bytes, Package package, std::string xml, StoryMap map)
+        : m_bytes(std::move(bytes)), m_package(std::move(package)), m_xml(std::move(xml)),
+          m_map(std::move(map))
     {
     }
 
@@ -80,16 +83,17 @@ class ZipDocumentKeeper : public FormatKeeper {
     {
         if (edits.empty())
             return m_bytes;
-        ZipPackage zip(m_bytes);
-        const std::string xml = zip.read(m_package.mainPart);
-        const std::string edited = m_package.format == SourceFormat::Odt ? EditOdtPart(xml, story, edits)
-                                                                         : EditDocxPart(xml, story, edits);
+        const std::string edited = m_package.format == SourceFormat::Odt
+                                       ? EditMappedOdtPart(m_xml, m_map, story, edits)
+                                       : EditMappedDocxPart(m_xml, m_map, story, edits);
         return ReplaceZipMember(m_bytes, m_package.mainPart, edited);
     }
 
   private:
     std::string m_bytes;
     Package m_package;
+    std::string m_xml;
+    StoryMap m_map;
 };
 
 } // namespace
@@ -115,15 +119,19 @@ std::u32string ReadOdt(std::string_view bytes)
 Document OpenZipDocument(std::string bytes)
 {
     Package package;
+    std::string xml;
+    StoryMap map;
     std::u32string story;
     {
         ZipPackage zip(bytes);
         package = Inspect(zip);
-        story = ReadStory(package, zip.read(package.mainPart));
+        xml = zip.read(package.mainPart);
+        story = package.format == SourceFormat::Odt ? ReadOdtPart(xml, &map) : ReadDocxPart(xml, &map);
     }
     const SourceFormat format = package.format;
     return DocumentFromStory(std::move(story), format,
-                             std::make_shared<ZipDocumentKeeper>(std::move(bytes), std::move(package)));
+                             std::make_shared<ZipDocumentKeeper>(std::move(bytes), std::move(package),
+                                                                 std::move(xml), std::move(map)));
 }
 
 } // namespace vexlo::doc

@@ -102,16 +102,48 @@ Result Replace(const std::string &bytes, std::u32string_view find, std::u32strin
     return {document.text, SaveInOwnFormat(document)};
 }
 
+// A member's data as it is stored in the archive (compressed, if it is), with its method.
+std::string RawMember(const std::string &zip, const std::string &name)
+{
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t *source = zip_source_buffer_create(zip.data(), zip.size(), 0, &error);
+    zip_t *archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    if (!archive) {
+        zip_source_free(source);
+        return "(not an archive)";
+    }
+    zip_stat_t stat;
+    zip_stat_init(&stat);
+    std::string out;
+    if (zip_stat(archive, name.c_str(), 0, &stat) == 0) {
+        out = std::to_string(stat.comp_method) + ":";
+        const std::size_t header = out.size();
+        out.resize(header + stat.comp_size);
+        zip_file_t *file = zip_fopen(archive, name.c_str(), ZIP_FL_COMPRESSED);
+        if (!file ||
+            zip_fread(file, out.data() + header, stat.comp_size) != static_cast<zip_int64_t>(stat.comp_size))
+            out = "(unreadable)";
+        if (file)
+            zip_fclose(file);
+    }
+    zip_discard(archive);
+    return out;
+}
+
 // The saved file read again gives the replaced story, and every member but the main part
-// is byte for byte as it was, in the same order.
+// is byte for byte as it was (its compressed data copied, not compressed again), in the same
+// order.
 void ExpectFaithful(const std::string &before, const Result &result, const std::string &part)
 {
     EXPECT_EQ(ToUtf8(result.plain), ToUtf8(Open(result.saved).text));
     ZipPackage a(before), b(result.saved);
     ASSERT_EQ(a.names(), b.names());
     for (const std::string &name : a.names())
-        if (name != part)
+        if (name != part) {
             EXPECT_EQ(a.read(name), b.read(name)) << name;
+            EXPECT_EQ(RawMember(before, name), RawMember(result.saved, name)) << name;
+        }
 }
 
 } // namespace
