@@ -28,6 +28,28 @@ FormatError Refuse(const std::string &why)
     return FormatError("the replacements cannot be made inside this document: " + why);
 }
 
+// A piece of the story as the user would type it in a find text: structure as caret codes,
+// long text cut short.
+std::string Shown(std::u32string_view text)
+{
+    constexpr std::size_t kLongest = 40;
+    std::u32string shown;
+    for (char32_t c : text.substr(0, kLongest)) {
+        if (c == kParagraphMark)
+            shown += U"^p";
+        else if (c == U'\t')
+            shown += U"^t";
+        else if (c < 0x20)
+            for (char d : "^" + std::to_string(static_cast<unsigned>(c)))
+                shown += static_cast<char32_t>(d);
+        else
+            shown += c;
+    }
+    if (text.size() > kLongest)
+        shown += U"…";
+    return ToUtf8(shown);
+}
+
 bool Blank(std::string_view s)
 {
     return s.find_first_not_of(" \t\r\n") == std::string_view::npos;
@@ -74,7 +96,10 @@ class Editor {
                 } else if (c.unit == StoryMap::Unit::Paragraph) {
                     joined[c.index] = true;
                 } else {
-                    throw Refuse("a replacement would cross the end of a table cell or row");
+                    throw Refuse(
+                        "the text found at character " + std::to_string(e.start + 1) + " (\"" +
+                        Shown(m_story.substr(e.start, e.end - e.start)) +
+                        "\") takes in the end of a table cell or row, which a replacement cannot remove");
                 }
             }
             if (!e.text.empty())

@@ -81,6 +81,18 @@ inline std::string Odt(const std::string &xml)
                 {"META-INF/manifest.xml", "<manifest/>"}});
 }
 
+inline FindOptions Options(bool matchCase, bool wholeWord, bool wildcards, bool soundsLike = false,
+                           bool wordForms = false)
+{
+    FindOptions o;
+    o.matchCase = matchCase;
+    o.wholeWord = wholeWord;
+    o.wildcards = wildcards;
+    o.soundsLike = soundsLike;
+    o.allWordForms = wordForms;
+    return o;
+}
+
 inline Document Open(const std::string &bytes)
 {
     return OpenZipDocument(bytes);

@@ -119,17 +119,6 @@ struct Case {
     std::u32string expected; // a piece of the replaced story
 };
 
-FindOptions Options(bool matchCase, bool wholeWord, bool wildcards, bool soundsLike, bool wordForms)
-{
-    FindOptions o;
-    o.matchCase = matchCase;
-    o.wholeWord = wholeWord;
-    o.wildcards = wildcards;
-    o.soundsLike = soundsLike;
-    o.allWordForms = wordForms;
-    return o;
-}
-
 const std::vector<Case> &Cases()
 {
     static const std::vector<Case> cases = {
