@@ -191,14 +191,8 @@ Document OpenDocumentContent(std::string_view bytes, const std::string &path)
         return Error(ErrorKind::Io, path, "cannot open '" + path + "': " + why);
     };
     try {
-        // Zip members' names stand uncompressed in the archive's directory.
-        if (StartsWith(bytes, "PK\x03\x04")) {
-            if (bytes.find("word/document.xml") != std::string::npos)
-                return DocumentFromStory(ReadDocx(bytes), SourceFormat::Docx);
-            if (bytes.find("content.xml") != std::string::npos)
-                return DocumentFromStory(ReadOdt(bytes), SourceFormat::Odt);
-            throw refuse("a zip archive that is neither a Word nor an OpenDocument text");
-        }
+        if (StartsWith(bytes, "PK\x03\x04"))
+            return OpenZipDocument(std::move(bytes)); // .docx or .odt, told by the package's members
         if (StartsWith(bytes, "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
             return DocumentFromStory(ReadLegacyDoc(bytes), SourceFormat::LegacyDoc);
         if (StartsWith(bytes, "{\\rtf")) {

@@ -14,12 +14,20 @@ class FormatError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-/// The main story of an Office Open XML document (.docx): the body's paragraphs, tables'
-/// paragraphs in reading order. Throws FormatError.
+/// The main story of an Office Open XML document (.docx): the body's paragraphs and tables
+/// (each cell ending with a cell mark, each row with a row-end mark), tracked insertions and
+/// field results in, tracked deletions, moved-from text, field codes, drawings and text boxes
+/// out. Throws FormatError (also when a limit of the package or the XML is passed).
 std::u32string ReadDocx(std::string_view bytes);
 
 /// The main story of an OpenDocument text (.odt). Throws FormatError.
 std::u32string ReadOdt(std::string_view bytes);
+
+struct Document;
+/// The .docx or .odt document in a zip package (told apart by the package's members), with
+/// what it takes to save it in its own format. Throws FormatError for any other archive and
+/// for a document that cannot be read faithfully.
+Document OpenZipDocument(std::string bytes);
 
 /// The text of an RTF document; skipped destinations (font tables, pictures, field
 /// instructions, "\*" groups) leave nothing. Throws FormatError when it is not RTF.

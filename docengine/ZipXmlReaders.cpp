@@ -1,156 +1,137 @@
-#include "docengine/Readers.h"
-
+// .docx and .odt packages: which one a zip archive is (by its members), its main story, and a
+// keeper that saves it with the replacements made in the main part's XML.
 #include "docengine/Document.h"
-#include "docengine/TextCodec.h"
-
-#include <pugixml.hpp>
-#include <zip.h>
-
-#include <cstring>
-#include <memory>
+#include "docengine/OfficeStory.h"
+#include "docengine/Readers.h"
+#include "docengine/XmlScanner.h"
+#include "docengine/ZipPackage.h"
 
 namespace vexlo::doc {
 
 namespace {
 
-// One member of a zip archive held in memory. Throws FormatError when it is missing.
-std::string ZipMember(std::string_view bytes, const char *name, const char *kind)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    if (!source)
-        throw FormatError(std::string("not a readable ") + kind + " document");
-    zip_t *archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-    if (!archive) {
-        zip_source_free(source);
-        throw FormatError(std::string("not a readable ") + kind + " document (broken zip archive)");
-    }
-    std::unique_ptr<zip_t, int (*)(zip_t *)> closer(archive, zip_close);
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat(archive, name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-        throw FormatError(std::string("not a ") + kind + " document: no " + name);
-    zip_file_t *file = zip_fopen(archive, name, 0);
-    if (!file)
-        throw FormatError(std::string("cannot read ") + name + " of the " + kind + " document");
-    std::string out(stat.size, '\0');
-    zip_int64_t got = zip_fread(file, out.data(), out.size());
-    zip_fclose(file);
-    if (got < 0 || static_cast<zip_uint64_t>(got) != stat.size)
-        throw FormatError(std::string("cannot read ") + name + " of the " + kind + " document");
-    return out;
-}
+constexpr std::string_view kRelationships = "http://schemas.openxmlformats.org/package/2006/relationships";
 
-pugi::xml_document ParseXml(const std::string &xml, const char *kind)
-{
-    pugi::xml_document document;
-    if (!document.load_buffer(xml.data(), xml.size(), pugi::parse_default | pugi::parse_ws_pcdata))
-        throw FormatError(std::string("the ") + kind + " document's XML cannot be read");
-    return document;
-}
+struct Package {
+    SourceFormat format;
+    std::string mainPart;
+};
 
-bool Named(const pugi::xml_node &node, const char *name)
+// The main document part a package's relationships name (word/document.xml by default).
+std::string MainDocumentPart(const ZipPackage &zip)
 {
-    return std::strcmp(node.name(), name) == 0;
-}
-
-void DocxWalk(const pugi::xml_node &node, std::u32string &story)
-{
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() != pugi::node_element)
+    if (!zip.has("_rels/.rels"))
+        return "word/document.xml";
+    const std::string rels = zip.read("_rels/.rels");
+    XmlScanner x(rels);
+    for (XmlScanner::Token t; (t = x.next()) != XmlScanner::Token::Eof;) {
+        if (t != XmlScanner::Token::Start || x.uri != kRelationships || x.local != "Relationship")
             continue;
-        const char *name = child.name();
-        if (Named(child, "w:t")) {
-            story += FromUtf8(child.text().get());
-        } else if (Named(child, "w:tab")) {
-            story += U'\t';
-        } else if (Named(child, "w:br")) {
-            std::string type = child.attribute("w:type").value();
-            story += type == "page" ? kPageBreak : type == "column" ? kColumnBreak : kLineBreak;
-        } else if (Named(child, "w:cr")) {
-            story += kLineBreak;
-        } else if (Named(child, "w:noBreakHyphen")) {
-            story += kNonbreakingHyphen;
-        } else if (Named(child, "w:softHyphen")) {
-            story += kOptionalHyphen;
-        } else if (Named(child, "w:p")) {
-            DocxWalk(child, story);
-            story += kParagraphMark;
-        } else if (Named(child, "w:pPr") || Named(child, "w:rPr") || Named(child, "w:del") ||
-                   Named(child, "w:instrText") || Named(child, "mc:Fallback") || Named(child, "w:sectPr")) {
-            continue; // properties, deleted text, field codes, duplicate fallback content
-        } else if (std::strncmp(name, "w:", 2) == 0 || std::strncmp(name, "mc:", 3) == 0 ||
-                   std::strncmp(name, "w14:", 4) == 0) {
-            DocxWalk(child, story); // runs, hyperlinks, tables, cells, content controls
+        const std::string *type = nullptr, *target = nullptr;
+        for (const XmlAttribute &a : x.attributes) {
+            if (a.qname == "Type")
+                type = &a.value;
+            else if (a.qname == "Target")
+                target = &a.value;
         }
+        const std::string_view suffix = "/officeDocument";
+        if (!type || !target || type->size() < suffix.size() ||
+            type->compare(type->size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        std::string part = (*target)[0] == '/' ? target->substr(1) : *target;
+        if (part.empty() || part.find("..") != std::string::npos || part.find("://") != std::string::npos)
+            throw FormatError("the package names its main part in a way that cannot be followed");
+        return part;
     }
+    return "word/document.xml";
 }
 
-// Text of a paragraph: white space in the XML collapses to one space (text:s stands for more).
-void OdtText(const char *value, std::u32string &story)
+// What the package holds, told by its members rather than by a search of its bytes.
+Package Inspect(const ZipPackage &zip)
 {
-    for (char32_t c : FromUtf8(value)) {
-        bool space = c == U' ' || c == U'\t' || c == U'\n' || c == U'\r';
-        if (space && !story.empty() && story.back() == U' ')
-            continue;
-        story += space ? U' ' : c;
+    if (zip.has("mimetype")) {
+        const std::string type = zip.read("mimetype");
+        if (type == "application/vnd.oasis.opendocument.text" ||
+            type == "application/vnd.oasis.opendocument.text-template")
+            return {SourceFormat::Odt, "content.xml"};
+        if (type.rfind("application/vnd.oasis.opendocument.", 0) == 0)
+            throw FormatError("an OpenDocument file that is not a text document (" + type + ")");
     }
+    if (zip.has("[Content_Types].xml"))
+        return {SourceFormat::Docx, MainDocumentPart(zip)};
+    if (zip.has("content.xml") && zip.has("META-INF/manifest.xml"))
+        return {SourceFormat::Odt, "content.xml"};
+    throw FormatError("a zip archive that is neither a Word document nor an OpenDocument text");
 }
 
-void OdtWalk(const pugi::xml_node &node, std::u32string &story, bool inParagraph)
+std::u32string ReadStory(const Package &package, const std::string &xml)
 {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata) {
-            if (inParagraph)
-                OdtText(child.value(), story);
-            continue;
-        }
-        if (child.type() != pugi::node_element)
-            continue;
-        if (Named(child, "text:p") || Named(child, "text:h")) {
-            OdtWalk(child, story, true);
-            story += kParagraphMark;
-        } else if (Named(child, "text:s")) {
-            int count = child.attribute("text:c").as_int(1);
-            story.append(static_cast<std::size_t>(count > 0 ? count : 1), U' ');
-        } else if (Named(child, "text:tab")) {
-            story += U'\t';
-        } else if (Named(child, "text:line-break")) {
-            story += kLineBreak;
-        } else if (Named(child, "text:soft-hyphen")) {
-            story += kOptionalHyphen;
-        } else if (Named(child, "text:note") || Named(child, "office:annotation") ||
-                   Named(child, "text:tracked-changes") || Named(child, "text:sequence-decls")) {
-            continue;
-        } else {
-            OdtWalk(child, story, inParagraph); // spans, links, lists, tables, sections
-        }
-    }
+    return package.format == SourceFormat::Odt ? ReadOdtPart(xml, nullptr) : ReadDocxPart(xml, nullptr);
 }
+
+// Keeps the package, its main part and where each character of the story stands in it, so
+// that a save neither opens the package nor reads the part again.
+class ZipDocumentKeeper : public FormatKeeper {
+  public:
+    ZipDocumentKeeper(std::string bytes, Package package, std::string xml, StoryMap map)
+        : m_bytes(std::move(bytes)), m_package(std::move(package)), m_xml(std::move(xml)),
+          m_map(std::move(map))
+    {
+    }
+
+    std::string save(std::u32string_view story, const std::vector<StoryEdit> &edits) const override
+    {
+        if (edits.empty())
+            return m_bytes;
+        const std::string edited = m_package.format == SourceFormat::Odt
+                                       ? EditMappedOdtPart(m_xml, m_map, story, edits)
+                                       : EditMappedDocxPart(m_xml, m_map, story, edits);
+        return ReplaceZipMember(m_bytes, m_package.mainPart, edited);
+    }
+
+  private:
+    std::string m_bytes;
+    Package m_package;
+    std::string m_xml;
+    StoryMap m_map;
+};
 
 } // namespace
 
 std::u32string ReadDocx(std::string_view bytes)
 {
-    pugi::xml_document xml = ParseXml(ZipMember(bytes, "word/document.xml", "Word"), "Word");
-    pugi::xml_node body = xml.child("w:document").child("w:body");
-    if (!body)
-        throw FormatError("not a Word document: no document body");
-    std::u32string story;
-    DocxWalk(body, story);
-    return story;
+    ZipPackage zip(bytes);
+    const Package package = Inspect(zip);
+    if (package.format != SourceFormat::Docx)
+        throw FormatError("not a Word document");
+    return ReadStory(package, zip.read(package.mainPart));
 }
 
 std::u32string ReadOdt(std::string_view bytes)
 {
-    pugi::xml_document xml = ParseXml(ZipMember(bytes, "content.xml", "OpenDocument"), "OpenDocument");
-    pugi::xml_node text = xml.child("office:document-content").child("office:body").child("office:text");
-    if (!text)
-        throw FormatError("not an OpenDocument text: no text body");
+    ZipPackage zip(bytes);
+    const Package package = Inspect(zip);
+    if (package.format != SourceFormat::Odt)
+        throw FormatError("not an OpenDocument text");
+    return ReadStory(package, zip.read(package.mainPart));
+}
+
+Document OpenZipDocument(std::string bytes)
+{
+    Package package;
+    std::string xml;
+    StoryMap map;
     std::u32string story;
-    OdtWalk(text, story, false);
-    return story;
+    {
+        ZipPackage zip(bytes);
+        package = Inspect(zip);
+        xml = zip.read(package.mainPart);
+        story = package.format == SourceFormat::Odt ? ReadOdtPart(xml, &map) : ReadDocxPart(xml, &map);
+    }
+    const SourceFormat format = package.format;
+    return DocumentFromStory(std::move(story), format,
+                             std::make_shared<ZipDocumentKeeper>(std::move(bytes), std::move(package),
+                                                                 std::move(xml), std::move(map)));
 }
 
 } // namespace vexlo::doc
