@@ -8,8 +8,6 @@
 
 #include <algorithm>
 
-#include <algorithm>
-
 namespace vexlo {
 
 namespace {
@@ -122,6 +120,8 @@ class Run {
     }
 
   private:
+    bool previewing() const { return m_request.hook && !m_request.hook->commits(); }
+
     TextOperation oneLineOperation() const
     {
         TextOperation op;
@@ -151,6 +151,8 @@ class Run {
             m_roots.resize(paths.size(), entry.path); // no folder link below it is followed
         }
         report.finish();
+        if (previewing())
+            return true; // a preview leaves the scan list as it was
         try {
             writeScanList(m_folder, paths);
         } catch (const Error &e) {
@@ -195,6 +197,7 @@ class Run {
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
         if (m_roots.size() == m_result.targetPaths.size())
             options.heldRoots = &m_roots;
+        options.hook = m_request.hook;
         // The run's observer, asked before each file whether "Stop" was chosen.
         struct FlagObserver : RunObserver {
             FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
@@ -280,7 +283,8 @@ Lines MemoLines(std::string_view text)
 RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
                      RunObserver &observer, RunExtensions *extensions)
 {
-    recordHistories(request, folder);
+    if (!request.hook || request.hook->commits())
+        recordHistories(request, folder);
     flag.set("1");
     return Run(request, folder, flag, observer, extensions).carryOut();
 }

@@ -4,6 +4,7 @@
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
 #include "base/RunObserver.h"
+#include "run/CommitHook.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 
@@ -54,6 +55,10 @@ struct RunRequest {
     std::vector<TargetEntry> directoryList;
     std::string mask; // Edit5
     TextEngineOptions options;
+    /// Sees every file the run commits (undo copies, reports), or makes the run a preview:
+    /// when it does not commit, no history is recorded, "a.txt" is not written and no file
+    /// is touched. Not owned; none: a plain run.
+    CommitHook *hook = nullptr;
 };
 
 // How the run talks to the outside (the window shows boxes, the command line prints): the

@@ -1,6 +1,7 @@
 #include "targets/DirectoryPass.h"
 
 #include "base/SafeWrite.h"
+#include "base/UndoFolder.h"
 
 #include "targets/ScanDir.h"
 
@@ -40,12 +41,16 @@ class PassFilter : public LinkAwareScanObserver {
     bool keepGoing() override { return m_observer.keepGoing(); }
 
     // Directory lines.
-    void fileDone(const std::string &path, Outcome) override { m_paths.push_back(path); }
+    void fileDone(const std::string &path, Outcome) override
+    {
+        if (!IsInUndoStore(path))
+            m_paths.push_back(path);
+    }
 
     void fileFound(const std::string &path, bool isLink) override
     {
-        if (IsTemporaryName(baseName(path)))
-            return;
+        if (IsTemporaryName(baseName(path)) || IsInUndoStore(path))
+            return; // the rewrite's temporaries and the undo store's originals are no targets
         if (isLink && m_boundary.linkLeadsOutside(path)) {
             m_observer.fileDone(path, Outcome::Skipped);
             m_observer.message(path + ": " + m_boundary.outsideReason());
