@@ -93,6 +93,8 @@ MainMenu BuildMainMenu(QMenuBar *bar)
     QMenu *replace = TopMenu(bar, "Replace1", QObject::tr("Replace"));
     items.start = Item(replace, "Start1", QObject::tr("Start"));
     items.stop = Item(replace, "Stop1", QObject::tr("Stop"));
+    items.preview = Item(replace, "Preview1", QObject::tr("Preview..."));
+    items.undoLastRun = Item(replace, "UndoLastRun1", QObject::tr("Undo last run..."));
     Separator(replace, Hidden);
     Item(replace, "ShowStatistics1", QObject::tr("Show Statistics"), Hidden);
 

@@ -20,6 +20,8 @@ struct MainMenu {
     QAction *computerSpeed = nullptr;        // "Options" > "Computer Speed" (menu hidden)
     QAction *start = nullptr;                // "Replace" > "Start"
     QAction *stop = nullptr;                 // "Replace" > "Stop"
+    QAction *preview = nullptr;              // "Replace" > "Preview..."
+    QAction *undoLastRun = nullptr;          // "Replace" > "Undo last run..."
     QAction *helpContents = nullptr;         // "Help" > "Help Contents"
     QAction *about = nullptr;                // "Help" > "About..."
 };

@@ -1,6 +1,9 @@
 #include "app/MainWindow.h"
 
 #include "app/ComputerSpeedWindow.h"
+#include "run/PreviewWindow.h"
+#include "run/UndoWindow.h"
+
 #include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
 #include "app/OfficeEngineHook.h"
@@ -140,6 +143,7 @@ void MainWindow::buildToolBar()
     addToolButton("SpeedButton28", tr("Do recovery..."), QStringLiteral("recovery"));
     bar->addSeparator();
     addToolButton("SpeedButton29", tr("Let`s go..."), QStringLiteral("go"));
+    addToolButton("SpeedButton32", tr("Preview..."), QStringLiteral("preview"));
 
     auto *spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
@@ -191,6 +195,15 @@ void MainWindow::connectActions()
             [this] { guarded([this] { m_targets->fileList()->clearList(); }); });
     connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });
     connect(m_menu.stop, &QAction::triggered, this, [this] { guarded([this] { m_run->stop(); }); });
+    connect(m_menu.preview, &QAction::triggered, this, [this] { guarded([this] { showPreview(); }); });
+    connect(button("SpeedButton32"), &QToolButton::clicked, this,
+            [this] { guarded([this] { showPreview(); }); });
+    connect(m_menu.undoLastRun, &QAction::triggered, this, [this] {
+        guarded([this] {
+            UndoWindow window(m_platform, this);
+            window.exec();
+        });
+    });
     connect(m_menu.helpContents, &QAction::triggered, this, [this] { guarded([this] { showHelp(); }); });
     connect(m_run, &RunController::started, this, [this] { setRunControlsEnabled(false); });
     connect(m_run, &RunController::finished, this, [this] {
@@ -237,6 +250,17 @@ void MainWindow::startRun()
     if (m_run->isRunning())
         return; // checked before the window state is copied
     m_run->start(runRequest());
+}
+
+void MainWindow::showPreview()
+{
+    if (m_run->isRunning())
+        return;
+    PreviewWindow window(
+        m_platform, runRequest(), [this](const RunRequest &request) { m_run->start(request); }, this);
+    window.show();
+    window.runPreview();
+    window.exec();
 }
 
 void MainWindow::addFiles()

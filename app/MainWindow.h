@@ -45,6 +45,8 @@ class MainWindow : public QMainWindow {
 
     /// The window state a run reads, taken now.
     RunRequest runRequest() const;
+    /// "Preview...": the run of the window's request with nothing written, in its own window.
+    void showPreview();
 
   signals:
     /// The window has closed and saved its layout: the program ends.

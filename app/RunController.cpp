@@ -1,5 +1,6 @@
 #include "app/RunController.h"
 
+#include "undo/UndoStore.h"
 #include "widgets/Platform.h"
 
 #include <QApplication>
@@ -37,6 +38,14 @@ class WindowRunObserver : public RunObserver {
     {
         if (m_statusBar)
             m_statusBar->clearMessage();
+    }
+
+    /// Shown before the progress while the run lasts (that it goes without undo copy).
+    void setNote(const QString &note)
+    {
+        m_note = note;
+        if (m_statusBar)
+            m_statusBar->showMessage(m_note);
     }
 
     /// An error that ended the run, shown once the run is over.
@@ -81,7 +90,8 @@ class WindowRunObserver : public RunObserver {
   private:
     QString progressText(const std::string &path) const
     {
-        const QString where = path.empty() ? QString() : QStringLiteral(" \u2014 ") + FromBytes(path);
+        const QString where = (path.empty() ? QString() : QStringLiteral(" \u2014 ") + FromBytes(path)) +
+                              (m_note.isEmpty() ? QString() : QStringLiteral(" \u2014 ") + m_note);
         if (!m_counting)
             return QObject::tr("%1 entries found").arg(Count(m_found)) + where;
         return QObject::tr("%1 of %2 files").arg(Count(m_done), Count(m_total)) + where;
@@ -96,6 +106,7 @@ class WindowRunObserver : public RunObserver {
     bool m_counting = false; // the file loop has begun
     std::size_t m_total = 0, m_done = 0, m_found = 0;
     std::optional<QString> m_pending;
+    QString m_note;
 };
 
 /// The in-progress mark and the busy cursor, cleared however the run ends.
@@ -175,8 +186,16 @@ void RunController::start(const RunRequest &request)
         WatchersPaused paused;
         emit started();
         WindowRunObserver observer(m_platform, m_window);
+        // Every run over files keeps the originals of what it rewrites for "Undo last run...".
+        StoreRecorder undo(m_platform.programFolder(),
+                           [&observer](const std::string &note) { observer.setNote(FromBytes(note)); });
+        RunRequest withUndo = request;
+        CommitHooks hooks;
+        hooks.add(request.hook);
+        hooks.add(&undo);
+        withUndo.hook = &hooks;
         try {
-            m_lastResult = RunReplace(request, m_platform.programFolder(), m_flag, observer, m_extensions);
+            m_lastResult = RunReplace(withUndo, m_platform.programFolder(), m_flag, observer, m_extensions);
             pending = observer.pendingMessage();
         } catch (const Error &error) {
             m_lastResult = RunResult{};

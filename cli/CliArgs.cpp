@@ -22,6 +22,7 @@ namespace {
 const char *const Help = R"(Usage: vexlopro-cli [OPTIONS] --find TEXT [--replace TEXT] FILE...
        vexlopro-cli [OPTIONS] --find TEXT [--replace TEXT] --dir DIR --mask MASK
        vexlopro-cli --scan DIR [--mask MASK] [-0]
+       vexlopro-cli --restore DIR
 
 Finds text in files and replaces it, file by file, in place.
 
@@ -84,6 +85,23 @@ Which files:
   -0, --null             With --scan: end every name with a NUL byte, for xargs -0.
   --                     Everything after it is a FILE, even when it starts with "-".
 
+Before and after a run:
+  --dry-run              Write nothing; print what the run would do, one line per file:
+                         "PATH: 3 lines changed", "PATH: line ends only" (only the CR LF line
+                         ends differ), "PATH: unchanged", "PATH: fails: REASON".
+  --diff                 Write nothing; print a unified diff of every file that would change
+                         (lines whose only change is their line end are not shown).
+  --report FILE          Also write one JSON object per target and line to FILE ("-": standard
+                         output): path, outcome (rewritten, unchanged, skipped, failed),
+                         changed (lines), bytes_before, bytes_after and, for a failure, reason.
+  --stats                At the end, one line on stderr: files rewritten, with changed lines,
+                         skipped, failed, bytes before and after, seconds.
+  --backup-dir DIR       Keep the original of every file the run rewrites under DIR (its
+                         absolute path below DIR/files) with a manifest of what the run wrote.
+  --restore DIR          Put back the originals kept in DIR, each only when the file still
+                         holds exactly what the run wrote; any other file is named on stderr
+                         ("changed since the run: left as it is") and the exit status is 1.
+
 The word-processor engine:
   --office               Open every file as a document and replace every occurrence, as a
                          word processor's "Replace All" does, and save it under the same name
@@ -136,6 +154,12 @@ std::vector<std::string> *valueTarget(CliArgs &args, std::string_view name)
         return &args.dirs;
     if (name == "--scan")
         return &args.scans;
+    if (name == "--report")
+        return &args.report;
+    if (name == "--backup-dir")
+        return &args.backupDir;
+    if (name == "--restore")
+        return &args.restore;
     return nullptr;
 }
 
@@ -297,6 +321,10 @@ CliArgs ParseArgs(int argc, const char *const *argv)
             args.null = true;
             continue;
         }
+        if (arg == "--dry-run" || arg == "--diff" || arg == "--stats") {
+            (arg == "--dry-run" ? args.dryRun : arg == "--diff" ? args.diff : args.stats) = true;
+            continue;
+        }
         if (bool *flag = officeFlag(args, arg)) {
             *flag = true;
             continue;
@@ -332,10 +360,40 @@ CliRequest ToRequest(const CliArgs &args)
     atMostOnce(args.replaceLines, "--replace-lines");
     atMostOnce(args.masks, "--mask");
 
+    atMostOnce(args.report, "--report");
+    atMostOnce(args.backupDir, "--backup-dir");
+    atMostOnce(args.restore, "--restore");
+
     CliRequest request;
     request.mask = args.masks.empty() ? std::string() : args.masks.front();
+    if (!args.restore.empty()) {
+        if (args.argumentsBesidesRestore())
+            usage("--restore DIR puts back what --backup-dir kept: it takes no other option or file");
+        request.mode = CliRequest::Mode::Restore;
+        request.restoreDir = args.restore.front();
+        return request;
+    }
+    request.dryRun = args.dryRun;
+    request.diff = args.diff;
+    request.stats = args.stats;
+    request.report = args.report.empty() ? std::string() : args.report.front();
+    request.backupDir = args.backupDir.empty() ? std::string() : args.backupDir.front();
+    if ((args.dryRun || args.diff) && !request.backupDir.empty())
+        usage("--dry-run and --diff write nothing: they take no --backup-dir");
+    if (args.report.size() == 1 && request.report.empty())
+        usage("--report needs a file name, or - for standard output");
+    if (args.backupDir.size() == 1 && request.backupDir.empty())
+        usage("--backup-dir needs a folder");
+    const bool recorded = args.dryRun || args.diff || !args.report.empty() || !args.backupDir.empty();
+    for (const std::string &path : args.paths)
+        if (path == "-" && recorded)
+            usage("\"-\" (standard input) takes no --dry-run, --diff, --report or --backup-dir");
+    if (args.office && (recorded || args.stats))
+        usage("--dry-run, --diff, --report, --stats and --backup-dir are not available with --office yet");
     if (args.office)
         return officeRequest(args, request);
+    if (!args.scans.empty() && (recorded || args.stats))
+        usage("--scan changes nothing and takes no --dry-run, --diff, --report, --stats or --backup-dir");
     if (args.wildcards || args.soundsLike || args.wordForms)
         usage("--wildcards, --sounds-like and --word-forms need --office");
     if (args.saveAsText)

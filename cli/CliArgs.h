@@ -25,9 +25,22 @@ struct CliArgs {
     bool office = false;    // --office: the office engine instead of the text engine
     bool wildcards = false, soundsLike = false, wordForms = false; // its own options
     bool saveAsText = false; // --save-as-text: the office engine saves every document as plain text
+    bool dryRun = false, diff = false, stats = false;              // --dry-run, --diff, --stats
+    std::vector<std::string> report;                               // --report FILE|-
+    std::vector<std::string> backupDir;                            // --backup-dir DIR
+    std::vector<std::string> restore;                              // --restore DIR
     bool help = false;
     bool version = false;
     std::string error; // the first argument that could not be parsed, with the reason
+
+    /// Anything given besides --restore (which then stands alone).
+    bool argumentsBesidesRestore() const
+    {
+        return !find.empty() || !findLines.empty() || !replace.empty() || !replaceLines.empty() ||
+               !masks.empty() || !dirs.empty() || !scans.empty() || !paths.empty() || anyOption || null ||
+               office || wildcards || soundsLike || wordForms || dryRun || diff || stats || !report.empty() ||
+               !backupDir.empty() || restore.size() > 1;
+    }
 };
 
 /// Sorts argv into CliArgs. Never fails: an unknown option or a missing value is kept in
@@ -36,7 +49,7 @@ CliArgs ParseArgs(int argc, const char *const *argv);
 
 /// What the program is asked to do, complete and consistent.
 struct CliRequest {
-    enum class Mode { Rewrite, Scan, Office } mode = Mode::Rewrite;
+    enum class Mode { Rewrite, Scan, Office, Restore } mode = Mode::Rewrite;
     TextOperation op;
     // Mode::Office: the find and replace texts and the five options.
     std::string officeFind, officeReplace;
@@ -47,6 +60,13 @@ struct CliRequest {
     std::vector<std::string> scans;
     std::string mask;
     char scanSeparator = '\n'; // after every entry --scan prints
+    // What a run tells and keeps besides doing its work.
+    bool dryRun = false;    // nothing written; one line per file on stdout
+    bool diff = false;      // nothing written; a unified diff of every file that would change
+    bool stats = false;     // one summary line on stderr at the end
+    std::string report;     // JSON Lines per target to this file ("-": stdout); empty: none
+    std::string backupDir;  // originals of the rewritten files and their manifest
+    std::string restoreDir; // Mode::Restore: the folder --backup-dir filled
 };
 
 /// Checks the combination and reads --find-lines / --replace-lines files.

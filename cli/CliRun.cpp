@@ -1,6 +1,7 @@
 #include "cli/CliRun.h"
 
 #include "base/Error.h"
+#include "cli/CliRecord.h"
 #include "run/FilePipeline.h"
 #include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
@@ -129,11 +130,19 @@ int RunRewrite(const CliRequest &request)
     std::size_t failures = 0;
     PipelineOptions options;
     options.stopAtFirstError = false; // every target gets its turn
+    RunRecord record(request);        // --dry-run, --diff, --report, --stats, --backup-dir
+    options.hook = record.hook();
     struct Reporter : RunObserver {
-        void error(const std::string &path, const Error &e) override { ReportFailure(path, e.what()); }
+        explicit Reporter(RunRecord &record) : record(record) {}
+        void error(const std::string &path, const Error &e) override
+        {
+            ReportFailure(path, e.what());
+            record.failed(path, e.what());
+        }
         // Files left as they are (binary files): reported, not counted as failures.
         void message(const std::string &text) override { ReportFailure({}, text); }
-    } reporter;
+        RunRecord &record;
+    } reporter(record);
 
     std::vector<std::string> batch;
     auto rewriteBatch = [&] {
@@ -156,12 +165,15 @@ int RunRewrite(const CliRequest &request)
     // Directory lines of a scan are no targets; the files below them are listed anyway.
     for (const std::string &dir : request.dirs) {
         failures += CollectDirectoryFiles(dir, request.mask, batch);
+        std::erase_if(batch, [&](const std::string &path) { return record.isBackupCopy(path); });
         // No folder link below the scanned directory is followed while the files are rewritten.
         const std::vector<std::string> roots(batch.size(), dir);
         options.heldRoots = &roots;
         rewriteBatch();
         options.heldRoots = nullptr;
     }
+    if (!record.finish())
+        ++failures;
     return failures == 0 ? ExitOk : ExitFailed;
 }
 

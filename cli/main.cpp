@@ -1,6 +1,7 @@
 // vexlopro-cli: the text engine and the office engine from the command line.
 #include "base/Error.h"
 #include "cli/CliArgs.h"
+#include "cli/CliRecord.h"
 #include "cli/CliRun.h"
 
 #include <cstdio>
@@ -33,6 +34,8 @@ int main(int argc, char **argv)
             return RunScan(request);
         case CliRequest::Mode::Office:
             return RunOffice(request);
+        case CliRequest::Mode::Restore:
+            return RunRestore(request);
         case CliRequest::Mode::Rewrite:
             break;
         }

@@ -21,6 +21,46 @@ namespace vexlo {
 
 namespace {
 
+// The hook of a pipeline without one: commits everything.
+CommitHook &defaultHook()
+{
+    static CommitHook hook;
+    return hook;
+}
+
+// A preview's result: the file read through the same unit as a rewrite (so it is refused for
+// the same reasons) and its content transformed; nothing is written.
+struct Previewed {
+    std::string before;
+    std::string after;
+};
+
+Previewed previewFile(const std::string &path, const TextOperation &op, const ReplaceOptions &options)
+{
+    FileReplacement file(path, options);
+    Previewed result;
+    result.before = file.readAll();
+    if (result.before.find('\0') != std::string::npos)
+        throw SkippedFile(path, kBinaryFileReason); // as the run leaves it
+    result.after = ApplyToBuffer(result.before, op);
+    return result;
+}
+
+// Prepares, hands to the hook and commits (or previews) one file on this thread.
+void rewriteWithHook(const std::string &path, const TextOperation &op, const ReplaceOptions &options,
+                     CommitHook &hook)
+{
+    if (!hook.commits()) {
+        const Previewed seen = previewFile(path, op, options);
+        hook.previewed(path, seen.before, seen.after);
+        return;
+    }
+    FileReplacement prepared = PrepareRewrite(path, op, options);
+    hook.beforeCommit(path, prepared);
+    prepared.commit();
+    hook.afterCommit(path);
+}
+
 // Files this large are not read whole: the calling thread rewrites them in their turn
 // through RewriteFile, which streams them, so memory stays far below twice their size.
 constexpr off_t kStreamFrom = off_t{32} << 20;
@@ -73,7 +113,8 @@ class OrderedRewriter {
                     const PipelineOptions &options, RunObserver &observer, unsigned threads)
         : m_paths(paths), m_op(op), m_options(options), m_observer(observer),
           m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads),
-          m_roots(options.heldRoots)
+          m_roots(options.heldRoots), m_hook(options.hook ? *options.hook : defaultHook()),
+          m_preview(!m_hook.commits())
     {
     }
 
@@ -99,6 +140,7 @@ class OrderedRewriter {
         bool large = false;    // rewritten through RewriteFile, which streams it
         std::optional<FileKey> key;
         std::optional<FileReplacement> prepared;
+        std::optional<Previewed> previewed;
         std::optional<Error> error;
         std::optional<SkippedFile> skipped; // left as it is on purpose
     };
@@ -190,10 +232,14 @@ class OrderedRewriter {
         const ReplaceOptions options = replaceOptions(index);
         lock.unlock();
         std::optional<FileReplacement> prepared;
+        std::optional<Previewed> previewed;
         std::optional<Error> error;
         std::optional<SkippedFile> skipped;
         try {
-            prepared.emplace(PrepareRewrite(path, m_op, options));
+            if (m_preview)
+                previewed.emplace(previewFile(path, m_op, options));
+            else
+                prepared.emplace(PrepareRewrite(path, m_op, options));
         } catch (const SkippedFile &e) {
             skipped = e;
         } catch (const Error &e) {
@@ -203,6 +249,7 @@ class OrderedRewriter {
         }
         lock.lock();
         s.prepared = std::move(prepared);
+        s.previewed = std::move(previewed);
         s.error = std::move(error);
         s.skipped = std::move(skipped);
         s.ready = true;
@@ -232,7 +279,7 @@ class OrderedRewriter {
     {
         const std::string &path = m_paths[index];
         try {
-            RewriteFile(path, m_op, replaceOptions(index));
+            rewriteWithHook(path, m_op, replaceOptions(index), m_hook);
         } catch (const SkippedFile &e) {
             skipped = e;
         } catch (const Error &e) {
@@ -284,9 +331,15 @@ class OrderedRewriter {
                 // reported below
             } else if (taken.error) {
                 error = std::move(taken.error);
+            } else if (taken.previewed) {
+                m_hook.previewed(path, taken.previewed->before, taken.previewed->after);
+                taken.previewed.reset();
+                done = true;
             } else {
                 try {
+                    m_hook.beforeCommit(path, *taken.prepared);
                     taken.prepared->commit();
+                    m_hook.afterCommit(path);
                     done = true;
                 } catch (const Error &e) {
                     error = e;
@@ -363,6 +416,8 @@ class OrderedRewriter {
 
     unsigned m_threadCount;
     HeldRoots m_roots;
+    CommitHook &m_hook;
+    const bool m_preview;
     std::vector<std::thread> m_workers;
     PipelineResult m_result;
 };
@@ -380,7 +435,7 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
             break;
         std::optional<Error> error;
         try {
-            RewriteFile(path, op, roots.options(index));
+            rewriteWithHook(path, op, roots.options(index), options.hook ? *options.hook : defaultHook());
         } catch (const SkippedFile &e) {
             ReportSkipped(result, observer, e);
             continue;
@@ -434,6 +489,12 @@ ReplaceOptions HeldRoots::options(std::size_t index) const
 PipelineResult RewriteFiles(const std::vector<std::string> &paths, const TextOperation &op,
                             const PipelineOptions &options, RunObserver &observer)
 {
+    CommitHook &hook = options.hook ? *options.hook : defaultHook();
+    hook.begin(paths);
+    struct End {
+        CommitHook &hook;
+        ~End() { hook.end(); }
+    } end{hook};
     if (options.threads == 1 || paths.size() < 2)
         return rewriteOneByOne(paths, op, options, observer);
     // By default one worker per core besides the calling thread, which commits: more threads

@@ -4,6 +4,7 @@
 #include "base/Error.h"
 #include "base/RunObserver.h"
 #include "base/SafeWrite.h"
+#include "run/CommitHook.h"
 #include "run/TextEngine.h"
 
 #include <cstddef>
@@ -26,6 +27,9 @@ struct PipelineOptions {
     /// For a directory pass: the scanned directory of each path (as many as paths), below
     /// which no folder link is followed (see ReplaceOptions::heldRoot).
     const std::vector<std::string> *heldRoots = nullptr;
+    /// Sees every commit (undo copies, reports) or turns the run into a preview that writes
+    /// nothing; none: every prepared file is committed.
+    CommitHook *hook = nullptr;
 };
 
 struct PipelineResult {

@@ -111,6 +111,8 @@ class Run {
     }
 
   private:
+    bool previewing() const { return m_request.hook && !m_request.hook->commits(); }
+
     TextOperation oneLineOperation() const
     {
         TextOperation op;
@@ -140,6 +142,8 @@ class Run {
             m_roots.resize(paths.size(), entry.path); // no folder link below it is followed
         }
         report.finish();
+        if (previewing())
+            return true; // a preview leaves the scan list as it was
         try {
             writeScanList(m_folder, paths);
         } catch (const Error &e) {
@@ -184,6 +188,7 @@ class Run {
         options.skipDirectoryLines = true; // directory lines of a scan result are not files
         if (m_roots.size() == m_result.targetPaths.size())
             options.heldRoots = &m_roots;
+        options.hook = m_request.hook;
         // The run's observer, asked before each file whether "Stop" was chosen; the files left
         // as they were are listed in one message at the end.
         struct FlagObserver : RunObserver {
@@ -290,7 +295,8 @@ Lines MemoLines(std::string_view text)
 RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
                      RunObserver &observer, RunExtensions *extensions)
 {
-    recordHistories(request, folder);
+    if (!request.hook || request.hook->commits())
+        recordHistories(request, folder);
     flag.set("1");
     return Run(request, folder, flag, observer, extensions).carryOut();
 }

@@ -4,6 +4,7 @@
 #include "base/Error.h"
 #include "base/ProgramFolder.h"
 #include "base/RunObserver.h"
+#include "run/CommitHook.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 
@@ -57,6 +58,10 @@ struct RunRequest {
     /// Set by the run for the office engine's directory branch: the scanned directory of each
     /// target path, below which no folder link is followed (empty otherwise).
     std::vector<std::string> targetRoots;
+    /// Sees every file the run commits (undo copies, reports), or makes the run a preview:
+    /// when it does not commit, no history is recorded, "a.txt" is not written and no file
+    /// is touched. Not owned; none: a plain run.
+    CommitHook *hook = nullptr;
 };
 
 // How the run talks to the outside (the window shows boxes, the command line prints): the

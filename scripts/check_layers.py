@@ -10,6 +10,7 @@ The core layers, lowest first (a layer may include itself and the layers it name
   docengine -> base                    (the built-in document engine)
   run       -> engine, docengine, targets, inputs, settings, base
   backup    -> run and everything below it
+  undo      -> run and everything below it (preview, undo store, reports)
 No core file includes Qt, widgets/ or app/. The Qt helpers in widgets/ see only base/ and
 themselves. Window code (any file that includes Qt) may include the core, widgets/ and the
 windows of the subsystem folders, but only app/ itself includes app/.
@@ -30,9 +31,10 @@ CORE_BELOW = {
     "run": {"engine", "docengine", "targets", "inputs", "settings", "base"},
 }
 CORE_BELOW["backup"] = CORE_BELOW["run"] | {"run"}
+CORE_BELOW["undo"] = CORE_BELOW["run"] | {"run"}
 CORE = set(CORE_BELOW)
 ENGINE_FILES = re.compile(r"^run/(TextEngine|BufferEngine|FastSearch)\.(h|cpp)$")
-FOLDERS = ["base", "settings", "inputs", "targets", "run", "backup", "docengine", "widgets", "app"]
+FOLDERS = ["base", "settings", "inputs", "targets", "run", "backup", "undo", "docengine", "widgets", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 

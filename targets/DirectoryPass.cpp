@@ -1,6 +1,7 @@
 #include "targets/DirectoryPass.h"
 
 #include "base/SafeWrite.h"
+#include "base/UndoFolder.h"
 
 #include "targets/ScanDir.h"
 
@@ -43,14 +44,14 @@ class PassFilter : public LinkAwareScanObserver {
     // Directory lines.
     void fileDone(const std::string &path, Outcome) override
     {
-        if (m_directoryLines)
+        if (m_directoryLines && !IsInUndoStore(path))
             m_paths.push_back(path);
     }
 
     void fileFound(const std::string &path, bool isLink) override
     {
-        if (IsTemporaryName(baseName(path)))
-            return;
+        if (IsTemporaryName(baseName(path)) || IsInUndoStore(path))
+            return; // the rewrite's temporaries and the undo store's originals are no targets
         if (isLink && m_boundary.linkLeadsOutside(path)) {
             m_observer.fileDone(path, Outcome::Skipped);
             m_observer.message(path + ": " + m_boundary.outsideReason());

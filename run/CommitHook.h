@@ -1,0 +1,90 @@
+// What a rewrite of many files does with each file it has prepared: commit it (the run), or
+// only look at the old and new content (a preview). Undo copies and reports hang here too.
+#pragma once
+
+#include "base/SafeWrite.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexlo {
+
+/// Every method is called on the thread that runs the loop, in list order, and only for the
+/// files the loop reaches (a stop or a failure that ends the run leaves the rest out).
+class CommitHook {
+  public:
+    virtual ~CommitHook() = default;
+    /// The run's targets, once, before the first file is read. Must not throw.
+    virtual void begin(const std::vector<std::string> &paths) { (void)paths; }
+    /// false: a preview. Nothing is written; each file's old and new content goes to
+    /// previewed() instead of being committed.
+    virtual bool commits() const { return true; }
+    /// A prepared file is about to replace its target. Throwing Error fails that file, which
+    /// is then left as it was.
+    virtual void beforeCommit(const std::string &path, FileReplacement &prepared)
+    {
+        (void)path;
+        (void)prepared;
+    }
+    /// The target now holds the new content. Must not throw.
+    virtual void afterCommit(const std::string &path) { (void)path; }
+    /// A preview: what the run would write over `before`. Must not throw.
+    virtual void previewed(const std::string &path, std::string_view before, std::string_view after)
+    {
+        (void)path;
+        (void)before;
+        (void)after;
+    }
+    /// The loop is over (after a stop or a failure too). Must not throw.
+    virtual void end() {}
+};
+
+/// Hands every call to each of several hooks in turn; a preview when any of them is one.
+class CommitHooks : public CommitHook {
+  public:
+    void add(CommitHook *hook)
+    {
+        if (hook)
+            m_hooks.push_back(hook);
+    }
+    bool empty() const { return m_hooks.empty(); }
+
+    void begin(const std::vector<std::string> &paths) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->begin(paths);
+    }
+    bool commits() const override
+    {
+        for (CommitHook *h : m_hooks)
+            if (!h->commits())
+                return false;
+        return true;
+    }
+    void beforeCommit(const std::string &path, FileReplacement &prepared) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->beforeCommit(path, prepared);
+    }
+    void afterCommit(const std::string &path) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->afterCommit(path);
+    }
+    void previewed(const std::string &path, std::string_view before, std::string_view after) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->previewed(path, before, after);
+    }
+    void end() override
+    {
+        for (CommitHook *h : m_hooks)
+            h->end();
+    }
+
+  private:
+    std::vector<CommitHook *> m_hooks;
+};
+
+} // namespace vexlo

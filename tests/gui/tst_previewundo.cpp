@@ -1,0 +1,129 @@
+// The preview window and the undo window over a small tree; with VEXLO_SHOT_DIR set, their
+// pictures for the documentation are saved there.
+#include "FakePlatform.h"
+
+#include "run/FilePipeline.h"
+#include "run/PreviewWindow.h"
+#include "run/RunDriver.h"
+#include "run/UndoWindow.h"
+#include "undo/UndoStore.h"
+
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include <fstream>
+#include <sstream>
+
+using namespace vexlo;
+using vexlo::test::FakePlatform;
+
+namespace {
+
+void write(const QString &path, const std::string &bytes)
+{
+    std::ofstream(path.toStdString(), std::ios::binary) << bytes;
+}
+
+std::string read(const QString &path)
+{
+    std::ifstream in(path.toStdString(), std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void shoot(QWidget &window, const char *name)
+{
+    const QByteArray dir = qgetenv("VEXLO_SHOT_DIR");
+    if (!dir.isEmpty())
+        window.grab().save(QString::fromUtf8(dir) + QStringLiteral("/") + QString::fromLatin1(name));
+}
+
+} // namespace
+
+class PreviewUndoTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void previewShowsTheChangesAndLetsGoRunsTheSameRequest()
+    {
+        QTemporaryDir tmp;
+        const QString program = tmp.filePath(QStringLiteral("program"));
+        QDir().mkpath(program);
+        write(program + QStringLiteral("/vexlopro.ini"),
+              "[Add_File_Procedure]\r\nWhatToFindHistory=9\r\nReplaceWithHistory=9\r\n"
+              "WhatToFindMultiLine=9\r\nReplaceWithMultiLine=9\r\n");
+        FakePlatform platform{ProgramFolder(program.toStdString())};
+        const QString a = tmp.filePath(QStringLiteral("report.txt")),
+                      b = tmp.filePath(QStringLiteral("notes.txt"));
+        write(a, "Quarterly report\nThe colour of the logo is blue.\nSales rose in every region.\n"
+                 "Next review: the colour guide.\n");
+        write(b, "No match here\r\n");
+        RunRequest request;
+        request.edit1 = "colour";
+        request.edit2 = "color";
+        request.fileList = {{a.toStdString(), true},
+                            {b.toStdString(), true},
+                            {tmp.filePath(QStringLiteral("gone.txt")).toStdString(), true}};
+
+        RunRequest started;
+        PreviewWindow window(platform, request, [&](const RunRequest &r) { started = r; });
+        window.show();
+        window.runPreview();
+        QCOMPARE(window.fileList()->count(), 3);
+        QVERIFY(window.fileList()->item(0)->text().endsWith(QStringLiteral(": 2 lines changed")));
+        QVERIFY(window.fileList()->item(1)->text().endsWith(QStringLiteral(": unchanged")));
+        QVERIFY(window.fileList()->item(2)->text().contains(QStringLiteral("fails: ")));
+        window.fileList()->setCurrentRow(0);
+        QVERIFY(window.diffView()->toPlainText().contains(QStringLiteral("The color of the logo")));
+        QVERIFY(window.diffView()->toHtml().contains(
+            QStringLiteral("background-color:#f4a6a6;\">u<")));      // the removed "u" marked
+        QCOMPARE(read(a).find("colour") != std::string::npos, true); // nothing written
+        shoot(window, "preview.png");
+
+        window.findChild<QPushButton *>(QStringLiteral("PreviewGo"))->click();
+        QCOMPARE(started.edit1, request.edit1);
+        QCOMPARE(started.fileList.size(), request.fileList.size());
+        QVERIFY(started.hook == nullptr);
+    }
+
+    void undoWindowListsAndRestores()
+    {
+        QTemporaryDir tmp;
+        const QString program = tmp.filePath(QStringLiteral("program"));
+        QDir().mkpath(program);
+        write(program + QStringLiteral("/vexlopro.ini"), "[Undo]\r\nMaxSizeMB=2048\r\n");
+        FakePlatform platform{ProgramFolder(program.toStdString())};
+        std::vector<std::string> paths;
+        for (int i = 0; i < 4; ++i) {
+            paths.push_back(tmp.filePath(QStringLiteral("file%1.txt").arg(i)).toStdString());
+            write(QString::fromStdString(paths.back()), "colour " + std::to_string(i) + "\n");
+        }
+        StoreRecorder recorder(platform.programFolder(), nullptr);
+        TextOperation op;
+        op.find = "colour";
+        op.inLine = InLineReplacement::OneString("color");
+        PipelineOptions options;
+        options.hook = &recorder;
+        RunObserver quiet;
+        RewriteFiles(paths, op, options, quiet);
+        write(QString::fromStdString(paths[2]), "edited after the run\n");
+
+        UndoWindow window(platform);
+        window.show();
+        QCOMPARE(window.fileList()->count(), 4);
+        QVERIFY(window.fileList()->item(2)->text().endsWith(
+            QStringLiteral("changed since the run: left as it is")));
+        QVERIFY(window.fileList()->item(0)->text().endsWith(QStringLiteral("will be restored")));
+        shoot(window, "undo.png");
+        window.findChild<QPushButton *>(QStringLiteral("UndoButton"))->click();
+        QCOMPARE(read(QString::fromStdString(paths[0])), std::string("colour 0\n"));
+        QCOMPARE(read(QString::fromStdString(paths[2])), std::string("edited after the run\n"));
+    }
+};
+
+QTEST_MAIN(PreviewUndoTest)
+#include "tst_previewundo.moc"
