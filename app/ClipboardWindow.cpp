@@ -25,16 +25,16 @@ ClipboardWindow::ClipboardWindow(Platform &platform, QWidget *parent)
     auto *box = new QGroupBox(tr("Text here"), this);
     box->setObjectName(QStringLiteral("GroupBox1"));
     box->setStyleSheet(QStringLiteral("QGroupBox { color: blue; }"));
-    m_memo1 = new QPlainTextEdit(box);
-    m_memo1->setObjectName(QStringLiteral("Memo1"));
-    m_memo1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    QFont larger = m_memo1->font();
+    m_editor = new QPlainTextEdit(box);
+    m_editor->setObjectName(QStringLiteral("Memo1"));
+    m_editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    QFont larger = m_editor->font();
     larger.setPointSizeF(larger.pointSizeF() + 1);
-    m_memo1->setFont(larger);
-    m_memo1->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; }"));
+    m_editor->setFont(larger);
+    m_editor->setStyleSheet(QStringLiteral("QPlainTextEdit { color: black; }"));
     auto *boxLayout = new QVBoxLayout(box);
     boxLayout->setContentsMargins(6, 4, 6, 6);
-    boxLayout->addWidget(m_memo1);
+    boxLayout->addWidget(m_editor);
 
     QToolButton *close =
         MakeFlatButton(this, "SpeedButton1", tr("Close clipboard window..."), QStringLiteral("close"));
@@ -51,8 +51,8 @@ ClipboardWindow::ClipboardWindow(Platform &platform, QWidget *parent)
 
 void ClipboardWindow::refill()
 {
-    m_memo1->clear();
-    m_memo1->insertPlainText(m_platform.clipboardText());
+    m_editor->clear();
+    m_editor->insertPlainText(m_platform.clipboardText());
 }
 
 void ClipboardWindow::changeEvent(QEvent *event)

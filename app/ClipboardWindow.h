@@ -19,7 +19,7 @@ class ClipboardWindow : public QDialog {
 
     /// Empties the editor and inserts the clipboard's text (nothing when it holds none).
     void refill();
-    QPlainTextEdit *editor() const noexcept { return m_memo1; }
+    QPlainTextEdit *editor() const noexcept { return m_editor; }
 
   protected:
     void changeEvent(QEvent *event) override;
@@ -27,7 +27,7 @@ class ClipboardWindow : public QDialog {
 
   private:
     Platform &m_platform;
-    QPlainTextEdit *m_memo1 = nullptr;
+    QPlainTextEdit *m_editor = nullptr;
 };
 
 } // namespace vexlo

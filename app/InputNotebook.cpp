@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <iterator>
 #include <vector>
 
 namespace vexlo {
@@ -41,7 +42,7 @@ QString Quoted(const char *before, const char *what, const char *after)
 }
 
 /// The buttons around one find or replace field, in their order on screen.
-std::vector<ButtonSpec> FieldButtons(const char *what, const char *const names[], bool enlarge)
+std::vector<ButtonSpec> FieldButtonSpecs(const char *what, const char *const names[], bool enlarge)
 {
     std::vector<ButtonSpec> specs = {
         {names[0], Quoted("Clear ", what, " string..."), "clear"},
@@ -60,7 +61,7 @@ std::vector<ButtonSpec> FieldButtons(const char *what, const char *const names[]
 /// FieldInset pixels to either side of the box, whatever frame the style draws.
 template <class Field>
 QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title, Field *field,
-                        const std::vector<ButtonSpec> &buttons)
+                        const std::vector<ButtonSpec> &buttons, FieldButtons &made)
 {
     auto *box = new QGroupBox(title, parent);
     box->setObjectName(QString::fromLatin1(name));
@@ -68,8 +69,14 @@ QGroupBox *MakeInputBox(QWidget *parent, const char *name, const QString &title,
 
     auto *strip = new QHBoxLayout;
     strip->setSpacing(1);
-    for (const ButtonSpec &item : buttons)
-        strip->addWidget(MakeSmallButton(box, item));
+    QToolButton *FieldButtons::*const order[] = {
+        &FieldButtons::clear,     &FieldButtons::copy,    &FieldButtons::paste,  &FieldButtons::load,
+        &FieldButtons::clipboard, &FieldButtons::history, &FieldButtons::enlarge};
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        QToolButton *button = MakeSmallButton(box, buttons[i]);
+        made.*order[i] = button;
+        strip->addWidget(button);
+    }
     strip->addStretch(1);
 
     auto *layout = new QVBoxLayout(box);
@@ -113,9 +120,9 @@ class RealTimeTab : public QWidget {
         memo->setGeometry(left, memoTop, box->width() - 16, qMax(0, box->height() - memoTop - 6));
     }
 
-    QLineEdit *edit3 = nullptr, *edit4 = nullptr;
-    QToolButton *button48 = nullptr, *button49 = nullptr;
-    QPlainTextEdit *memo4 = nullptr, *memo5 = nullptr;
+    QLineEdit *findLine = nullptr, *replacementLine = nullptr;
+    QToolButton *findMenuButton = nullptr, *replacementMenuButton = nullptr;
+    QPlainTextEdit *findMemo = nullptr, *replacementMemo = nullptr;
 
   protected:
     void resizeEvent(QResizeEvent *event) override
@@ -132,8 +139,8 @@ class RealTimeTab : public QWidget {
         const int boxHeight = qMax(0, height() - boxTop - 2);
         m_findBox->setGeometry(left, boxTop, boxWidth, boxHeight);
         m_replaceBox->setGeometry(left + m_findBox->width() + 7, boxTop, boxWidth, boxHeight);
-        placeBoxContents(m_findBox, edit3, button48, memo4);
-        placeBoxContents(m_replaceBox, edit4, button49, memo5);
+        placeBoxContents(m_findBox, findLine, findMenuButton, findMemo);
+        placeBoxContents(m_replaceBox, replacementLine, replacementMenuButton, replacementMemo);
     }
 
   private:
@@ -168,17 +175,20 @@ QWidget *InputNotebook::buildOneLinePage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("OneLinePage"));
-    m_edit1 = MakeEdit(page, "Edit1");
-    m_edit2 = MakeEdit(page, "Edit2");
+    m_fields.notebook = this;
+    m_fields.oneLineFind = MakeEdit(page, "Edit1");
+    m_fields.oneLineReplace = MakeEdit(page, "Edit2");
 
     static const char *const findNames[] = {"SpeedButton1", "SpeedButton2", "SpeedButton3",
                                             "SpeedButton4", "SpeedButton5", "SpeedButton6"};
     static const char *const replaceNames[] = {"SpeedButton7",  "SpeedButton12", "SpeedButton11",
                                                "SpeedButton10", "SpeedButton9",  "SpeedButton8"};
-    m_oneLineFindBox = MakeInputBox(page, "GroupBox1", tr("What to find"), m_edit1,
-                                    FieldButtons("What to find", findNames, false));
-    QGroupBox *replaceBox = MakeInputBox(page, "GroupBox2", tr("Replace with"), m_edit2,
-                                         FieldButtons("Replace with", replaceNames, false));
+    m_oneLineFindBox =
+        MakeInputBox(page, "GroupBox1", tr("What to find"), m_fields.oneLineFind,
+                     FieldButtonSpecs("What to find", findNames, false), m_fields.oneLineFindButtons);
+    QGroupBox *replaceBox =
+        MakeInputBox(page, "GroupBox2", tr("Replace with"), m_fields.oneLineReplace,
+                     FieldButtonSpecs("Replace with", replaceNames, false), m_fields.oneLineReplaceButtons);
 
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -196,8 +206,8 @@ QWidget *InputNotebook::buildMultiLinePage()
 {
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("MultiLinePage"));
-    m_memo1 = MakeMemo(page, "Memo1");
-    m_memo2 = MakeMemo(page, "Memo2");
+    m_fields.multiLineFind = MakeMemo(page, "Memo1");
+    m_fields.multiLineReplace = MakeMemo(page, "Memo2");
 
     static const char *const findNames[] = {"SpeedButton13", "SpeedButton14", "SpeedButton15",
                                             "SpeedButton16", "SpeedButton17", "SpeedButton18",
@@ -205,10 +215,12 @@ QWidget *InputNotebook::buildMultiLinePage()
     static const char *const replaceNames[] = {"SpeedButton19", "SpeedButton20", "SpeedButton21",
                                                "SpeedButton22", "SpeedButton23", "SpeedButton24",
                                                "SpeedButton39"};
-    QGroupBox *findBox = MakeInputBox(page, "GroupBox3", tr("What to find"), m_memo1,
-                                      FieldButtons("What to find", findNames, true));
-    QGroupBox *replaceBox = MakeInputBox(page, "GroupBox4", tr("Replace with"), m_memo2,
-                                         FieldButtons("Replace with", replaceNames, true));
+    QGroupBox *findBox =
+        MakeInputBox(page, "GroupBox3", tr("What to find"), m_fields.multiLineFind,
+                     FieldButtonSpecs("What to find", findNames, true), m_fields.multiLineFindButtons);
+    QGroupBox *replaceBox =
+        MakeInputBox(page, "GroupBox4", tr("Replace with"), m_fields.multiLineReplace,
+                     FieldButtonSpecs("Replace with", replaceNames, true), m_fields.multiLineReplaceButtons);
 
     auto *layout = new QVBoxLayout(page);
     layout->setContentsMargins(4, 2, 4, 2);
@@ -233,12 +245,14 @@ QWidget *InputNotebook::buildRealTimePage()
         {"SpeedButton46", QStringLiteral("Clipboard"), "clipboard"},
         {"SpeedButton47", QStringLiteral("Notes"), "notes"},
     };
-    for (const ButtonSpec &item : textButtons)
-        stripLayout->addWidget(MakeSmallButton(strip, item));
+    TextStripButtons &made = m_fields.textStrip;
+    QToolButton **const order[] = {&made.load,  &made.copy,      &made.paste,
+                                   &made.clear, &made.clipboard, &made.notes};
+    for (std::size_t i = 0; i < std::size(textButtons); ++i) {
+        *order[i] = MakeSmallButton(strip, textButtons[i]);
+        stripLayout->addWidget(*order[i]);
+    }
     stripLayout->addStretch(1);
-    m_copyText = strip->findChild<QToolButton *>(QStringLiteral("SpeedButton43"));
-    m_pasteText = strip->findChild<QToolButton *>(QStringLiteral("SpeedButton44"));
-    m_clearText = strip->findChild<QToolButton *>(QStringLiteral("SpeedButton45"));
 
     auto *findBox = new QGroupBox(tr("What to Find"));
     findBox->setObjectName(QStringLiteral("GroupBox9"));
@@ -247,16 +261,18 @@ QWidget *InputNotebook::buildRealTimePage()
 
     auto *page = new RealTimeTab(this, strip, findBox, replaceBox);
     page->setObjectName(QStringLiteral("RealTimePage"));
-    m_edit3 = page->edit3 = MakeEdit(findBox, "Edit3");
-    m_edit4 = page->edit4 = MakeEdit(replaceBox, "Edit4");
-    page->button48 = MakeSmallButton(findBox, {"SpeedButton48", QStringLiteral("Click, click!"), "menu"});
-    page->button49 = MakeSmallButton(replaceBox, {"SpeedButton49", QStringLiteral("Click, click!"), "menu"});
-    m_memo4 = page->memo4 = MakeMemo(findBox, "Memo4");
-    m_memo5 = page->memo5 = MakeMemo(replaceBox, "Memo5");
+    m_fields.realTimeFindLine = page->findLine = MakeEdit(findBox, "Edit3");
+    m_fields.realTimeReplacementLine = page->replacementLine = MakeEdit(replaceBox, "Edit4");
+    m_fields.realTimeFindMenuButton = page->findMenuButton =
+        MakeSmallButton(findBox, {"SpeedButton48", QStringLiteral("Click, click!"), "menu"});
+    m_fields.realTimeReplacementMenuButton = page->replacementMenuButton =
+        MakeSmallButton(replaceBox, {"SpeedButton49", QStringLiteral("Click, click!"), "menu"});
+    m_fields.realTimeFindMemo = page->findMemo = MakeMemo(findBox, "Memo4");
+    m_fields.realTimeReplacementMemo = page->replacementMemo = MakeMemo(replaceBox, "Memo5");
     // Scratch area of the paste action of the "Find" strings menu; never shown.
-    m_tempMemo1 = MakeMemo(findBox, "TempMemo1");
-    m_tempMemo1->hide();
-    m_tempMemo1->setEnabled(false);
+    m_fields.pasteScratch = MakeMemo(findBox, "TempMemo1");
+    m_fields.pasteScratch->hide();
+    m_fields.pasteScratch->setEnabled(false);
     return page;
 }
 

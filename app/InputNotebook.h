@@ -1,12 +1,12 @@
 // The input notebook of the main window: "One Line", "Multi Line" and "Real time".
 #pragma once
 
+#include "inputs/InputFields.h"
+
 #include <QTabWidget>
 
 class QGroupBox;
-class QLineEdit;
 class QPlainTextEdit;
-class QToolButton;
 class QWidget;
 
 namespace vexlo {
@@ -21,22 +21,10 @@ class InputNotebook : public QTabWidget {
 
     explicit InputNotebook(QWidget *parent = nullptr);
 
-    QLineEdit *edit1() const noexcept { return m_edit1; }
-    QLineEdit *edit2() const noexcept { return m_edit2; }
-    QPlainTextEdit *memo1() const noexcept { return m_memo1; }
-    QPlainTextEdit *memo2() const noexcept { return m_memo2; }
-    QLineEdit *edit3() const noexcept { return m_edit3; }
-    QLineEdit *edit4() const noexcept { return m_edit4; }
-    QPlainTextEdit *memo4() const noexcept { return m_memo4; }
-    QPlainTextEdit *memo5() const noexcept { return m_memo5; }
-    QPlainTextEdit *tempMemo1() const noexcept { return m_tempMemo1; }
+    /// The fields and the buttons around them, for the windows that wire them.
+    const InputFields &fields() const noexcept { return m_fields; }
     /// The "What to find" box of the "One Line" page: the width every input field follows.
     QGroupBox *oneLineFindBox() const noexcept { return m_oneLineFindBox; }
-
-    /// The "Real time" strip's text buttons (they act on the "Text" page of the other notebook).
-    QToolButton *copyTextButton() const noexcept { return m_copyText; }
-    QToolButton *pasteTextButton() const noexcept { return m_pasteText; }
-    QToolButton *clearTextButton() const noexcept { return m_clearText; }
 
   private:
     QWidget *buildOneLinePage();
@@ -44,18 +32,7 @@ class InputNotebook : public QTabWidget {
     QWidget *buildRealTimePage();
 
     QGroupBox *m_oneLineFindBox = nullptr;
-    QLineEdit *m_edit1 = nullptr;
-    QLineEdit *m_edit2 = nullptr;
-    QPlainTextEdit *m_memo1 = nullptr;
-    QPlainTextEdit *m_memo2 = nullptr;
-    QLineEdit *m_edit3 = nullptr;
-    QLineEdit *m_edit4 = nullptr;
-    QPlainTextEdit *m_memo4 = nullptr;
-    QPlainTextEdit *m_memo5 = nullptr;
-    QPlainTextEdit *m_tempMemo1 = nullptr;
-    QToolButton *m_copyText = nullptr;
-    QToolButton *m_pasteText = nullptr;
-    QToolButton *m_clearText = nullptr;
+    InputFields m_fields;
 };
 
 /// A multi-line input field: no word wrap, both scroll bars.

@@ -49,7 +49,7 @@ MainMenu BuildMainMenu(QMenuBar *bar)
     Separator(project, Hidden);
     items.quit = Item(project, "QuitVexloPro1", QObject::tr("Quit Vexlo Pro"));
 
-    QMenu *fileList = TopMenu(bar, "FileList1", QObject::tr("File List"));
+    QMenu *fileList = items.fileListMenu = TopMenu(bar, "FileList1", QObject::tr("File List"));
     items.addFiles = Item(fileList, "Addfiles1", QObject::tr("Add Files"));
     items.advancedAddFiles = Item(fileList, "AdvancedAddFiles3", QObject::tr("Advanced Add Files"));
     items.scanDirectory = Item(fileList, "Scandirectory1", QObject::tr("Scan Directory"));
@@ -72,13 +72,13 @@ MainMenu BuildMainMenu(QMenuBar *bar)
     Item(fileList, "SaveFileList1", QObject::tr("Save File List"), Hidden);
     Item(fileList, "LoadFileList1", QObject::tr("Load File List"), Hidden);
 
-    QMenu *backUp = TopMenu(bar, "BackUp1", QObject::tr("BackUp"));
+    QMenu *backUp = items.backUpMenu = TopMenu(bar, "BackUp1", QObject::tr("BackUp"));
     Item(backUp, "DoBackUp1", QObject::tr("Do BackUp"));
     Item(backUp, "RecoveryALL1", QObject::tr("Recovery ALL"));
     Separator(backUp);
     items.deleteBackupFiles = Item(backUp, "Deletebackupfiles1", QObject::tr("Delete backup files"));
 
-    QMenu *options = TopMenu(bar, "Options1", QObject::tr("Options"), Hidden);
+    QMenu *options = items.optionsMenu = TopMenu(bar, "Options1", QObject::tr("Options"), Hidden);
     Item(options, "GeneralOptions1", QObject::tr("General Options"));
     Separator(options);
     Item(options, "Logging1", QObject::tr("Logging"));

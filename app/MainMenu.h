@@ -4,6 +4,7 @@
 #include <QObject>
 
 class QAction;
+class QMenu;
 class QMenuBar;
 
 namespace vexlo {
@@ -24,6 +25,11 @@ struct MainMenu {
     QAction *undoLastRun = nullptr;          // "Replace" > "Undo last run..."
     QAction *helpContents = nullptr;         // "Help" > "Help Contents"
     QAction *about = nullptr;                // "Help" > "About..."
+
+    // The top-level menus closed while a run is in progress.
+    QMenu *fileListMenu = nullptr; // "File List"
+    QMenu *backUpMenu = nullptr;   // "BackUp"
+    QMenu *optionsMenu = nullptr;  // "Options" (hidden)
 };
 
 /// Fills `bar` with the six top-level menus in their order.

@@ -97,7 +97,7 @@ MainWindow::MainWindow(Platform &platform, Windows &windows, QWidget *parent)
     statusBar()->setSizeGripEnabled(true);
 
     m_run = new RunController(platform, this);
-    m_run->setExtensions(new OfficeEngineHook(platform, this, m_run->flag()));
+    m_run->setExtensions(new OfficeEngineHook(platform, this, m_targets->textBox(), m_run->flag()));
     connectActions();
 
     // The option panel starts as the own engine's (OptionsColumn); then the handler, then
@@ -117,17 +117,16 @@ MainWindow::~MainWindow()
 
 QToolButton *MainWindow::addToolButton(const char *name, const QString &hint, const QString &icon)
 {
-    QToolBar *bar = findChild<QToolBar *>(QStringLiteral("ToolBar1"));
-    QToolButton *button = MakeFlatButton(bar, name, hint, icon);
+    QToolButton *button = MakeFlatButton(m_toolBar, name, hint, icon);
     button->setIconSize(QSize(36, 36));
     button->setFixedSize(52, 52);
-    bar->addWidget(button);
+    m_toolBar->addWidget(button);
     return button;
 }
 
 void MainWindow::buildToolBar()
 {
-    auto *bar = new QToolBar(tr("Toolbar"), this);
+    auto *bar = m_toolBar = new QToolBar(tr("Toolbar"), this);
     bar->setObjectName(QStringLiteral("ToolBar1"));
     bar->setMovable(false);
     bar->setFloatable(false);
@@ -136,46 +135,43 @@ void MainWindow::buildToolBar()
     bar->setContextMenuPolicy(Qt::PreventContextMenu);
     addToolBar(Qt::TopToolBarArea, bar);
 
-    addToolButton("SpeedButton25", tr("Add file (s) in File List..."), QStringLiteral("add-file"));
-    addToolButton("SpeedButton26", tr("Add directory..."), QStringLiteral("add-directory"));
+    m_tools.addFiles =
+        addToolButton("SpeedButton25", tr("Add file (s) in File List..."), QStringLiteral("add-file"));
+    m_tools.addDirectory =
+        addToolButton("SpeedButton26", tr("Add directory..."), QStringLiteral("add-directory"));
     bar->addSeparator();
-    addToolButton("SpeedButton27", tr("Do backup..."), QStringLiteral("backup"));
-    addToolButton("SpeedButton28", tr("Do recovery..."), QStringLiteral("recovery"));
+    m_tools.backup = addToolButton("SpeedButton27", tr("Do backup..."), QStringLiteral("backup"));
+    m_tools.recovery = addToolButton("SpeedButton28", tr("Do recovery..."), QStringLiteral("recovery"));
     bar->addSeparator();
-    addToolButton("SpeedButton29", tr("Let`s go..."), QStringLiteral("go"));
-    addToolButton("SpeedButton32", tr("Preview..."), QStringLiteral("preview"));
+    m_tools.go = addToolButton("SpeedButton29", tr("Let`s go..."), QStringLiteral("go"));
+    m_tools.preview = addToolButton("SpeedButton32", tr("Preview..."), QStringLiteral("preview"));
 
     auto *spacer = new QWidget(bar);
     spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     bar->addWidget(spacer);
-    addToolButton("SpeedButton31", tr("Help contents"), QStringLiteral("help"));
-    addToolButton("SpeedButton30", tr("Quit Vexlo Pro"), QStringLiteral("quit"));
+    m_tools.help = addToolButton("SpeedButton31", tr("Help contents"), QStringLiteral("help"));
+    m_tools.quit = addToolButton("SpeedButton30", tr("Quit Vexlo Pro"), QStringLiteral("quit"));
 }
 
 void MainWindow::connectActions()
 {
-    auto button = [this](const char *name) { return findChild<QToolButton *>(QString::fromLatin1(name)); };
-
-    connect(button("SpeedButton25"), &QToolButton::clicked, this,
-            [this] { guarded([this] { addFiles(); }); });
-    connect(button("SpeedButton29"), &QToolButton::clicked, this,
-            [this] { guarded([this] { startRun(); }); });
-    connect(button("SpeedButton31"), &QToolButton::clicked, this,
-            [this] { guarded([this] { showHelp(); }); });
-    connect(button("SpeedButton30"), &QToolButton::clicked, this, &QWidget::close);
-    connect(button("SpeedButton27"), &QToolButton::clicked, this, [this] {
+    connect(m_tools.addFiles, &QToolButton::clicked, this, [this] { guarded([this] { addFiles(); }); });
+    connect(m_tools.go, &QToolButton::clicked, this, [this] { guarded([this] { startRun(); }); });
+    connect(m_tools.help, &QToolButton::clicked, this, [this] { guarded([this] { showHelp(); }); });
+    connect(m_tools.quit, &QToolButton::clicked, this, &QWidget::close);
+    connect(m_tools.backup, &QToolButton::clicked, this, [this] {
         guarded([this] {
             m_windows.doBackup().exec();
             QCoreApplication::processEvents();
         });
     });
-    connect(button("SpeedButton28"), &QToolButton::clicked, this, [this] {
+    connect(m_tools.recovery, &QToolButton::clicked, this, [this] {
         guarded([this] {
             m_windows.recovery().exec();
             QCoreApplication::processEvents();
         });
     });
-    connect(button("SpeedButton26"), &QToolButton::clicked, this,
+    connect(m_tools.addDirectory, &QToolButton::clicked, this,
             [this] { guarded([this] { m_windows.addDirectory().exec(); }); });
     for (QAction *item : {m_menu.advancedAddFiles, m_menu.advancedAddDirectory})
         connect(item, &QAction::triggered, this,
@@ -196,8 +192,7 @@ void MainWindow::connectActions()
     connect(m_menu.start, &QAction::triggered, this, [this] { guarded([this] { startRun(); }); });
     connect(m_menu.stop, &QAction::triggered, this, [this] { guarded([this] { m_run->stop(); }); });
     connect(m_menu.preview, &QAction::triggered, this, [this] { guarded([this] { showPreview(); }); });
-    connect(button("SpeedButton32"), &QToolButton::clicked, this,
-            [this] { guarded([this] { showPreview(); }); });
+    connect(m_tools.preview, &QToolButton::clicked, this, [this] { guarded([this] { showPreview(); }); });
     connect(m_menu.undoLastRun, &QAction::triggered, this, [this] {
         guarded([this] {
             UndoWindow window(m_platform, this);
@@ -234,14 +229,20 @@ RunRequest MainWindow::runRequest() const
     request.engine = m_options->engineKind();
     request.inputTab = static_cast<InputTab>(m_input->currentIndex());
     request.targetTab = static_cast<TargetTab>(m_targets->currentIndex());
-    request.edit1 = ToBytes(m_input->edit1()->text());
-    request.edit2 = ToBytes(m_input->edit2()->text());
-    request.memo1 = ToBytes(BoxText(m_input->memo1()));
-    request.memo2 = ToBytes(BoxText(m_input->memo2()));
+    const InputFields &input = m_input->fields();
+    request.oneLineFind = ToBytes(input.oneLineFind->text());
+    request.oneLineReplace = ToBytes(input.oneLineReplace->text());
+    request.multiLineFind = ToBytes(BoxText(input.multiLineFind));
+    request.multiLineReplace = ToBytes(BoxText(input.multiLineReplace));
+    request.realTime.findLine = ToBytes(input.realTimeFindLine->text());
+    request.realTime.findMemo = ToBytes(BoxText(input.realTimeFindMemo));
+    request.realTime.replacementLine = ToBytes(input.realTimeReplacementLine->text());
+    request.realTime.replacementMemo = ToBytes(BoxText(input.realTimeReplacementMemo));
     request.fileList = fileListModel().entries();
     request.directoryList = directoryListModel().entries();
     request.mask = m_targets->directoryList()->mask();
     request.options = m_options->textEngineOptions();
+    request.wordOptions = m_options->wordEngineOptions();
     return request;
 }
 
@@ -291,14 +292,14 @@ void MainWindow::setRunControlsEnabled(bool enabled)
     for (QWidget *panel : {static_cast<QWidget *>(m_options), static_cast<QWidget *>(m_input),
                            static_cast<QWidget *>(m_targets)})
         panel->setEnabled(enabled);
-    for (const char *name :
-         {"SpeedButton25", "SpeedButton26", "SpeedButton27", "SpeedButton28", "SpeedButton29"})
-        if (auto *button = findChild<QToolButton *>(QString::fromLatin1(name)))
-            button->setEnabled(enabled);
-    for (const char *name : {"FileList1", "BackUp1", "Options1"})
-        if (auto *menu = menuBar()->findChild<QMenu *>(QString::fromLatin1(name)))
-            menu->menuAction()->setEnabled(enabled);
+    for (QToolButton *button : {m_tools.addFiles, m_tools.addDirectory, m_tools.backup, m_tools.recovery,
+                                m_tools.go, m_tools.preview})
+        button->setEnabled(enabled);
+    for (QMenu *menu : {m_menu.fileListMenu, m_menu.backUpMenu, m_menu.optionsMenu})
+        menu->menuAction()->setEnabled(enabled);
     m_menu.start->setEnabled(enabled);
+    m_menu.preview->setEnabled(enabled);
+    m_menu.undoLastRun->setEnabled(enabled);
     m_menu.about->setEnabled(enabled);
 }
 

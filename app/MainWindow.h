@@ -8,6 +8,7 @@
 
 #include <exception>
 
+class QToolBar;
 class QToolButton;
 
 namespace vexlo {
@@ -72,6 +73,17 @@ class MainWindow : public QMainWindow {
     Platform &m_platform;
     Windows &m_windows;
     MainMenu m_menu;
+    QToolBar *m_toolBar = nullptr; // ToolBar1
+    struct ToolButtons {
+        QToolButton *addFiles = nullptr;     // SpeedButton25
+        QToolButton *addDirectory = nullptr; // SpeedButton26
+        QToolButton *backup = nullptr;       // SpeedButton27
+        QToolButton *recovery = nullptr;     // SpeedButton28
+        QToolButton *go = nullptr;           // SpeedButton29
+        QToolButton *preview = nullptr;      // SpeedButton32
+        QToolButton *help = nullptr;         // SpeedButton31
+        QToolButton *quit = nullptr;         // SpeedButton30
+    } m_tools;
     OptionsColumn *m_options = nullptr;
     InputNotebook *m_input = nullptr;
     TargetNotebook *m_targets = nullptr;

@@ -4,8 +4,6 @@
 #include "widgets/FieldEditing.h"
 #include "widgets/Platform.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QWidget>
 
@@ -27,33 +25,11 @@ class WindowObserver : public RunObserver {
     QWidget *m_window;
 };
 
-template <class T> T *Child(QWidget *window, const char *name)
-{
-    return window->findChild<T *>(QString::fromLatin1(name));
-}
-
-bool Ticked(QWidget *window, const char *name)
-{
-    auto *box = Child<QCheckBox>(window, name);
-    return box && box->isChecked();
-}
-
-std::string LineText(QWidget *window, const char *name)
-{
-    auto *edit = Child<QLineEdit>(window, name);
-    return edit ? ToBytes(edit->text()) : std::string();
-}
-
-std::string MemoText(QWidget *window, const char *name)
-{
-    auto *memo = Child<QPlainTextEdit>(window, name);
-    return memo ? ToBytes(BoxText(memo)) : std::string();
-}
-
 } // namespace
 
-OfficeEngineHook::OfficeEngineHook(Platform &platform, QWidget *window, const RunFlag &flag)
-    : QObject(window), m_platform(platform), m_window(window), m_flag(flag),
+OfficeEngineHook::OfficeEngineHook(Platform &platform, QWidget *window, QPlainTextEdit *text,
+                                   const RunFlag &flag)
+    : QObject(window), m_platform(platform), m_window(window), m_text(text), m_flag(flag),
       // "^c" inserts the clipboard's text, asked for when a replacement may hold it.
       m_source([&platform] { return ToBytes(platform.clipboardText()); })
 {
@@ -66,22 +42,12 @@ void OfficeEngineHook::run(Branch branch, const RunRequest &request, const std::
         return;
     WindowObserver observer(m_platform, m_window);
     OfficeRunExtension office(m_source, m_platform.programFolder(), m_flag, observer);
-    // "MS Word Engine Options", read as each run starts.
-    office.options.matchCase = Ticked(m_window, "CheckBox9");
-    office.options.wholeWord = Ticked(m_window, "CheckBox10");
-    office.options.wildcards = Ticked(m_window, "CheckBox11");
-    office.options.soundsLike = Ticked(m_window, "CheckBox12");
-    office.options.allWordForms = Ticked(m_window, "CheckBox13");
-    office.realTime.edit3 = LineText(m_window, "Edit3");
-    office.realTime.edit4 = LineText(m_window, "Edit4");
-    office.realTime.memo4 = MemoText(m_window, "Memo4");
-    office.realTime.memo5 = MemoText(m_window, "Memo5");
-    office.realTime.richText = MemoText(m_window, "RichEdit1");
+    // The options and the find and replacement strings come with the request.
+    if (branch == Branch::OfficeRealTime)
+        office.text = ToBytes(BoxText(m_text));
     office.run(branch, request, paths);
-    if (office.richTextResult()) {
-        if (auto *richEdit = Child<QPlainTextEdit>(m_window, "RichEdit1"))
-            ReplaceBoxText(richEdit, FromBytes(*office.richTextResult())); // one undoable step
-    }
+    if (office.richTextResult())
+        ReplaceBoxText(m_text, FromBytes(*office.richTextResult())); // one undoable step
 }
 
 } // namespace vexlo

@@ -1,5 +1,5 @@
-// The main window's side of the office engine: reads its option boxes and "Real time" fields
-// when a Word branch starts, and shows the result on the "Text" page.
+// The main window's side of the office engine: hands the "Text" page's text to a Word branch
+// and shows the result there.
 #pragma once
 
 #include "run/BuiltInWord.h"
@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+class QPlainTextEdit;
 class QWidget;
 
 namespace vexlo {
@@ -18,13 +19,15 @@ class OfficeEngineHook : public QObject, public RunExtensions {
     Q_OBJECT
 
   public:
-    OfficeEngineHook(Platform &platform, QWidget *window, const RunFlag &flag);
+    /// `window` owns the messages; `text` is the "Text" page's box (RichEdit1).
+    OfficeEngineHook(Platform &platform, QWidget *window, QPlainTextEdit *text, const RunFlag &flag);
 
     void run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths) override;
 
   private:
     Platform &m_platform;
     QWidget *m_window;
+    QPlainTextEdit *m_text;
     const RunFlag &m_flag;
     word::BuiltInApplicationSource m_source;
 };

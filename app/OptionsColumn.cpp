@@ -59,12 +59,12 @@ OptionsColumn::OptionsColumn(QWidget *parent) : QGroupBox(tr("Options"), parent)
     // The slot holds all three panels; the hidden ones take no room.
     m_slot = new QWidget(this);
     m_slot->setObjectName(QStringLiteral("OptionPanelSlot"));
-    m_aGB1 = buildTextEnginePanel();
-    m_aGB2 = buildWordEnginePanel();
-    m_aGB4 = buildReplaceEnginePanel();
+    m_textEnginePanel = buildTextEnginePanel();
+    m_wordEnginePanel = buildWordEnginePanel();
+    m_engineChoicePanel = buildReplaceEnginePanel();
     auto *slotLayout = new QVBoxLayout(m_slot);
     slotLayout->setContentsMargins(0, 0, 0, 0);
-    for (QGroupBox *panel : {m_aGB1, m_aGB2, m_aGB4})
+    for (QGroupBox *panel : {m_textEnginePanel, m_wordEnginePanel, m_engineChoicePanel})
         slotLayout->addWidget(panel);
 
     auto *layout = new QVBoxLayout(this);
@@ -114,11 +114,13 @@ QGroupBox *OptionsColumn::buildWordEnginePanel()
     auto *layout = new QVBoxLayout(panel);
     layout->setContentsMargins(PanelMargins);
     layout->setSpacing(3);
-    layout->addWidget(MakeCheckBox(panel, "CheckBox9", tr("Match Case")));
-    layout->addWidget(MakeCheckBox(panel, "CheckBox10", tr("Find whole words only")));
-    layout->addWidget(MakeCheckBox(panel, "CheckBox11", tr("Use wildcards")));
-    layout->addWidget(MakeCheckBox(panel, "CheckBox12", tr("Sounds like (English)")));
-    layout->addWidget(MakeCheckBox(panel, "CheckBox13", tr("Find all word forms")));
+    m_wordOptions[0] = MakeCheckBox(panel, "CheckBox9", tr("Match Case"));
+    m_wordOptions[1] = MakeCheckBox(panel, "CheckBox10", tr("Find whole words only"));
+    m_wordOptions[2] = MakeCheckBox(panel, "CheckBox11", tr("Use wildcards"));
+    m_wordOptions[3] = MakeCheckBox(panel, "CheckBox12", tr("Sounds like (English)"));
+    m_wordOptions[4] = MakeCheckBox(panel, "CheckBox13", tr("Find all word forms"));
+    for (QCheckBox *box : m_wordOptions)
+        layout->addWidget(box);
 
     // The note continues the last caption, indented to line up with the caption text.
     auto *english = new QLabel(tr("(English)"), panel);
@@ -171,11 +173,11 @@ QGroupBox *OptionsColumn::buildReplaceEnginePanel()
 
 void OptionsColumn::showOptionPanel(OptionPanel panel)
 {
-    QGroupBox *chosen = panel == OptionPanel::WordEngine      ? m_aGB2
-                        : panel == OptionPanel::ReplaceEngine ? m_aGB4
-                                                              : m_aGB1;
+    QGroupBox *chosen = panel == OptionPanel::WordEngine      ? m_wordEnginePanel
+                        : panel == OptionPanel::ReplaceEngine ? m_engineChoicePanel
+                                                              : m_textEnginePanel;
     // A hidden panel is disabled as well, so no shortcut or tab order can reach it.
-    for (QGroupBox *box : {m_aGB1, m_aGB2, m_aGB4}) {
+    for (QGroupBox *box : {m_textEnginePanel, m_wordEnginePanel, m_engineChoicePanel}) {
         box->setVisible(box == chosen);
         box->setEnabled(box == chosen);
     }
@@ -193,6 +195,17 @@ TextEngineOptions OptionsColumn::textEngineOptions() const
     options.deleteBlanksRight = m_textOptions[5]->isChecked();
     options.deleteBlanksLeft = m_textOptions[6]->isChecked();
     options.onlyDelete = m_textOptions[7]->isChecked();
+    return options;
+}
+
+WordEngineOptions OptionsColumn::wordEngineOptions() const
+{
+    WordEngineOptions options;
+    options.matchCase = m_wordOptions[0]->isChecked();
+    options.wholeWord = m_wordOptions[1]->isChecked();
+    options.wildcards = m_wordOptions[2]->isChecked();
+    options.soundsLike = m_wordOptions[3]->isChecked();
+    options.allWordForms = m_wordOptions[4]->isChecked();
     return options;
 }
 

@@ -29,6 +29,8 @@ class OptionsColumn : public QGroupBox {
 
     /// The eight check boxes of aGB1, read at the time of use.
     TextEngineOptions textEngineOptions() const;
+    /// The five check boxes of aGB2, read at the time of use.
+    WordEngineOptions wordEngineOptions() const;
     /// The item chosen in RadioGroup2 ("Vexlo Pro engine" at every start).
     EngineKind engineKind() const;
 
@@ -41,10 +43,11 @@ class OptionsColumn : public QGroupBox {
     QGroupBox *buildReplaceEnginePanel();
 
     QWidget *m_slot = nullptr;
-    QGroupBox *m_aGB1 = nullptr;
-    QGroupBox *m_aGB2 = nullptr;
-    QGroupBox *m_aGB4 = nullptr;
+    QGroupBox *m_textEnginePanel = nullptr;   // aGB1
+    QGroupBox *m_wordEnginePanel = nullptr;   // aGB2
+    QGroupBox *m_engineChoicePanel = nullptr; // aGB4
     QCheckBox *m_textOptions[8] = {};
+    QCheckBox *m_wordOptions[5] = {};
     QButtonGroup *m_engineGroup = nullptr;
     QToolButton *m_specialFind = nullptr;
     QToolButton *m_specialReplace = nullptr;

@@ -41,8 +41,8 @@ int main(int argc, char *argv[])
     vexlo::Windows windows(platform);
     vexlo::MainWindow &window = windows.main();
 
-    window.inputNotebook().edit1()->setText(QStringLiteral("Copyright 2023 Example Ltd."));
-    window.inputNotebook().edit2()->setText(QStringLiteral("Copyright 2024 Example Ltd."));
+    window.inputNotebook().fields().oneLineFind->setText(QStringLiteral("Copyright 2023 Example Ltd."));
+    window.inputNotebook().fields().oneLineReplace->setText(QStringLiteral("Copyright 2024 Example Ltd."));
     const char *const files[] = {"/home/ann/site/index.html", "/home/ann/site/about.html",
                                  "/home/ann/site/contact.html", "/home/ann/site/css/main.css",
                                  "/home/ann/site/news/2024.html"};

@@ -23,10 +23,10 @@ TargetNotebook::TargetNotebook(Platform &platform, QWidget *parent) : QTabWidget
     auto *textBox = new QGroupBox(tr("Text Here"));
     textBox->setObjectName(QStringLiteral("GroupBox11"));
     // A rich-text box used as plain text: no formatting, no word wrap, both scroll bars.
-    m_richEdit1 = MakeMemo(textBox, "RichEdit1");
+    m_textBox = MakeMemo(textBox, "RichEdit1");
     auto *textLayout = new QVBoxLayout(textBox);
     textLayout->setContentsMargins(4, 4, 4, 4);
-    textLayout->addWidget(m_richEdit1);
+    textLayout->addWidget(m_textBox);
 
     addTab(m_fileList, tr("File List"));
     addTab(m_directoryList, tr("Directory List"));

@@ -22,7 +22,7 @@ class TargetNotebook : public QTabWidget {
 
     FileListPanel *fileList() const noexcept { return m_fileList; }
     DirectoryListPanel *directoryList() const noexcept { return m_directoryList; }
-    QPlainTextEdit *richEdit1() const noexcept { return m_richEdit1; }
+    QPlainTextEdit *textBox() const noexcept { return m_textBox; }
 
     /// Brings the "Text" page forward and repaints at once.
     void showTextPage();
@@ -30,7 +30,7 @@ class TargetNotebook : public QTabWidget {
   private:
     FileListPanel *m_fileList = nullptr;
     DirectoryListPanel *m_directoryList = nullptr;
-    QPlainTextEdit *m_richEdit1 = nullptr;
+    QPlainTextEdit *m_textBox = nullptr;
 };
 
 } // namespace vexlo

@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
     gather.picker().setDirectory(site + QStringLiteral("/news"));
     gather.addDirectory();
     gather.gathered().setChecked(1, false);
-    gather.findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QStringLiteral("*.html"));
+    gather.maskEdit()->setText(QStringLiteral("*.html"));
     ok &= Save(gather, out.filePath(QStringLiteral("advanced-add.png")));
 
     vexlo::AddDirectoryWindow &add = windows.addDirectory();
@@ -117,7 +117,7 @@ int main(int argc, char *argv[])
     ok &= Save(windows.recovery(), out.filePath(QStringLiteral("recovery.png")));
     vexlo::DeleteBackupWindow &remove = windows.deleteBackup();
     remove.show();
-    remove.findChild<QListWidget *>(QStringLiteral("ListBox1"))->setCurrentRow(1);
+    remove.backupList()->setCurrentRow(1);
     ok &= Save(remove, out.filePath(QStringLiteral("delete-backup.png")));
     return ok ? 0 : 1;
 }

@@ -40,9 +40,9 @@ Windows::Windows(Platform &platform)
     m_histories[1] = new OneLineHistoryWindow(platform, HistoryKind::ReplaceWith, owner);            // TForm7
     m_histories[2] = new MultiLineHistoryWindow(platform, HistoryKind::WhatToFindMultiLine, owner);  // TForm8
     m_histories[3] = new MultiLineHistoryWindow(platform, HistoryKind::ReplaceWithMultiLine, owner); // TForm9
-    m_edit = new EditWindow(platform, m_main->inputNotebook().memo1(), m_main->inputNotebook().memo2(),
-                            owner);             // TForm11
-    m_notes = new NotesWindow(platform, owner); // TForm12
+    m_edit = new EditWindow(platform, m_main->inputNotebook().fields().multiLineFind,
+                            m_main->inputNotebook().fields().multiLineReplace, owner); // TForm11
+    m_notes = new NotesWindow(platform, owner);                                        // TForm12
     m_doBackup = new DoBackupWindow(
         platform, main->fileListModel(), main->directoryListModel(),
         [main] { return main->targetNotebook().currentIndex(); }, main); // TForm13
@@ -58,7 +58,7 @@ Windows::Windows(Platform &platform)
 void Windows::wireInputWindows(Platform &platform)
 {
     InputNotebook &input = m_main->inputNotebook();
-    m_inputHelpers = new InputHelpers(platform, &input, m_main->options().specialFindButton(),
+    m_inputHelpers = new InputHelpers(platform, input.fields(), m_main->options().specialFindButton(),
                                       m_main->options().specialReplaceButton());
     InputHelpers::OpenedWindows opened;
     opened.clipboard = m_clipboard;
@@ -68,7 +68,8 @@ void Windows::wireInputWindows(Platform &platform)
     m_inputHelpers->setWindows(opened);
     m_edit->setWindows(m_clipboard, m_histories[2], m_histories[3]);
 
-    m_realTime = new RealTimeTab(platform, &input, &m_main->targetNotebook());
+    m_realTime = new RealTimeTab(platform, input.fields(), &m_main->targetNotebook(),
+                                 m_main->targetNotebook().textBox());
     m_realTime->setWindows(m_clipboard, m_notes);
     // The real-time pass goes first; every other branch goes on to what was installed before.
     m_realTime->setNext(m_main->runController().extensions());

@@ -81,6 +81,8 @@ class DeleteBackupWindow : public QDialog {
 
     /// Deletes the selected backup's copies and its line of the index (SpeedButton1).
     void deleteSelected();
+    /// The backups of the index (ListBox1).
+    QListWidget *backupList() const noexcept { return m_list; }
 
   protected:
     void showEvent(QShowEvent *event) override;

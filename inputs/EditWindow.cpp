@@ -52,14 +52,14 @@ EditWindow::EditWindow(Platform &platform, QPlainTextEdit *findSource, QPlainTex
     setWindowTitle(tr("Edit"));
     setModal(true);
 
-    m_memo1 = MakeEditorMemo("Memo1");
-    m_memo2 = MakeEditorMemo("Memo2");
-    CreateFieldMenu(platform, m_memo1, "PopupMenu1");
-    CreateFieldMenu(platform, m_memo2, "PopupMenu9");
+    m_findEditor = MakeEditorMemo("Memo1");
+    m_replaceEditor = MakeEditorMemo("Memo2");
+    CreateFieldMenu(platform, m_findEditor, "PopupMenu1");
+    CreateFieldMenu(platform, m_replaceEditor, "PopupMenu9");
     m_notebook = new QTabWidget(this);
     m_notebook->setObjectName(QStringLiteral("TabbedNotebook1"));
-    m_notebook->addTab(MakePage(m_memo1), tr("What to find"));
-    m_notebook->addTab(MakePage(m_memo2), tr("Replace with"));
+    m_notebook->addTab(MakePage(m_findEditor), tr("What to find"));
+    m_notebook->addTab(MakePage(m_replaceEditor), tr("Replace with"));
 
     auto *panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -124,10 +124,10 @@ EditWindow::Page EditWindow::page() const
 void EditWindow::open(Page page)
 {
     m_notebook->setCurrentIndex(page);
-    m_memo1->clear();
-    m_memo2->clear();
-    m_memo1->setPlainText(BoxText(m_findSource));
-    m_memo2->setPlainText(BoxText(m_replaceSource));
+    m_findEditor->clear();
+    m_replaceEditor->clear();
+    m_findEditor->setPlainText(BoxText(m_findSource));
+    m_replaceEditor->setPlainText(BoxText(m_replaceSource));
     setWindowState(windowState() | Qt::WindowMaximized);
     exec();
     QCoreApplication::processEvents();

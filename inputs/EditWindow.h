@@ -30,7 +30,7 @@ class EditWindow : public QDialog {
     void open(Page page);
 
     Page page() const;
-    QPlainTextEdit *memo(Page page) const { return page == FindPage ? m_memo1 : m_memo2; }
+    QPlainTextEdit *memo(Page page) const { return page == FindPage ? m_findEditor : m_replaceEditor; }
 
   private:
     void closeAndReturn();
@@ -41,8 +41,8 @@ class EditWindow : public QDialog {
     QPlainTextEdit *m_findSource;
     QPlainTextEdit *m_replaceSource;
     QTabWidget *m_notebook = nullptr;
-    QPlainTextEdit *m_memo1 = nullptr;
-    QPlainTextEdit *m_memo2 = nullptr;
+    QPlainTextEdit *m_findEditor = nullptr;
+    QPlainTextEdit *m_replaceEditor = nullptr;
     QDialog *m_clipboard = nullptr;
     QDialog *m_findHistory = nullptr;
     QDialog *m_replaceHistory = nullptr;

@@ -36,41 +36,23 @@ void SetFirstLine(QLineEdit *edit, const Lines &lines)
 
 } // namespace
 
-template <class T> T *InputHelpers::child(const char *name) const
+template <class Action> void InputHelpers::onClick(QToolButton *button, Action action)
 {
-    T *found = m_notebook->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        throw std::logic_error(std::string("the input notebook has no ") + name);
-    return found;
+    connect(button, &QToolButton::clicked, this, [action] { guarded(action); });
 }
 
-template <class Action> void InputHelpers::onClick(const char *name, Action action)
-{
-    connect(child<QToolButton>(name), &QToolButton::clicked, this, [action] { guarded(action); });
-}
-
-InputHelpers::InputHelpers(Platform &platform, QTabWidget *notebook, QToolButton *specialFind,
+InputHelpers::InputHelpers(Platform &platform, const InputFields &fields, QToolButton *specialFind,
                            QToolButton *specialReplace)
-    : QObject(notebook), m_platform(platform), m_notebook(notebook)
+    : QObject(fields.notebook), m_platform(platform), m_fields(fields), m_notebook(fields.notebook)
 {
-    m_edit1 = child<QLineEdit>("Edit1");
-    m_edit2 = child<QLineEdit>("Edit2");
-    m_edit3 = child<QLineEdit>("Edit3");
-    m_edit4 = child<QLineEdit>("Edit4");
-    m_memo1 = child<QPlainTextEdit>("Memo1");
-    m_memo2 = child<QPlainTextEdit>("Memo2");
-    m_memo4 = child<QPlainTextEdit>("Memo4");
-    m_memo5 = child<QPlainTextEdit>("Memo5");
-    m_tempMemo1 = child<QPlainTextEdit>("TempMemo1");
-
-    CreateFieldMenu(platform, m_edit1, "PopupMenu12");
-    CreateFieldMenu(platform, m_edit2, "PopupMenu13");
-    CreateFieldMenu(platform, m_memo1, "PopupMenu10");
-    CreateFieldMenu(platform, m_memo2, "PopupMenu11");
-    CreateFieldMenu(platform, m_edit3, "PopupMenu5");
-    CreateFieldMenu(platform, m_edit4, "PopupMenu6");
-    CreateFieldMenu(platform, m_memo4, "PopupMenu7");
-    CreateFieldMenu(platform, m_memo5, "PopupMenu8");
+    CreateFieldMenu(platform, fields.oneLineFind, "PopupMenu12");
+    CreateFieldMenu(platform, fields.oneLineReplace, "PopupMenu13");
+    CreateFieldMenu(platform, fields.multiLineFind, "PopupMenu10");
+    CreateFieldMenu(platform, fields.multiLineReplace, "PopupMenu11");
+    CreateFieldMenu(platform, fields.realTimeFindLine, "PopupMenu5");
+    CreateFieldMenu(platform, fields.realTimeReplacementLine, "PopupMenu6");
+    CreateFieldMenu(platform, fields.realTimeFindMemo, "PopupMenu7");
+    CreateFieldMenu(platform, fields.realTimeReplacementMemo, "PopupMenu8");
 
     wireOneLinePage();
     wireMultiLinePage();
@@ -82,56 +64,60 @@ void InputHelpers::wireOneLinePage()
 {
     Platform &platform = m_platform;
     QWidget *parent = m_notebook;
-    QLineEdit *find = m_edit1;
-    QLineEdit *replace = m_edit2;
-    onClick("SpeedButton1", [find] { find->clear(); });
-    onClick("SpeedButton2", [&platform, find] { CopySelection(platform, find); });
-    onClick("SpeedButton3", [&platform, find] { PasteAtCaret(platform, find); });
-    onClick("SpeedButton4", [&platform, parent, find] {
+    QLineEdit *find = m_fields.oneLineFind;
+    QLineEdit *replace = m_fields.oneLineReplace;
+    const FieldButtons &findButtons = m_fields.oneLineFindButtons;
+    const FieldButtons &replaceButtons = m_fields.oneLineReplaceButtons;
+    onClick(findButtons.clear, [find] { find->clear(); });
+    onClick(findButtons.copy, [&platform, find] { CopySelection(platform, find); });
+    onClick(findButtons.paste, [&platform, find] { PasteAtCaret(platform, find); });
+    onClick(findButtons.load, [&platform, parent, find] {
         LoadFromFile(parent, platform, StringLoads::OneLineFind,
                      [find](const Lines &lines) { SetFirstLine(find, lines); });
     });
-    onClick("SpeedButton5", [this] { showClipboard(); });
-    onClick("SpeedButton6", [this] { showHistory(HistoryKind::WhatToFind); });
+    onClick(findButtons.clipboard, [this] { showClipboard(); });
+    onClick(findButtons.history, [this] { showHistory(HistoryKind::WhatToFind); });
 
-    onClick("SpeedButton7", [replace] { replace->clear(); });
-    onClick("SpeedButton12", [&platform, replace] { CopySelection(platform, replace); });
-    onClick("SpeedButton11", [&platform, replace] { PasteAtCaret(platform, replace); });
-    onClick("SpeedButton10", [&platform, parent, replace] {
+    onClick(replaceButtons.clear, [replace] { replace->clear(); });
+    onClick(replaceButtons.copy, [&platform, replace] { CopySelection(platform, replace); });
+    onClick(replaceButtons.paste, [&platform, replace] { PasteAtCaret(platform, replace); });
+    onClick(replaceButtons.load, [&platform, parent, replace] {
         LoadFromFile(parent, platform, StringLoads::OneLineReplace,
                      [replace](const Lines &lines) { SetFirstLine(replace, lines); });
     });
-    onClick("SpeedButton9", [this] { showClipboard(); });
-    onClick("SpeedButton8", [this] { showHistory(HistoryKind::ReplaceWith); });
+    onClick(replaceButtons.clipboard, [this] { showClipboard(); });
+    onClick(replaceButtons.history, [this] { showHistory(HistoryKind::ReplaceWith); });
 }
 
 void InputHelpers::wireMultiLinePage()
 {
     Platform &platform = m_platform;
     QWidget *parent = m_notebook;
-    QPlainTextEdit *find = m_memo1;
-    QPlainTextEdit *replace = m_memo2;
-    onClick("SpeedButton13", [find] { find->clear(); });
-    onClick("SpeedButton14", [&platform, find] { CopySelection(platform, find); });
-    onClick("SpeedButton15", [&platform, find] { PasteAtCaret(platform, find); });
-    onClick("SpeedButton16", [&platform, parent, find] {
+    QPlainTextEdit *find = m_fields.multiLineFind;
+    QPlainTextEdit *replace = m_fields.multiLineReplace;
+    const FieldButtons &findButtons = m_fields.multiLineFindButtons;
+    const FieldButtons &replaceButtons = m_fields.multiLineReplaceButtons;
+    onClick(findButtons.clear, [find] { find->clear(); });
+    onClick(findButtons.copy, [&platform, find] { CopySelection(platform, find); });
+    onClick(findButtons.paste, [&platform, find] { PasteAtCaret(platform, find); });
+    onClick(findButtons.load, [&platform, parent, find] {
         LoadFromFile(parent, platform, StringLoads::MultiLineFind,
                      [find](const Lines &lines) { AppendLines(find, lines); });
     });
-    onClick("SpeedButton17", [this] { showClipboard(); });
-    onClick("SpeedButton18", [this] { showHistory(HistoryKind::WhatToFindMultiLine); });
-    onClick("SpeedButton40", [this] { enlarge(EditWindow::FindPage); });
+    onClick(findButtons.clipboard, [this] { showClipboard(); });
+    onClick(findButtons.history, [this] { showHistory(HistoryKind::WhatToFindMultiLine); });
+    onClick(findButtons.enlarge, [this] { enlarge(EditWindow::FindPage); });
 
-    onClick("SpeedButton19", [replace] { replace->clear(); });
-    onClick("SpeedButton20", [&platform, replace] { CopySelection(platform, replace); });
-    onClick("SpeedButton21", [&platform, replace] { PasteAtCaret(platform, replace); });
-    onClick("SpeedButton22", [&platform, parent, replace] {
+    onClick(replaceButtons.clear, [replace] { replace->clear(); });
+    onClick(replaceButtons.copy, [&platform, replace] { CopySelection(platform, replace); });
+    onClick(replaceButtons.paste, [&platform, replace] { PasteAtCaret(platform, replace); });
+    onClick(replaceButtons.load, [&platform, parent, replace] {
         LoadFromFile(parent, platform, StringLoads::MultiLineReplace,
                      [replace](const Lines &lines) { AppendLines(replace, lines); });
     });
-    onClick("SpeedButton23", [this] { showClipboard(); });
-    onClick("SpeedButton24", [this] { showHistory(HistoryKind::ReplaceWithMultiLine); });
-    onClick("SpeedButton39", [this] { enlarge(EditWindow::ReplacePage); });
+    onClick(replaceButtons.clipboard, [this] { showClipboard(); });
+    onClick(replaceButtons.history, [this] { showHistory(HistoryKind::ReplaceWithMultiLine); });
+    onClick(replaceButtons.enlarge, [this] { enlarge(EditWindow::ReplacePage); });
 }
 
 void InputHelpers::wireRealTimePage()
@@ -151,8 +137,8 @@ void InputHelpers::wireRealTimePage()
     m_popupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
     connect(m_popupMenu3->addAction(tr("Clear \"Find\" string(s)...")), &QAction::triggered, this, [this] {
         guarded([this] {
-            m_edit3->clear();
-            m_memo4->clear();
+            m_fields.realTimeFindLine->clear();
+            m_fields.realTimeFindMemo->clear();
         });
     });
     connect(m_popupMenu3->addAction(tr("Copy \"Find\" string(s) to Clipboard...")), &QAction::triggered, this,
@@ -160,16 +146,25 @@ void InputHelpers::wireRealTimePage()
     connect(m_popupMenu3->addAction(tr("Paste \"Find\" string(s) from Clipboard...")), &QAction::triggered,
             this, [this] { guarded([this] { pasteFindStrings(); }); });
     connect(m_popupMenu3->addAction(tr("Load \"Find\" string(s) from File...")), &QAction::triggered, this,
-            [this, splitLoad] { guarded([&] { splitLoad(StringLoads::RealTimeFind, m_edit3, m_memo4); }); });
+            [this, splitLoad] {
+                guarded([&] {
+                    splitLoad(StringLoads::RealTimeFind, m_fields.realTimeFindLine,
+                              m_fields.realTimeFindMemo);
+                });
+            });
 
     m_popupMenu4 = new QMenu(m_notebook);
     m_popupMenu4->setObjectName(QStringLiteral("PopupMenu4"));
-    connect(
-        m_popupMenu4->addAction(tr("Load \"Replace\" string(s) from File...")), &QAction::triggered, this,
-        [this, splitLoad] { guarded([&] { splitLoad(StringLoads::RealTimeReplace, m_edit4, m_memo5); }); });
+    connect(m_popupMenu4->addAction(tr("Load \"Replace\" string(s) from File...")), &QAction::triggered, this,
+            [this, splitLoad] {
+                guarded([&] {
+                    splitLoad(StringLoads::RealTimeReplace, m_fields.realTimeReplacementLine,
+                              m_fields.realTimeReplacementMemo);
+                });
+            });
 
-    onClick("SpeedButton48", [this] { popUp(m_popupMenu3); });
-    onClick("SpeedButton49", [this] { popUp(m_popupMenu4); });
+    onClick(m_fields.realTimeFindMenuButton, [this] { popUp(m_popupMenu3); });
+    onClick(m_fields.realTimeReplacementMenuButton, [this] { popUp(m_popupMenu4); });
 }
 
 void InputHelpers::buildSpecialMenus(QToolButton *specialFind, QToolButton *specialReplace)
@@ -216,11 +211,12 @@ void InputHelpers::enlarge(int page)
 
 void InputHelpers::copyFindStrings()
 {
-    if (!m_edit3->text().isEmpty()) {
-        m_edit3->selectAll();
-        m_platform.setClipboardText(m_edit3->text());
+    QLineEdit *line = m_fields.realTimeFindLine;
+    if (!line->text().isEmpty()) {
+        line->selectAll();
+        m_platform.setClipboardText(line->text());
     } else {
-        CopyAll(m_platform, m_memo4);
+        CopyAll(m_platform, m_fields.realTimeFindMemo);
     }
 }
 
@@ -229,18 +225,20 @@ void InputHelpers::copyFindStrings()
 void InputHelpers::pasteFindStrings()
 {
     const QString text = m_platform.clipboardText();
-    m_tempMemo1->clear();
-    m_tempMemo1->insertPlainText(text);
-    if (!MemoLines(ToBytes(BoxText(m_tempMemo1))).empty())
-        m_memo4->insertPlainText(text);
+    QPlainTextEdit *scratch = m_fields.pasteScratch;
+    scratch->clear();
+    scratch->insertPlainText(text);
+    if (!MemoLines(ToBytes(BoxText(scratch))).empty())
+        m_fields.realTimeFindMemo->insertPlainText(text);
 }
 
 void InputHelpers::appendSpecialCode(bool find, const char *code)
 {
     if (m_notebook->currentIndex() != OneLinePage && m_notebook->currentIndex() != RealTimePage)
         m_notebook->setCurrentIndex(OneLinePage);
-    QLineEdit *edit =
-        m_notebook->currentIndex() == OneLinePage ? (find ? m_edit1 : m_edit2) : (find ? m_edit3 : m_edit4);
+    QLineEdit *edit = m_notebook->currentIndex() == OneLinePage
+                          ? (find ? m_fields.oneLineFind : m_fields.oneLineReplace)
+                          : (find ? m_fields.realTimeFindLine : m_fields.realTimeReplacementLine);
     edit->setText(edit->text() + QString::fromLatin1(code));
 }
 

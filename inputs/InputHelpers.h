@@ -2,6 +2,7 @@
 #pragma once
 
 #include "inputs/HistoryStore.h"
+#include "inputs/InputFields.h"
 
 #include <QObject>
 
@@ -9,10 +10,7 @@
 #include <span>
 
 class QDialog;
-class QLineEdit;
 class QMenu;
-class QPlainTextEdit;
-class QTabWidget;
 class QToolButton;
 
 namespace vexlo {
@@ -28,9 +26,9 @@ class InputHelpers : public QObject {
     Q_OBJECT
 
   public:
-    /// `notebook` holds the fields and buttons by their component names; `specialFind` and
-    /// `specialReplace` are SpeedButton37 and SpeedButton50 of the office engine's options.
-    InputHelpers(Platform &platform, QTabWidget *notebook, QToolButton *specialFind,
+    /// `fields` are the notebook's fields and buttons; `specialFind` and `specialReplace` are
+    /// SpeedButton37 and SpeedButton50 of the office engine's options.
+    InputHelpers(Platform &platform, const InputFields &fields, QToolButton *specialFind,
                  QToolButton *specialReplace);
 
     struct OpenedWindows {
@@ -46,8 +44,7 @@ class InputHelpers : public QObject {
     QMenu *specialReplaceMenu() const noexcept { return m_popupMenu15; }
 
   private:
-    template <class T> T *child(const char *name) const;
-    template <class Action> void onClick(const char *name, Action action);
+    template <class Action> void onClick(QToolButton *button, Action action);
     void wireOneLinePage();
     void wireMultiLinePage();
     void wireRealTimePage();
@@ -62,9 +59,8 @@ class InputHelpers : public QObject {
     void popUp(QMenu *menu);
 
     Platform &m_platform;
+    const InputFields m_fields;
     QTabWidget *m_notebook;
-    QLineEdit *m_edit1, *m_edit2, *m_edit3, *m_edit4;
-    QPlainTextEdit *m_memo1, *m_memo2, *m_memo4, *m_memo5, *m_tempMemo1;
     QMenu *m_popupMenu3 = nullptr;
     QMenu *m_popupMenu4 = nullptr;
     QMenu *m_popupMenu14 = nullptr;

@@ -24,14 +24,15 @@ void OfficeRunExtension::run(Branch branch, const RunRequest &request, const std
     try {
         switch (branch) {
         case Branch::OfficeFileList:
-            engine.fileListBranch(paths, request.edit1, request.edit2, options);
+            engine.fileListBranch(paths, request.oneLineFind, request.oneLineReplace, request.wordOptions);
             break;
         case Branch::OfficeDirectoryList:
-            engine.directoryListBranch(paths, request.edit1, request.edit2, options, m_flag,
+            engine.directoryListBranch(paths, request.oneLineFind, request.oneLineReplace,
+                                       request.wordOptions, m_flag,
                                        request.targetRoots.empty() ? nullptr : &request.targetRoots);
             break;
         default:
-            m_richText = engine.realTimeBranch(realTime, options, m_folder,
+            m_richText = engine.realTimeBranch(request.realTime, text, request.wordOptions, m_folder,
                                                [this](const std::string &text) { m_observer.message(text); });
             break;
         }

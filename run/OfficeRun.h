@@ -18,9 +18,9 @@ class OfficeRunExtension : public RunExtensions {
     {
     }
 
-    /// Read when a branch starts: the Word options and the "Real time" fields.
-    WordEngineOptions options;
-    RealTimeInputs realTime;
+    /// The "Text" tab's text, which the "Real time" branch works on (the options and the
+    /// find and replacement come with the request).
+    std::string text;
 
     void run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths) override;
 

@@ -1,20 +1,13 @@
 // The "Real time" pass: one replacement on text held in the window instead of on files.
 #pragma once
 
+#include "run/RunInputs.h"
 #include "run/TextEngine.h"
 
 #include <optional>
 #include <string>
 
 namespace vexlo {
-
-/// The four inputs of the "Real time" page as the boxes hold them (whole texts).
-struct RealTimeInputs {
-    std::string findLine;        // Edit3
-    std::string findMemo;        // Memo4
-    std::string replacementLine; // Edit4
-    std::string replacementMemo; // Memo5
-};
 
 /// Picks the operation from which inputs are filled: exactly one find input and at most one
 /// replacement input. Nothing for every other combination. Never fails.

@@ -1,12 +1,12 @@
 // The "Real time" page's text tools and its pass, which works on the "Text" page, not on files.
 #pragma once
 
+#include "inputs/InputFields.h"
 #include "run/RunDriver.h"
 
 #include <QObject>
 
 class QDialog;
-class QLineEdit;
 class QPlainTextEdit;
 class QTabWidget;
 class QWidget;
@@ -22,8 +22,10 @@ class RealTimeTab : public QObject, public RunExtensions {
     Q_OBJECT
 
   public:
-    /// `inputNotebook` holds the real-time inputs and Panel7, `targetNotebook` RichEdit1.
-    RealTimeTab(Platform &platform, QTabWidget *inputNotebook, QTabWidget *targetNotebook);
+    /// `fields` are the input notebook's (Panel7 among them); `text` is RichEdit1, on the
+    /// "Text" page of `targetNotebook`.
+    RealTimeTab(Platform &platform, const InputFields &fields, QTabWidget *targetNotebook,
+                QPlainTextEdit *text);
 
     void setNext(RunExtensions *next) noexcept { m_next = next; }
     void setWindows(QDialog *clipboard, QWidget *notes)
@@ -36,7 +38,7 @@ class RealTimeTab : public QObject, public RunExtensions {
 
     /// Applies the replacement chosen by the four inputs to the text; any combination that
     /// chooses none leaves it as it is.
-    void pass(const TextEngineOptions &options);
+    void pass(const RealTimeInputs &inputs, const TextEngineOptions &options);
 
   private:
     void loadText();
@@ -45,8 +47,6 @@ class RealTimeTab : public QObject, public RunExtensions {
     Platform &m_platform;
     QTabWidget *m_inputNotebook;
     QTabWidget *m_targetNotebook;
-    QLineEdit *m_edit3, *m_edit4;
-    QPlainTextEdit *m_memo4, *m_memo5;
     QPlainTextEdit *m_text; // RichEdit1
     QDialog *m_clipboard = nullptr;
     QWidget *m_notes = nullptr;

@@ -20,14 +20,14 @@ constexpr const char *ScanListName = "a.txt";
 void recordHistories(const RunRequest &request, const ProgramFolder &folder)
 {
     HistoryStore histories(folder);
-    if (!request.memo2.empty())
-        histories.record(HistoryKind::ReplaceWithMultiLine, MemoLines(request.memo2));
-    if (!request.memo1.empty())
-        histories.record(HistoryKind::WhatToFindMultiLine, MemoLines(request.memo1));
-    if (!request.edit1.empty())
-        histories.record(HistoryKind::WhatToFind, Lines{request.edit1});
-    if (!request.edit2.empty())
-        histories.record(HistoryKind::ReplaceWith, Lines{request.edit2});
+    if (!request.multiLineReplace.empty())
+        histories.record(HistoryKind::ReplaceWithMultiLine, MemoLines(request.multiLineReplace));
+    if (!request.multiLineFind.empty())
+        histories.record(HistoryKind::WhatToFindMultiLine, MemoLines(request.multiLineFind));
+    if (!request.oneLineFind.empty())
+        histories.record(HistoryKind::WhatToFind, Lines{request.oneLineFind});
+    if (!request.oneLineReplace.empty())
+        histories.record(HistoryKind::ReplaceWith, Lines{request.oneLineReplace});
 }
 
 std::vector<std::string> checkedPaths(const std::vector<TargetEntry> &entries)
@@ -117,8 +117,8 @@ class Run {
     {
         TextOperation op;
         op.kind = TextOperation::Kind::InLine;
-        op.find = m_request.edit1;
-        op.inLine = InLineReplacement::OneString(m_request.edit2);
+        op.find = m_request.oneLineFind;
+        op.inLine = InLineReplacement::OneString(m_request.oneLineReplace);
         op.options = m_request.options;
         return op;
     }
@@ -156,8 +156,8 @@ class Run {
 
     void multiLinePass()
     {
-        const Lines find = MemoLines(m_request.memo1);
-        const Lines replacement = MemoLines(m_request.memo2);
+        const Lines find = MemoLines(m_request.multiLineFind);
+        const Lines replacement = MemoLines(m_request.multiLineReplace);
         if (find.empty()) {
             m_observer.message(WhatToFindMessage);
             return;

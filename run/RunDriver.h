@@ -5,6 +5,7 @@
 #include "base/ProgramFolder.h"
 #include "base/RunObserver.h"
 #include "run/CommitHook.h"
+#include "run/RunInputs.h"
 #include "run/TextEngine.h"
 #include "targets/TargetEntry.h"
 
@@ -49,12 +50,14 @@ struct RunRequest {
     EngineKind engine = EngineKind::Text;
     InputTab inputTab = InputTab::OneLine;
     TargetTab targetTab = TargetTab::FileList;
-    std::string edit1, edit2; // "One Line": find, replace
-    std::string memo1, memo2; // "Multi Line": find, replace (the boxes' whole text)
+    std::string oneLineFind, oneLineReplace;     // "One Line"
+    std::string multiLineFind, multiLineReplace; // "Multi Line" (the boxes' whole text)
+    RealTimeInputs realTime;                     // "Real time"
     std::vector<TargetEntry> fileList;
     std::vector<TargetEntry> directoryList;
     std::string mask; // Edit5
     TextEngineOptions options;
+    WordEngineOptions wordOptions;
     /// Set by the run for the office engine's directory branch: the scanned directory of each
     /// target path, below which no folder link is followed (empty otherwise).
     std::vector<std::string> targetRoots;

@@ -149,25 +149,25 @@ void WordEngine::directoryListBranch(const std::vector<std::string> &paths, cons
     }
 }
 
-std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inputs,
+std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inputs, const std::string &text,
                                                       const WordEngineOptions &options,
                                                       const ProgramFolder &folder,
                                                       const std::function<void(const std::string &)> &message)
 {
-    if (!inputs.memo4.empty() || !inputs.memo5.empty())
+    if (!inputs.findMemo.empty() || !inputs.replacementMemo.empty())
         message(kOneLineOnlyMessage);
-    if (!inputs.memo4.empty() && !inputs.memo5.empty())
+    if (!inputs.findMemo.empty() && !inputs.replacementMemo.empty())
         return std::nullopt;
     const std::string path = folder.file(kRichEditFileName).string();
     // With its byte-order mark the text is read as UTF-8 even when it is plain ASCII, so the
     // replacement's own characters come back as they were typed.
-    WriteFileSafely(path, "\xEF\xBB\xBF" + JoinLines(MemoLines(inputs.richText)));
-    processFile(path, inputs.edit3, inputs.edit4, options);
+    WriteFileSafely(path, "\xEF\xBB\xBF" + JoinLines(MemoLines(text)));
+    processFile(path, inputs.findLine, inputs.replacementLine, options);
     quit();
     // The file is back in the encoding it went in, or Windows-1252 when that was plain ASCII.
     std::string bytes = ReadFile(path);
-    std::string text = doc::ToUtf8(doc::Decode(bytes, doc::DetectEncoding(bytes)));
-    return JoinLines(SplitLines(text), "\n");
+    std::string saved = doc::ToUtf8(doc::Decode(bytes, doc::DetectEncoding(bytes)));
+    return JoinLines(SplitLines(saved), "\n");
 }
 
 } // namespace vexlo

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ProgramFolder.h"
+#include "run/RunInputs.h"
 #include "run/WordAutomation.h"
 
 #include <functional>
@@ -14,22 +15,6 @@ namespace vexlo {
 
 class RunFlag;
 class SkippedFile;
-
-/// The five check boxes of "MS Word Engine Options", read when a run starts.
-struct WordEngineOptions {
-    bool matchCase = false;    // "Match Case"
-    bool wholeWord = false;    // "Find whole words only"
-    bool wildcards = false;    // "Use wildcards"
-    bool soundsLike = false;   // "Sounds like (English)"
-    bool allWordForms = false; // "Find all word forms"
-};
-
-/// What the "Real time" branch reads from the window.
-struct RealTimeInputs {
-    std::string memo4, memo5; // the multi-line fields: they only raise a message
-    std::string edit3, edit4; // find, replace
-    std::string richText;     // the "Text" tab's text
-};
 
 class WordEngine {
   public:
@@ -66,11 +51,12 @@ class WordEngine {
                              const std::string &replace, const WordEngineOptions &options,
                              const RunFlag &flag, const std::vector<std::string> *roots = nullptr);
 
-    /// The "Real time" branch: the text passes through "richedittext.vexlo". Returns the new
+    /// The "Real time" branch: `text` (the "Text" tab's) passes through "richedittext.vexlo",
+    /// with the one-line find and replacement; the memos only raise a message. Returns the new
     /// text for the "Text" tab, or nothing when both memos hold text. `message` shows the
     /// message about the memos. Throws Error{Automation} or Error{Io}.
-    std::optional<std::string> realTimeBranch(const RealTimeInputs &inputs, const WordEngineOptions &options,
-                                              const ProgramFolder &folder,
+    std::optional<std::string> realTimeBranch(const RealTimeInputs &inputs, const std::string &text,
+                                              const WordEngineOptions &options, const ProgramFolder &folder,
                                               const std::function<void(const std::string &)> &message);
 
     /// The path the last failure concerns (empty when none).

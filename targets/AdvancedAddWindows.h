@@ -41,6 +41,8 @@ class AdvancedAddWindow : public QDialog {
     DirectoryPicker &picker() const noexcept { return *m_picker; }
     /// CheckListBox1's entries.
     TargetListModel &gathered() const noexcept { return *m_gathered; }
+    /// The mask the gathered directories are added with (Edit1).
+    QLineEdit *maskEdit() const noexcept { return m_maskEdit; }
 
     /// "Add Directory (s)" (SpeedButton1).
     void addDirectory();

@@ -215,16 +215,16 @@ void ScanDirectoryWindow::scan()
     {
         const Done done{this, controls};
         m_lastEvents = m_platform.tickCount();
-        m_listBox1.clear();
+        m_treeLines.clear();
 
         PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
         ScanDir(dir, mask, found);
         found.flush();
 
         if (m_subfoldersBox->isChecked()) {
-            PausingList tree(m_listBox1, [this] { processEventsThrottled(); });
+            PausingList tree(m_treeLines, [this] { processEventsThrottled(); });
             ScanDir(dir, "*.*", tree);
-            onlyDirAddInLB2(mask);
+            scanSubfolders(mask);
         }
         m_fileList.checkAll();
     }
@@ -243,20 +243,20 @@ void ScanDirectoryWindow::pause(ModelScanResult &found)
     processEventsThrottled();
 }
 
-void ScanDirectoryWindow::onlyDirAddInLB2(const std::string &mask)
+void ScanDirectoryWindow::scanSubfolders(const std::string &mask)
 {
-    m_listBox2.clear();
-    for (const std::string &line : m_listBox1) {
+    m_subfolders.clear();
+    for (const std::string &line : m_treeLines) {
         // A link to a directory is listed by the scan but not entered: with a link to "/"
         // the subfolder phase would otherwise bring in the whole disk.
         if (!line.empty() && line.back() == PathSeparator && !isLink(line))
-            m_listBox2.push_back(line);
+            m_subfolders.push_back(line);
     }
-    if (m_listBox2.empty())
+    if (m_subfolders.empty())
         return;
 
     PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
-    for (const std::string &subdirectory : m_listBox2)
+    for (const std::string &subdirectory : m_subfolders)
         ScanDir(subdirectory, mask, found);
     found.flush();
     m_fileList.checkAll();

@@ -40,9 +40,10 @@ class ScanDirectoryWindow : public QDialog {
     void scan();
     bool isScanning() const noexcept { return m_scanning; }
 
-    /// The hidden work lists ListBox1 and ListBox2 of the last scan.
-    const std::vector<std::string> &workList1() const noexcept { return m_listBox1; }
-    const std::vector<std::string> &workList2() const noexcept { return m_listBox2; }
+    /// The work lists of the last scan: every line of the folder tree (directory lines end in
+    /// a separator) and the subfolders scanned with the mask.
+    const std::vector<std::string> &treeLines() const noexcept { return m_treeLines; }
+    const std::vector<std::string> &subfolders() const noexcept { return m_subfolders; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -52,7 +53,7 @@ class ScanDirectoryWindow : public QDialog {
   private:
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings);
-    void onlyDirAddInLB2(const std::string &mask);
+    void scanSubfolders(const std::string &mask);
     void pause(ModelScanResult &found);
     void processEventsThrottled();
     void updateDirectoryLabel();
@@ -71,8 +72,8 @@ class ScanDirectoryWindow : public QDialog {
     QToolButton *m_closeButton = nullptr;
 
     QString m_directory;
-    std::vector<std::string> m_listBox1;
-    std::vector<std::string> m_listBox2;
+    std::vector<std::string> m_treeLines;
+    std::vector<std::string> m_subfolders;
     bool m_scanning = false;
     bool m_settingsSaved = false; // by the scan, just before it closes the window
     std::string m_lastFlag;       // "alala" as last read or written

@@ -165,8 +165,8 @@ TEST_F(RunTest, FileListRewritesCheckedEntriesInOrder)
     const auto a = file("a.txt", "foo foo\nbar\n");
     const auto b = file("b.txt", "Foo");
     const auto skipped = file("c.txt", "foo\n");
-    request.edit1 = "foo";
-    request.edit2 = "X";
+    request.oneLineFind = "foo";
+    request.oneLineReplace = "X";
     request.fileList = {{a, true}, {skipped, false}, {b, true}};
 
     const RunResult result = run();
@@ -209,8 +209,8 @@ TEST_F(RunTest, MultiLineFollowsTheFindAndReplaceLineCounts)
         request = RunRequest{};
         request.inputTab = InputTab::MultiLine;
         request.targetTab = TargetTab::DirectoryList; // still the file list
-        request.memo1 = c.memo1;
-        request.memo2 = c.memo2;
+        request.multiLineFind = c.memo1;
+        request.multiLineReplace = c.memo2;
         request.fileList = {{path, true}};
         request.directoryList = {{tmp.path().string(), true}};
         request.mask = "*.*";
@@ -225,7 +225,7 @@ TEST_F(RunTest, MultiLineWithoutFindLinesAsksWhatToFind)
 {
     const auto path = file("m.txt", "x\n");
     request.inputTab = InputTab::MultiLine;
-    request.memo2 = "R";
+    request.multiLineReplace = "R";
     request.fileList = {{path, true}};
     run();
     EXPECT_EQ(observer.messages, std::vector<std::string>{"What to find?"});
@@ -239,8 +239,8 @@ TEST_F(RunTest, DirectoryPassListsAndRewritesMatchesOfEachDirectoryInOrder)
     const auto second = file("d2/two.txt", "foo\n");
     const auto unchecked = file("d3/three.txt", "foo\n");
     request.targetTab = TargetTab::DirectoryList;
-    request.edit1 = "foo";
-    request.edit2 = "bar";
+    request.oneLineFind = "foo";
+    request.oneLineReplace = "bar";
     request.mask = "*.txt";
     request.directoryList = {{tmp.file("d2"), true}, {tmp.file("d3"), false}, {tmp.file("d1") + "/", true}};
 
@@ -257,7 +257,7 @@ TEST_F(RunTest, DirectoryPassWithEmptyMaskShowsTheMessageAndChangesNothing)
 {
     const auto path = file("d/one.txt", "foo\n");
     request.targetTab = TargetTab::DirectoryList;
-    request.edit1 = "foo";
+    request.oneLineFind = "foo";
     request.directoryList = {{tmp.file("d"), true}};
     run();
     EXPECT_EQ(observer.messages, std::vector<std::string>{"Please select mask! and after try again."});
@@ -298,8 +298,8 @@ TEST_F(RunTest, DirectoryPassFollowsNoLinkOutOfItsTreeAndSkipsTemporaries)
     fs::create_symlink("../outside/victim.txt", link);
     fs::create_symlink("real.txt", tmp.file("tree/inner.txt")); // inside the tree: followed
     request.targetTab = TargetTab::DirectoryList;
-    request.edit1 = "foo";
-    request.edit2 = "bar";
+    request.oneLineFind = "foo";
+    request.oneLineReplace = "bar";
     request.mask = "*";
     request.directoryList = {{tmp.file("tree"), true}};
 
@@ -322,7 +322,7 @@ TEST_F(RunTest, ManyLinksOutOfTheTreeAreReportedInOneMessage)
     for (int i = 0; i < 25; ++i)
         fs::create_symlink("../outside/victim.txt", tmp.file("tree/" + numbered(i)));
     request.targetTab = TargetTab::DirectoryList;
-    request.edit1 = "foo";
+    request.oneLineFind = "foo";
     request.mask = "*.txt";
     request.directoryList = {{tmp.file("tree"), true}};
     run();
@@ -430,8 +430,8 @@ TEST_F(RunTest, AFileListedTwiceIsRewrittenTwice)
         request.fileList.push_back({other, true});
         request.fileList.push_back({link, true});
     }
-    request.edit1 = "x";
-    request.edit2 = "xx";
+    request.oneLineFind = "x";
+    request.oneLineReplace = "xx";
     const RunResult result = run();
     EXPECT_EQ(result.filesRewritten, 30u);
     EXPECT_BYTES_EQ(std::string(21, 'x') + "\r\n", readBytes(path));
@@ -441,8 +441,8 @@ TEST_F(RunTest, AFileListedTwiceIsRewrittenTwice)
 
 TEST_F(RunTest, HistoriesAreRecordedBeforeAnythingElse)
 {
-    request.edit1 = "find";
-    request.memo2 = "r1\r\nr2\r\n";
+    request.oneLineFind = "find";
+    request.multiLineReplace = "r1\r\nr2\r\n";
     request.targetTab = TargetTab::Text; // nothing else to do
     run();
     EXPECT_BYTES_EQ("find\r\n", readBytes(folder.file("WhatToFind0.vexlopro"))); // counter "9"
@@ -456,9 +456,9 @@ TEST_F(RunTest, ABadCounterStopsTheRunBeforeAnyFile)
     writeBytes(folder.file("vexlopro.ini"), "[Add_File_Procedure]\r\nReplaceWithMultiLine=1\r\n"
                                             "WhatToFindMultiLine=x\r\n");
     const auto path = file("a.txt", "foo\n");
-    request.memo2 = "r";
-    request.memo1 = "f";
-    request.edit1 = "foo";
+    request.multiLineReplace = "r";
+    request.multiLineFind = "f";
+    request.oneLineFind = "foo";
     request.fileList = {{path, true}};
     try {
         run();

@@ -395,8 +395,8 @@ TEST_F(PreviewTest, FileListOneLine)
     const std::vector<std::string> paths = makeFiles(40);
     writeBytes(paths[7], "nothing to see\n");
     RunRequest request;
-    request.edit1 = "find";
-    request.edit2 = "FOUND";
+    request.oneLineFind = "find";
+    request.oneLineReplace = "FOUND";
     for (std::size_t i = 0; i < paths.size(); i += 2) // every other file checked
         request.fileList.push_back({paths[i], true});
     checkSameAsRun(request, 20);
@@ -407,8 +407,8 @@ TEST_F(PreviewTest, DirectoryListOneLine)
     makeFiles(40);
     RunRequest request;
     request.targetTab = TargetTab::DirectoryList;
-    request.edit1 = "me";
-    request.edit2 = "you";
+    request.oneLineFind = "me";
+    request.oneLineReplace = "you";
     request.mask = "*.txt";
     request.directoryList.push_back({(tmp.path() / "tree" / "sub").string(), true});
     checkSameAsRun(request, 20);
@@ -419,8 +419,8 @@ TEST_F(PreviewTest, MultiLineBlock)
     const std::vector<std::string> paths = makeFiles(30);
     RunRequest request;
     request.inputTab = InputTab::MultiLine;
-    request.memo1 = "head\r\nfind me 3";
-    request.memo2 = "one\r\ntwo\r\nthree";
+    request.multiLineFind = "head\r\nfind me 3";
+    request.multiLineReplace = "one\r\ntwo\r\nthree";
     for (const std::string &p : paths)
         request.fileList.push_back({p, true});
     checkSameAsRun(request, 1);
@@ -431,8 +431,8 @@ TEST_F(PreviewTest, MultiLineOneLineAndAFailureReportedLikeTheRun)
     std::vector<std::string> paths = makeFiles(10);
     RunRequest request;
     request.inputTab = InputTab::MultiLine;
-    request.memo1 = "tail";
-    request.memo2 = "end";
+    request.multiLineFind = "tail";
+    request.multiLineReplace = "end";
     for (const std::string &p : paths)
         request.fileList.push_back({p, true});
     checkSameAsRun(request, 10);

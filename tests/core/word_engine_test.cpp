@@ -187,8 +187,8 @@ class OfficeRunTest : public ::testing::Test {
                                                 "ReplaceWithHistory=0\r\nWhatToFindMultiLine=0\r\n"
                                                 "ReplaceWithMultiLine=0\r\n");
         request.engine = EngineKind::Office;
-        request.edit1 = "foo";
-        request.edit2 = "bar";
+        request.oneLineFind = "foo";
+        request.oneLineReplace = "bar";
     }
 
     std::string file(const std::string &name, std::string_view bytes)
@@ -202,8 +202,9 @@ class OfficeRunTest : public ::testing::Test {
     RunResult run(word::ApplicationSource &source, OfficeRunExtension **out = nullptr)
     {
         extension = std::make_unique<OfficeRunExtension>(source, folder, flag, observer);
-        extension->options = options;
-        extension->realTime = realTime;
+        request.wordOptions = options;
+        request.realTime = realTime;
+        extension->text = text;
         if (out)
             *out = extension.get();
         return RunReplace(request, folder, flag, observer, extension.get());
@@ -216,6 +217,7 @@ class OfficeRunTest : public ::testing::Test {
     RunRequest request;
     WordEngineOptions options;
     RealTimeInputs realTime;
+    std::string text; // the "Text" tab's
     std::unique_ptr<OfficeRunExtension> extension;
 };
 
@@ -271,7 +273,7 @@ TEST_F(OfficeRunTest, AFailureIsReportedAndEarlierFilesStay)
     EXPECT_EQ(tmp.file("missing.txt"), observer.errorPaths[0]);
 
     request.fileList = {{a, true}};
-    request.edit1 = "^y";
+    request.oneLineFind = "^y";
     run(source, &ext);
     ASSERT_EQ(2u, observer.errorTexts.size());
     EXPECT_EQ("^y is not a valid special character for the Find What box.", observer.errorTexts[1]);
@@ -281,7 +283,7 @@ TEST_F(OfficeRunTest, TabsThatStartNoWordWork)
 {
     RecordingWord word;
     request.inputTab = InputTab::MultiLine;
-    request.memo1 = "foo";
+    request.multiLineFind = "foo";
     run(word);
     request.inputTab = InputTab::OneLine;
     request.targetTab = TargetTab::Text;
@@ -297,9 +299,9 @@ TEST_F(OfficeRunTest, TabsThatStartNoWordWork)
 TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
 {
     request.inputTab = InputTab::RealTime;
-    realTime.edit3 = "foo";
-    realTime.edit4 = "caf\xC3\xA9";
-    realTime.richText = "foo one\nFOO two";
+    realTime.findLine = "foo";
+    realTime.replacementLine = "caf\xC3\xA9";
+    text = "foo one\nFOO two";
     word::BuiltInApplicationSource source;
     OfficeRunExtension *ext = nullptr;
     run(source, &ext);
@@ -309,14 +311,14 @@ TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
     EXPECT_TRUE(observer.messages.empty());
 
     RecordingWord word;
-    realTime.memo4 = "x";
+    realTime.findMemo = "x";
     run(word);
     EXPECT_EQ((std::vector<std::string>{kOneLineOnlyMessage}), observer.messages);
     EXPECT_EQ(Concat({{"connect"}, FileSequence(), {"Application.Quit"}}), word.names());
     EXPECT_ARGS(ExecuteArgs("foo", "caf\xC3\xA9"), word.calls[5].arguments);
 
     RecordingWord both;
-    realTime.memo5 = "y";
+    realTime.replacementMemo = "y";
     run(both, &ext);
     EXPECT_EQ(2u, observer.messages.size());
     EXPECT_TRUE(both.calls.empty());

@@ -45,7 +45,7 @@ class HistoriesRealTimeTest : public QObject {
     void click(const char *name) { f.find<QToolButton>(name)->click(); }
     void clickRun() { f.window().findChild<QToolButton *>(QStringLiteral("SpeedButton29"))->click(); }
     HistoryStore store() const { return HistoryStore(f.platform->programFolder()); }
-    QPlainTextEdit *text() const { return f.window().targetNotebook().richEdit1(); }
+    QPlainTextEdit *text() const { return f.window().targetNotebook().textBox(); }
     /// Opens the window with `button`, runs `inside` with it, closes it.
     void withWindow(const char *button, const std::function<void(QDialog *)> &inside)
     {

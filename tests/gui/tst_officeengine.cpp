@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <iterator>
 #include <memory>
 
 using namespace vexlo;
@@ -199,6 +200,40 @@ class OfficeEngineTest : public QObject {
         clickRun();
         QCOMPARE(raw(), QStringLiteral("x") + nbsp + QStringLiteral("y\n"));
         QVERIFY(m_platform->messages.isEmpty());
+    }
+
+    // Every box, known to users and tests by its object name, lands in its own field of the
+    // request a run reads; a crossed wire between two boxes of the same kind shows here.
+    void theRunRequestCarriesEachBoxInItsOwnField()
+    {
+        const char *const lines[] = {"Edit1", "Edit2", "Edit3", "Edit4"};
+        for (const char *name : lines)
+            find<QLineEdit>(name)->setText(QString::fromLatin1(name));
+        const char *const memos[] = {"Memo1", "Memo2", "Memo4", "Memo5"};
+        for (const char *name : memos)
+            find<QPlainTextEdit>(name)->setPlainText(QString::fromLatin1(name));
+        RunRequest request = window().runRequest();
+        QCOMPARE(request.oneLineFind, std::string("Edit1"));
+        QCOMPARE(request.oneLineReplace, std::string("Edit2"));
+        QCOMPARE(request.multiLineFind, std::string("Memo1"));
+        QCOMPARE(request.multiLineReplace, std::string("Memo2"));
+        QCOMPARE(request.realTime.findLine, std::string("Edit3"));
+        QCOMPARE(request.realTime.replacementLine, std::string("Edit4"));
+        QCOMPARE(request.realTime.findMemo, std::string("Memo4"));
+        QCOMPARE(request.realTime.replacementMemo, std::string("Memo5"));
+
+        // One Word option box at a time: only its own field is set.
+        bool WordEngineOptions::*const fields[] = {
+            &WordEngineOptions::matchCase, &WordEngineOptions::wholeWord, &WordEngineOptions::wildcards,
+            &WordEngineOptions::soundsLike, &WordEngineOptions::allWordForms};
+        const char *const boxes[] = {"CheckBox9", "CheckBox10", "CheckBox11", "CheckBox12", "CheckBox13"};
+        for (std::size_t i = 0; i < std::size(boxes); ++i) {
+            find<QCheckBox>(boxes[i])->setChecked(true);
+            request = window().runRequest();
+            for (std::size_t k = 0; k < std::size(fields); ++k)
+                QVERIFY2(request.wordOptions.*fields[k] == (k == i), boxes[i]);
+            find<QCheckBox>(boxes[i])->setChecked(false);
+        }
     }
 };
 

@@ -63,8 +63,8 @@ class PreviewUndoTest : public QObject {
                  "Next review: the colour guide.\n");
         write(b, "No match here\r\n");
         RunRequest request;
-        request.edit1 = "colour";
-        request.edit2 = "color";
+        request.oneLineFind = "colour";
+        request.oneLineReplace = "color";
         request.fileList = {{a.toStdString(), true},
                             {b.toStdString(), true},
                             {tmp.filePath(QStringLiteral("gone.txt")).toStdString(), true}};
@@ -85,7 +85,7 @@ class PreviewUndoTest : public QObject {
         shoot(window, "preview.png");
 
         window.findChild<QPushButton *>(QStringLiteral("PreviewGo"))->click();
-        QCOMPARE(started.edit1, request.edit1);
+        QCOMPARE(started.oneLineFind, request.oneLineFind);
         QCOMPARE(started.fileList.size(), request.fileList.size());
         QVERIFY(started.hook == nullptr);
     }

@@ -108,7 +108,7 @@ class ScanWindowTest : public QObject {
         scanTree(window, "*.txt", true);
         QCOMPARE(paths(), (std::vector<std::string>{f("a.txt"), f("s/b.txt")}));
         QVERIFY(allChecked());
-        QCOMPARE(window.workList2(), std::vector<std::string>{f("s/")});
+        QCOMPARE(window.subfolders(), std::vector<std::string>{f("s/")});
     }
 
     void everythingWithSubfoldersListsNestedFilesAgain()
@@ -123,7 +123,7 @@ class ScanWindowTest : public QObject {
         std::sort(found.begin(), found.end());
         QCOMPARE(found, (std::vector<std::string>{f("a.txt"), f("s/"), f("s/b.txt"), f("s/b.txt")}));
         QVERIFY(allChecked());
-        QCOMPARE(window.workList1().size(), std::size_t(3));
+        QCOMPARE(window.treeLines().size(), std::size_t(3));
     }
 
     void subfolderPhaseDoesNotEnterLinksToDirectories()
@@ -134,7 +134,7 @@ class ScanWindowTest : public QObject {
             QFile::link(m_tree->filePath(QStringLiteral("s")), m_tree->filePath(QStringLiteral("alias"))));
         ScanDirectoryWindow window(*m_platform, *m_list);
         scanTree(window, "*.*", true);
-        QCOMPARE(window.workList2(), std::vector<std::string>{f("s/")});
+        QCOMPARE(window.subfolders(), std::vector<std::string>{f("s/")});
         std::vector<std::string> found = paths();
         std::sort(found.begin(), found.end());
         QCOMPARE(found, (std::vector<std::string>{f("a.txt"), f("alias/"), f("link/"), f("s/"), f("s/b.txt"),
