@@ -185,7 +185,7 @@ Document OpenDocumentFile(const std::string &path)
     return OpenDocumentContent(ReadForOpening(file), path);
 }
 
-Document OpenDocumentContent(std::string_view bytes, const std::string &path)
+Document OpenDocumentContent(std::string bytes, const std::string &path)
 {
     auto refuse = [&](const std::string &why) {
         return Error(ErrorKind::Io, path, "cannot open '" + path + "': " + why);

@@ -121,7 +121,7 @@ std::string ReadForOpening(FileReplacement &file);
 
 /// Opens the content of a file (`path` names it in messages) in the format it shows.
 /// Throws Error{Io} when its format cannot be read.
-Document OpenDocumentContent(std::string_view bytes, const std::string &path);
+Document OpenDocumentContent(std::string bytes, const std::string &path);
 
 /// Reads the file at `path` (through the write unit, only reading) and opens it in the
 /// format its content shows. Throws Error{Io} when the file cannot be read, is over its

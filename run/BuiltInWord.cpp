@@ -135,7 +135,7 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             std::string bytes = doc::ReadForOpening(file);
             if (doc::HoldsBinaryContent(bytes))
                 return CallResult::Failure(kLeftAsItIs, kBinaryFileReason);
-            doc::Document document = doc::OpenDocumentContent(bytes, path);
+            doc::Document document = doc::OpenDocumentContent(std::move(bytes), path);
             std::string().swap(bytes); // not held beside the document's characters
             m_documents.push_back({path, std::move(document), std::move(file)});
         } catch (const std::exception &e) {
