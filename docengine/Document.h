@@ -24,7 +24,12 @@ inline constexpr char32_t kPageBreak = U'\f';           // ^m
 inline constexpr char32_t kColumnBreak = U'\x0E';       // ^n
 inline constexpr char32_t kNonbreakingHyphen = U'\x1E'; // ^~
 inline constexpr char32_t kOptionalHyphen = U'\x1F';    // ^-
-inline constexpr char32_t kCellMark = U'\a';            // ends a table cell; a further one ends the row
+// Tables as the word processor's model has them: the last paragraph of a cell ends with a
+// cell mark instead of a paragraph mark, and each row ends with one more mark, the row-end
+// mark, which is the same character: a row of the cells "a" and "b" reads "a\ab\a\a".
+// No match may cross either mark.
+inline constexpr char32_t kCellMark = U'\a';
+inline constexpr char32_t kRowMark = U'\a';
 
 enum class SourceFormat { PlainText, Docx, Odt, Rtf, LegacyDoc };
 
@@ -81,7 +86,8 @@ Document DocumentFromStory(std::u32string story, SourceFormat format,
 
 /// The plain-text form of a document: every paragraph mark, line, page and column break ends
 /// with CR LF (the final mark included, except in an empty document), optional hyphens are
-/// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
+/// dropped and nonbreaking hyphens become "-", a table cell's end becomes a tab and a row's
+/// end CR LF, in the document's encoding. Never fails.
 std::string SavePlainText(const Document &document);
 /// The same handed to `sink` in pieces of about a megabyte, so that a large document is not
 /// held again whole as bytes. Fails only as `sink` does.
