@@ -31,6 +31,16 @@ std::string ZipMember(std::string_view bytes, const char *name, const char *kind
     zip_stat_init(&stat);
     if (zip_stat(archive, name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
         throw FormatError(std::string("not a ") + kind + " document: no " + name);
+    // The size a member declares is checked before anything is allocated for it: a few
+    // hundred bytes of zip may declare gigabytes.
+    constexpr zip_uint64_t kMaxMemberSize = 64u << 20, kMaxCompressionRatio = 200, kRatioFreeSize = 1u << 20;
+    if (stat.size > kMaxMemberSize)
+        throw FormatError(std::string(name) + " of the " + kind + " document is larger than " +
+                          std::to_string(kMaxMemberSize >> 20) + " MB, the most read of a part");
+    if (stat.size > kRatioFreeSize &&
+        (!(stat.valid & ZIP_STAT_COMP_SIZE) || stat.size / kMaxCompressionRatio > stat.comp_size))
+        throw FormatError(std::string(name) + " of the " + kind + " document inflates more than " +
+                          std::to_string(kMaxCompressionRatio) + " times its compressed size");
     zip_file_t *file = zip_fopen(archive, name, 0);
     if (!file)
         throw FormatError(std::string("cannot read ") + name + " of the " + kind + " document");
