@@ -91,25 +91,47 @@ void WritePlainText(const Document &document, const std::function<void(std::stri
         if (!piece.empty())
             sink(piece);
     };
+    // Tables are written as the word processor's text save writes them: a cell's end becomes a
+    // tab and a row's end CR LF, the last cell of a row giving nothing before it ("a\ab\a\a"
+    // gives "a\tb\r\n"). Both marks are the same character, so a mark directly after a cell
+    // mark is taken for a row end, and any other mark for a cell end: "a\a\a\a" reads as the
+    // row "a" followed by an empty cell, not as two empty cells after "a". A cell's tab is
+    // held back until the next character shows which it was.
+    bool cellPending = false;
     for (std::size_t from = 0; from < body.size(); from += kPiece) {
         const std::u32string_view part = body.substr(from, kPiece);
         std::size_t plain = 0; // start of the run of characters that are copied as they are
         auto flush = [&](std::size_t to) { out.append(part.data() + plain, to - plain); };
         for (std::size_t i = 0; i < part.size(); ++i) {
             char32_t c = part[i];
-            if (c >= 0x20 || (c != kParagraphMark && c != kLineBreak && c != kPageBreak &&
-                              c != kColumnBreak && c != kOptionalHyphen && c != kNonbreakingHyphen))
+            if (cellPending) {
+                cellPending = false;
+                if (c == kRowMark) {
+                    plain = i + 1;
+                    out += U"\r\n";
+                    continue;
+                }
+                out += U'\t';
+            }
+            if (c >= 0x20 ||
+                (c != kParagraphMark && c != kLineBreak && c != kPageBreak && c != kColumnBreak &&
+                 c != kOptionalHyphen && c != kNonbreakingHyphen && c != kCellMark))
                 continue;
             flush(i);
             plain = i + 1;
-            if (c == kNonbreakingHyphen)
+            if (c == kCellMark)
+                cellPending = true;
+            else if (c == kNonbreakingHyphen)
                 out += U'-';
             else if (c != kOptionalHyphen)
                 out += U"\r\n";
         }
         flush(part.size());
-        if (from + kPiece >= body.size())
+        if (from + kPiece >= body.size()) {
+            if (cellPending) // a cell left open before the final mark
+                out += U'\t';
             out += U"\r\n"; // the final paragraph mark
+        }
         emit();
     }
     if (first)

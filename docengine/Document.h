@@ -86,7 +86,8 @@ Document DocumentFromStory(std::u32string story, SourceFormat format,
 
 /// The plain-text form of a document: every paragraph mark, line, page and column break ends
 /// with CR LF (the final mark included, except in an empty document), optional hyphens are
-/// dropped and nonbreaking hyphens become "-", in the document's encoding. Never fails.
+/// dropped and nonbreaking hyphens become "-", a table cell's end becomes a tab and a row's
+/// end CR LF, in the document's encoding. Never fails.
 std::string SavePlainText(const Document &document);
 /// The same handed to `sink` in pieces of about a megabyte, so that a large document is not
 /// held again whole as bytes. Fails only as `sink` does.

@@ -262,6 +262,63 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> DeletedRanges(std::string_v
     return ranges;
 }
 
+// Whether any paragraph lies in a table nested in another table's cell. Such a table's cells
+// and rows end with paragraph marks told apart only by their paragraph properties, which this
+// reader does not apply to the story, so the document is refused rather than read with its
+// inner cells run together. The paragraph property pages are looked through for the nesting
+// depth (sprmPItap) and the inner-cell and inner-row flags.
+bool HoldsNestedTables(std::string_view word, std::string_view table)
+{
+    constexpr std::uint16_t kSprmInnerCell = 0x244B, kSprmInnerRowEnd = 0x244C, kSprmTableDepth = 0x6649;
+    std::uint32_t fc = U32(word, 0x102), lcb = U32(word, 0x106);
+    if (lcb == 0)
+        return false;
+    if (fc > table.size() || table.size() - fc < lcb || lcb < 4 || (lcb - 4) % 8 != 0)
+        Broken("the paragraph property index lies beyond its stream");
+    std::string_view plc = table.substr(fc, lcb);
+    std::size_t pages = (lcb - 4) / 8;
+    for (std::size_t p = 0; p < pages; ++p) {
+        std::size_t pn = U32(plc, 4 * (pages + 1) + 4 * p) & 0x3FFFFF;
+        if (pn * 512 > word.size() || word.size() - pn * 512 < 512)
+            Broken("a paragraph property page lies beyond the text");
+        std::string_view page = word.substr(pn * 512, 512);
+        std::size_t runs = static_cast<unsigned char>(page[511]);
+        if (4 * (runs + 1) + 13 * runs > 511)
+            Broken("a paragraph property page with too many paragraphs");
+        for (std::size_t r = 0; r < runs; ++r) {
+            std::size_t offset =
+                2 * static_cast<std::size_t>(static_cast<unsigned char>(page[4 * (runs + 1) + 13 * r]));
+            if (offset == 0)
+                continue;
+            if (offset + 1 >= 511)
+                Broken("paragraph properties beyond their page");
+            // A first byte of 0 gives the size in words in the next byte; otherwise the
+            // properties take 2 * cb - 1 bytes.
+            std::size_t cb = static_cast<unsigned char>(page[offset]), start = offset + 1, size = 0;
+            if (cb == 0) {
+                size = 2 * static_cast<std::size_t>(static_cast<unsigned char>(page[offset + 1]));
+                ++start;
+            } else {
+                size = 2 * cb - 1;
+            }
+            if (size < 2 || start + size > 511)
+                Broken("paragraph properties beyond their page");
+            std::string_view grpprl = page.substr(start + 2, size - 2); // after the style index
+            for (std::size_t at = 0; at + 2 <= grpprl.size();) {
+                std::uint16_t sprm = U16(grpprl, at);
+                at += 2;
+                if (at < grpprl.size() && (sprm == kSprmInnerCell || sprm == kSprmInnerRowEnd) &&
+                    grpprl[at] != 0)
+                    return true;
+                if (sprm == kSprmTableDepth && at + 4 <= grpprl.size() && U32(grpprl, at) > 1)
+                    return true;
+                at += OperandSize(grpprl, at, sprm);
+            }
+        }
+    }
+    return false;
+}
+
 bool InRanges(const std::vector<std::pair<std::uint32_t, std::uint32_t>> &ranges, std::size_t fc)
 {
     auto it = std::upper_bound(
@@ -400,6 +457,8 @@ std::u32string ReadLegacyDoc(std::string_view bytes)
         Broken("the main text claims " + std::to_string(ccpText) +
                " characters, more than its pieces hold (" + std::to_string(characters) + ")");
 
+    if (HoldsNestedTables(word, table))
+        Broken("a table nested in another table's cell");
     const auto deletedRanges = DeletedRanges(word, table);
     std::u16string units;
     units.reserve(ccpText);

@@ -418,6 +418,21 @@ class RtfParser {
                 m_fonts[m_definedFont].codePage = value;
             return;
         }
+        // A row's cells are counted against its definition: a converter that writes one more
+        // \cell than the row defines (seen after nested tables) leaves a cell no reader can
+        // place, so the file is refused rather than read with a cell invented.
+        if (!state.nestProps && word == "trowd")
+            m_rowCellx = 0;
+        else if (!state.nestProps && word == "cellx")
+            ++m_rowCellx;
+        else if (inStory() && !state.deleted && word == "cell")
+            ++m_rowCells;
+        else if (inStory() && !state.deleted && word == "row") {
+            if (m_rowCellx > 0 && m_rowCells > m_rowCellx)
+                Unreadable("a table row holds " + std::to_string(m_rowCells) + " cells but defines " +
+                           std::to_string(m_rowCellx));
+            m_rowCells = 0;
+        }
         if (word == "ansicpg" && hasParameter)
             m_ansiCodePage = value;
         else if (word == "ansi")
@@ -483,6 +498,7 @@ class RtfParser {
     std::string m_pending; // bytes of an incomplete double-byte character
     std::size_t m_pendingFrom = 0;
     int m_pendingPage = 0;
+    int m_rowCellx = 0, m_rowCells = 0; // \cellx of the row definition, \cell since the last \row
 };
 
 } // namespace

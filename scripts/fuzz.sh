@@ -22,10 +22,12 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
       -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" >/dev/null
 cmake --build build-fuzz -j"$(nproc)" --target $(printf 'fuzz_%s ' "${readers[@]}")
 
+features=tests/data/documents/features
 declare -A samples=([plaintext]="tests/data/documents/sample.fodt tests/fuzz/seeds/*.txt"
-                    [docx]="tests/data/documents/sample.docx" [odt]="tests/data/documents/sample.odt"
-                    [rtf]="tests/data/documents/sample.rtf tests/fuzz/seeds/*.rtf"
-                    [doc]="tests/data/documents/sample.doc resources/MSWordTesting.doc")
+                    [docx]="tests/data/documents/sample.docx $features/*.docx"
+                    [odt]="tests/data/documents/sample.odt $features/*.odt"
+                    [rtf]="tests/data/documents/sample.rtf tests/fuzz/seeds/*.rtf $features/*.rtf"
+                    [doc]="tests/data/documents/sample.doc resources/MSWordTesting.doc $features/*.doc")
 for reader in "${readers[@]}"; do
     corpus="build-fuzz/corpus/$reader"
     findings="build-fuzz/findings/$reader"

@@ -57,6 +57,25 @@ TEST(PlainTextSave, BreaksEndWithCrLfAndHyphensAreResolved)
     EXPECT_BYTES_EQ("\r\n\r\n", RoundTrip("\n\n"));
 }
 
+TEST(PlainTextSave, TableCellsBecomeTabsAndRowsLineEnds)
+{
+    auto save = [](std::u32string story) {
+        return SavePlainText(DocumentFromStory(std::move(story), SourceFormat::Docx));
+    };
+    // The last cell of a row gives nothing before the row's CR LF.
+    EXPECT_BYTES_EQ("a\tb\r\nc\td\r\nafter\r\n", save(U"a\ab\a\ac\ad\a\aafter\r"));
+    EXPECT_BYTES_EQ("one\r\n\r\n", save(U"one\a\a\r")) << "a row of one cell";
+    EXPECT_BYTES_EQ("p1\r\np2\tx\r\n\r\n", save(U"p1\rp2\ax\a\a")) << "a cell of two paragraphs";
+    // A mark directly after a cell mark is a row end: "a\a\a\a" is the row "a" and then an
+    // empty cell left open before the final mark.
+    EXPECT_BYTES_EQ("a\r\n\t\r\n", save(U"a\a\a\a"));
+    EXPECT_BYTES_EQ("\t\r\n", save(U"\a")) << "a cell mark alone";
+    // A cell mark at the end of one written piece and the row mark at the start of the next.
+    std::u32string big(std::size_t(1) << 20, U'x');
+    big[big.size() - 1] = kCellMark;
+    EXPECT_BYTES_EQ(std::string(big.size() - 1, 'x') + "\r\nz\r\n", save(big + U"\az"));
+}
+
 TEST(PlainTextSave, WrittenInTheEncodingItWasReadIn)
 {
     EXPECT_BYTES_EQ("caf\xC3\xA9\r\n", RoundTrip("caf\xC3\xA9"));

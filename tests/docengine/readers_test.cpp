@@ -228,3 +228,19 @@ TEST(LegacyDocReader, DamagedFilesAreRefused)
         EXPECT_THROW(ReadLegacyDoc(bytes), FormatError);
     EXPECT_EQ(U"abc\r", ReadLegacyDoc(good));
 }
+
+TEST(DocxReader, MemberThatInflatesFarBeyondItsSizeIsRefusedBeforeAllocating)
+{
+    // 8 MB of spaces deflate to a few kilobytes: refused by the ratio, named in the message.
+    TempDir tmp;
+    const std::string path = (tmp.path() / "bomb.docx").string();
+    std::string xml =
+        std::string(kDocxBody).insert(std::string(kDocxBody).find("<w:body>"), std::string(8u << 20, ' '));
+    WriteZip(path, {{"word/document.xml", xml}});
+    try {
+        OpenDocumentFile(path);
+        FAIL() << "a zip bomb was read";
+    } catch (const vexlo::Error &e) {
+        EXPECT_NE(std::string(e.what()).find("200 times its compressed size"), std::string::npos) << e.what();
+    }
+}

@@ -176,3 +176,16 @@ TEST(RtfSave, OpensInLibreOfficeWhenInstalled)
     ASSERT_EQ(0, std::system(command.c_str()));
     EXPECT_NE(std::string::npos, vexlo::test::readBytes(dir.file("s.txt")).find("one b\xC3\xA4r two"));
 }
+
+TEST(RtfReader, TableRowWithMoreCellsThanItDefinesIsRefused)
+{
+    // Definition before the cells (as most writers put it) and after them: both read.
+    EXPECT_EQ(U"a\ab\a\a", ReadRtf(R"({\rtf1\trowd\cellx100\cellx200 a\cell b\cell\row})"));
+    EXPECT_EQ(U"a\ab\a\a", ReadRtf(R"({\rtf1 a\cell b\cell\trowd\cellx100\cellx200\row})"));
+    EXPECT_EQ(
+        U"i\a\a\a\ao\a\a",
+        ReadRtf(
+            R"({\rtf1\trowd\cellx100 i\nestcell{\*\nesttableprops\trowd\cellx50\nestrow}\cell\row o\cell\row})"));
+    // One \cell more than the row defines: no cell to put it in, so no story is made up.
+    EXPECT_THROW(ReadRtf(R"({\rtf1\trowd\cellx100\cellx200 a\cell b\cell\cell\row})"), FormatError);
+}
