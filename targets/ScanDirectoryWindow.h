@@ -1,6 +1,8 @@
 // The "Scan directory(s)" window: scans a folder with a mask into the file list.
 #pragma once
 
+#include "targets/FolderScan.h"
+
 #include <QDialog>
 
 #include <string>
@@ -16,7 +18,6 @@ class QTreeView;
 
 namespace vexlo {
 
-class ModelScanResult;
 class DirectoryPicker;
 class Platform;
 class SettingsFile;
@@ -40,9 +41,10 @@ class ScanDirectoryWindow : public QDialog {
     void scan();
     bool isScanning() const noexcept { return m_scanning; }
 
-    /// The hidden work lists ListBox1 and ListBox2 of the last scan.
-    const std::vector<std::string> &workList1() const noexcept { return m_listBox1; }
-    const std::vector<std::string> &workList2() const noexcept { return m_listBox2; }
+    /// The hidden work lists of the last scan with subfolders: the whole tree (ListBox1) and
+    /// the folders scanned with the mask (ListBox2).
+    const std::vector<std::string> &workList1() const noexcept { return m_workLists.tree; }
+    const std::vector<std::string> &workList2() const noexcept { return m_workLists.subdirectories; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -52,9 +54,6 @@ class ScanDirectoryWindow : public QDialog {
   private:
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings);
-    void onlyDirAddInLB2(const std::string &mask);
-    void pause(ModelScanResult &found);
-    void processEventsThrottled();
     void updateDirectoryLabel();
 
     Platform &m_platform;
@@ -71,12 +70,10 @@ class ScanDirectoryWindow : public QDialog {
     QToolButton *m_closeButton = nullptr;
 
     QString m_directory;
-    std::vector<std::string> m_listBox1;
-    std::vector<std::string> m_listBox2;
+    FolderScanLists m_workLists;
     bool m_scanning = false;
     bool m_settingsSaved = false; // by the scan, just before it closes the window
     std::string m_lastFlag;       // "alala" as last read or written
-    qint64 m_lastEvents = 0;
 };
 
 } // namespace vexlo
