@@ -204,7 +204,8 @@ void ScanDirectoryWindow::saveSettings(SettingsFile &settings)
 {
     settings.write(Section, DirectoryKey, ToBytes(m_directory));
     settings.write(Section, MaskKey, ToBytes(m_maskEdit->text()));
-    m_lastFlag = m_subfoldersBox->isChecked() ? "1" : "0";
+    // One character, not a literal assigned: GCC 12 warns (-Wrestrict) on the literal wrongly.
+    m_lastFlag.assign(1, m_subfoldersBox->isChecked() ? '1' : '0');
     settings.write(Section, SubfoldersKey, m_lastFlag);
 }
 
