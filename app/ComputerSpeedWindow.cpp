@@ -1,7 +1,5 @@
 #include "app/ComputerSpeedWindow.h"
 
-#include "base/Error.h"
-#include "base/Lines.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
@@ -13,10 +11,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include <cerrno>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 
 namespace vexlo {
 
@@ -32,28 +27,11 @@ QLabel *MakeLabel(QWidget *parent, const char *name)
     return label;
 }
 
-// Reads a text file whole into lines. Throws Error{Io}.
-Lines LoadLines(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("read", path, errno);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return SplitLines(bytes.str());
-}
-
-// The clock as the system's unsigned 32-bit millisecond counter.
-std::uint32_t Milliseconds(Platform &platform)
-{
-    return static_cast<std::uint32_t>(platform.tickCount());
-}
-
 } // namespace
 
 ComputerSpeedWindow::ComputerSpeedWindow(Platform &platform, QWidget *parent, word::ApplicationSource *source)
     : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint),
-      m_platform(platform), m_source(source ? *source : m_builtIn)
+      m_platform(platform), m_check(source ? *source : m_builtIn)
 {
     setObjectName(QStringLiteral("TForm16"));
     setWindowTitle(tr("Computer speed"));
@@ -95,69 +73,57 @@ void ComputerSpeedWindow::refresh()
     QCoreApplication::processEvents();
 }
 
-// Open and close the sample, then quit: the application is asked for afresh after the quit.
-bool ComputerSpeedWindow::wordPass(const std::string &documentPath)
-{
-    using word::Variant;
-    const Variant omitted;
-    if (!m_application)
-        m_application = &m_source.application();
-    bool ok = m_application->documents()
-                  .Open({documentPath, false, false, false, "", "", false, "", "", word::wdOpenFormatAuto})
-                  .ok;
-    ok = ok && m_application->activeDocument().Close({omitted, omitted, omitted}).ok;
-    ok = ok && m_application->Quit({omitted, omitted, omitted}).ok;
-    if (ok)
-        m_application = nullptr;
-    return ok;
-}
+// The measure's progress in the window's labels, bar and frame title.
+class ComputerSpeedWindow::View : public SpeedCheckView {
+  public:
+    explicit View(ComputerSpeedWindow &window) : w(window) {}
+    std::uint32_t milliseconds() override { return static_cast<std::uint32_t>(w.m_platform.tickCount()); }
+    void officePhase(int last) override { phase(last, tr("Speeds of work with MS Word")); }
+    void textPhase(int last) override { phase(last, tr("Speed of work with textual files")); }
+    void step(int pass) override
+    {
+        w.m_progress->setValue(pass);
+        w.m_counterLabel->setText(QString::number(pass));
+        w.refresh();
+    }
+    void officeFailed() override
+    {
+        w.m_wordLabel->setText(QStringLiteral("MS Word is not instaled. Or works not correctly."));
+        w.refresh();
+    }
+    void officeFigure(std::uint32_t ms) override
+    {
+        w.m_wordLabel->setText(
+            QStringLiteral("Average time of processing of a file MS Word - %1 ms.").arg(ms));
+        w.refresh();
+    }
+    void textFigure(std::uint32_t ms) override
+    {
+        w.m_calculateBox->setTitle(QStringLiteral("Расчет скорости работы"));
+        w.refresh();
+        w.m_textLabel->setText(
+            QStringLiteral("Average time of processing of textual files - %1 ms.").arg(ms));
+        w.m_counterLabel->setText(QStringLiteral("The end."));
+        w.refresh();
+    }
+
+  private:
+    void phase(int last, const QString &title)
+    {
+        w.m_progress->setRange(0, last);
+        w.m_progress->setValue(0);
+        w.m_calculateBox->setTitle(title);
+        w.refresh();
+    }
+
+    ComputerSpeedWindow &w;
+};
 
 void ComputerSpeedWindow::calculate()
 {
     const ProgramFolder &folder = m_platform.programFolder();
-    m_progress->setRange(0, 50);
-    m_progress->setValue(0);
-    // Preparing the built-in engine cannot fail.
-    m_calculateBox->setTitle(tr("Speeds of work with MS Word"));
-    refresh();
-    std::uint32_t start = 0, end = 0;
-    bool lastOk = false;
-    for (int i = 0; i <= 50; ++i) {
-        start = Milliseconds(m_platform);
-        m_progress->setValue(i);
-        m_counterLabel->setText(QString::number(i));
-        refresh();
-        lastOk = wordPass(folder.resource(kWordSample).string());
-        if (!lastOk) {
-            m_wordLabel->setText(QStringLiteral("MS Word is not instaled. Or works not correctly."));
-            refresh();
-        }
-        end = Milliseconds(m_platform);
-    }
-    if (lastOk) {
-        m_wordLabel->setText(QStringLiteral("Average time of processing of a file MS Word - %1 ms.")
-                                 .arg(static_cast<std::uint32_t>(end - start)));
-        refresh();
-    }
-
-    m_progress->setRange(0, 10);
-    m_progress->setValue(0);
-    m_calculateBox->setTitle(tr("Speed of work with textual files"));
-    refresh();
-    for (int i = 0; i <= 10; ++i) {
-        start = Milliseconds(m_platform);
-        m_progress->setValue(i);
-        m_counterLabel->setText(QString::number(i));
-        refresh();
-        (void)LoadLines(folder.resource(kTextSample).string());
-        end = Milliseconds(m_platform);
-    }
-    m_calculateBox->setTitle(QStringLiteral("Расчет скорости работы"));
-    refresh();
-    m_textLabel->setText(QStringLiteral("Average time of processing of textual files - %1 ms.")
-                             .arg(static_cast<std::uint32_t>(end - start) + 25u));
-    m_counterLabel->setText(QStringLiteral("The end."));
-    refresh();
+    View view(*this);
+    m_check.run(folder.resource(kWordSample).string(), folder.resource(kTextSample).string(), view);
 }
 
 } // namespace vexlo

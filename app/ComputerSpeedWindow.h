@@ -3,6 +3,7 @@
 #pragma once
 
 #include "run/BuiltInWord.h"
+#include "run/SpeedCheck.h"
 
 #include <QDialog>
 
@@ -28,13 +29,12 @@ class ComputerSpeedWindow : public QDialog {
     void calculate();
 
   private:
+    class View;
     void refresh();
-    bool wordPass(const std::string &documentPath);
 
     Platform &m_platform;
     word::BuiltInApplicationSource m_builtIn;
-    word::ApplicationSource &m_source;
-    word::Application *m_application = nullptr;
+    SpeedCheck m_check; // keeps the application between two measures when a quit failed
     QGroupBox *m_calculateBox;
     QLabel *m_counterLabel, *m_wordLabel, *m_textLabel;
     QProgressBar *m_progress;

@@ -177,6 +177,19 @@ std::string BackupStore::proposeName() const
     return "BackUp" + std::to_string(static_cast<long long>(count) + 1);
 }
 
+BackupTally BackupStore::backup(const std::string &name, const std::vector<std::string> &paths,
+                                RunObserver &observer) const
+{
+    if (const std::string problem = nameProblem(name); !problem.empty())
+        throw Error(ErrorKind::Io, m_folder.file(name).string(), problem);
+    BackupTally tally = copyFiles(paths, observer);
+    // The set file first: a set that cannot be written leaves no index line naming nothing.
+    writeSet(name, tally.set);
+    appendToIndex(name);
+    increaseCounter();
+    return tally;
+}
+
 BackupTally BackupStore::copyFiles(const std::vector<std::string> &paths, RunObserver &observer) const
 {
     BackupTally tally;

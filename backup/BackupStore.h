@@ -54,6 +54,16 @@ class BackupStore {
     /// Throws Error{Conversion} when "BackupCount" is missing or not a decimal integer.
     std::string proposeName() const;
 
+    /// One whole backup named `name`: every path copied (as copyFiles does), then the set file
+    /// written, then the name added to the index, then the counter increased. Success is the
+    /// return; the tally tells the files that could not be copied.
+    /// Throws Error{Io} before anything is copied when nameProblem refuses the name, and when the
+    /// set file or the index cannot be written: the backup is then not completed and no index
+    /// line names it (copies already made stay beside their files). Throws the counter's
+    /// Error{Conversion} or Error{SettingsWrite} once the backup itself is complete.
+    BackupTally backup(const std::string &name, const std::vector<std::string> &paths,
+                       RunObserver &observer) const;
+
     /// Copies every path to path + ".vexloProBackUps" in order, one observer call per file
     /// (fileDone or error), and collects the set lines (one per path, copied or not). A path
     /// that is a folder, not absolute, or holds a line break gets no copy and no set line.

@@ -4,6 +4,8 @@
 
 #include "base/Error.h"
 #include "targets/TargetListModel.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
@@ -27,9 +29,6 @@ namespace {
 
 constexpr Qt::WindowFlags DialogFlags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                         Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
-
-// Pending events are processed at most this often while files are handled one by one.
-constexpr qint64 EventInterval = 30;
 
 // While a window is being shown its own event loop has not started yet: a close from the
 // user at that moment would leave the modal loop running for a hidden window.
@@ -108,10 +107,7 @@ void ShowFailure(Platform &platform, QWidget *parent, const QString &what, const
 /// Shows each file in the info label and lets the window breathe while the loop runs.
 class LabelProgress : public RunObserver {
   public:
-    LabelProgress(Platform &platform, QLabel *label)
-        : m_platform(platform), m_label(label), m_last(platform.tickCount())
-    {
-    }
+    LabelProgress(Platform &platform, QLabel *label) : m_pump(platform), m_label(label) {}
     void fileDone(const std::string &path, Outcome) override { show(path); }
     void error(const std::string &path, const Error &) override { show(path); }
 
@@ -125,20 +121,17 @@ class LabelProgress : public RunObserver {
   private:
     void show(const std::string &path)
     {
-        const qint64 now = m_platform.tickCount();
-        if (now - m_last < EventInterval) {
+        if (!m_pump.due()) {
             m_pending = path;
             return;
         }
-        m_last = now;
         m_pending.clear();
         m_label->setText(FromBytes(path));
-        QCoreApplication::processEvents();
+        m_pump.process();
     }
 
-    Platform &m_platform;
+    EventPump m_pump;
     QLabel *m_label;
-    qint64 m_last;
     std::string m_pending;
 };
 
@@ -155,18 +148,6 @@ void ShowSkipped(QLabel *label, const BackupTally &tally)
         label->setText(QStringLiteral("%1 line(s) of the set named no backup copy and were skipped.")
                            .arg(tally.skipped));
 }
-
-/// Marks a window busy while its action runs, so a second press from the processed events is ignored.
-class Busy {
-  public:
-    explicit Busy(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~Busy() { m_flag = false; }
-    Busy(const Busy &) = delete;
-    Busy &operator=(const Busy &) = delete;
-
-  private:
-    bool &m_flag;
-};
 
 } // namespace
 
@@ -215,12 +196,11 @@ void DoBackupWindow::fillOnShow()
     QCoreApplication::processEvents(ShowingEvents);
     const int page = m_targetPage();
     if (page == FileListPage) {
-        qint64 last = m_platform.tickCount();
+        EventPump pump(m_platform, EventPump::DefaultInterval, EventPump::First::Waits, ShowingEvents);
         for (int i = 0; i < m_fileList.count(); ++i) {
-            if (m_platform.tickCount() - last >= EventInterval) {
-                last = m_platform.tickCount();
+            if (pump.due()) {
                 m_infoLabel->setText(QString::number(i));
-                QCoreApplication::processEvents(ShowingEvents);
+                pump.process();
             }
         }
     }
@@ -240,9 +220,9 @@ void DoBackupWindow::showCounts()
 
 void DoBackupWindow::doBackup()
 {
-    if (m_busy)
+    const BusyGuard busy(m_busy);
+    if (!busy)
         return;
-    const Busy busy(m_busy);
     QCoreApplication::processEvents();
     if (m_targetPage() == FileListPage && m_fileList.count() == 0) {
         m_platform.message(this, QStringLiteral("No files in File List!"));
@@ -263,21 +243,18 @@ void DoBackupWindow::doBackup()
         paths.push_back(entry.path);
 
     LabelProgress progress(m_platform, m_infoLabel);
-    const BackupTally tally = StoreOf(m_platform).copyFiles(paths, progress);
-    progress.finish();
-
-    // The set file first: a name that cannot be written leaves no index line naming nothing.
-    // Success is told only once every step has succeeded.
+    BackupTally tally;
     try {
-        StoreOf(m_platform).writeSet(name, tally.set);
-        StoreOf(m_platform).appendToIndex(name);
+        tally = StoreOf(m_platform).backup(name, paths, progress);
     } catch (const Error &e) {
+        progress.finish();
+        if (e.kind() != ErrorKind::Io)
+            throw; // the counter, after the backup itself is complete
         m_infoLabel->setText(QStringLiteral("The backup was not completed."));
         ShowFailure(m_platform, this,
                     QStringLiteral("The backup \"%1\" was not completed:").arg(FromBytes(name)), e);
         return;
     }
-    StoreOf(m_platform).increaseCounter();
     m_infoLabel->setText(QStringLiteral("All files are backuped!"));
     QCoreApplication::processEvents();
     m_platform.beep();
@@ -337,9 +314,9 @@ void RecoveryWindow::showEvent(QShowEvent *event)
 
 void RecoveryWindow::recoverSelected()
 {
-    if (m_busy)
+    const BusyGuard busy(m_busy);
+    if (!busy)
         return;
-    const Busy busy(m_busy);
     const std::string name = SelectedName(m_list, m_names);
     if (name.empty())
         return;
@@ -416,9 +393,9 @@ bool DeleteBackupWindow::reload()
 
 void DeleteBackupWindow::deleteSelected()
 {
-    if (m_busy)
+    const BusyGuard busy(m_busy);
+    if (!busy)
         return;
-    const Busy busy(m_busy);
     const int position = SelectedRow(m_list);
     const std::string name = SelectedName(m_list, m_names);
     if (name.empty())

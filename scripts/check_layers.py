@@ -13,7 +13,10 @@ The core layers, lowest first (a layer may include itself and the layers it name
   undo      -> run and everything below it (preview, undo store, reports)
 No core file includes Qt, widgets/ or app/. The Qt helpers in widgets/ see only base/ and
 themselves. Window code (any file that includes Qt) may include the core, widgets/ and the
-windows of the subsystem folders, but only app/ itself includes app/.
+windows of the subsystem folders its own windows library links (vexlo_<folder>_windows in the
+CMake files), but only app/ itself includes app/.
+Every project header is named from the source root ("run/RunDriver.h"): a path with ".." in it
+would reach any folder past these rules, so it is refused wherever it stands.
 
 usage: check_layers.py SOURCE_DIR
 """
@@ -36,6 +39,7 @@ CORE = set(CORE_BELOW)
 ENGINE_FILES = re.compile(r"^run/(TextEngine|BufferEngine|FastSearch)\.(h|cpp)$")
 FOLDERS = ["base", "settings", "inputs", "targets", "run", "backup", "undo", "docengine", "widgets", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
+WINDOW_FOLDERS = ["targets", "inputs", "run", "backup", "app"]
 
 
 def layer_of_header(header: str) -> str | None:
@@ -44,6 +48,25 @@ def layer_of_header(header: str) -> str | None:
         return "engine"
     top = header.split("/", 1)[0]
     return top if top in FOLDERS and "/" in header else None
+
+
+def climbs(header: str) -> bool:
+    """True for an include path with a ".." component."""
+    return ".." in re.split(r"[/\\]", header)
+
+
+def window_links(root: pathlib.Path) -> dict[str, set[str]]:
+    """For each folder with a windows library, the folders whose windows libraries it links."""
+    links = {folder: set() for folder in WINDOW_FOLDERS}
+    library = re.compile(r"vexlo_(\w+?)_windows")
+    for cmake in root.rglob("CMakeLists.txt"):
+        text = cmake.read_text()
+        for call in re.findall(r"target_link_libraries\(([^)]*)\)", text):
+            words = call.split()
+            own = library.fullmatch(words[0]) if words else None
+            if own and own.group(1) in links:
+                links[own.group(1)].update(m.group(1) for w in words[1:] if (m := library.fullmatch(w)))
+    return links
 
 
 def is_window_code(text: str) -> bool:
@@ -63,21 +86,34 @@ def core_sources(root: pathlib.Path) -> set[str]:
     return files
 
 
+def is_window_file(root: pathlib.Path, rel: str, core_files: set[str]) -> bool:
+    """A file of a windows library: not a core library's, and it or its pair includes Qt."""
+    path = root / rel
+    if rel in core_files or not path.exists():
+        return False
+    sibling = path.with_suffix(".cpp" if path.suffix == ".h" else ".h")
+    return is_window_code(path.read_text(errors="replace")) or (
+        sibling.exists() and is_window_code(sibling.read_text(errors="replace")))
+
+
 def check(root: pathlib.Path) -> list[str]:
     problems = []
     core_files = core_sources(root)
+    links = window_links(root)
     for folder in FOLDERS:
         for path in sorted((root / folder).rglob("*")):
             if path.suffix not in (".h", ".cpp"):
                 continue
             rel = path.relative_to(root).as_posix()
             text = path.read_text(errors="replace")
-            sibling = path.with_suffix(".cpp" if path.suffix == ".h" else ".h")
-            window = rel not in core_files and (
-                is_window_code(text) or (sibling.exists() and is_window_code(sibling.read_text(errors="replace"))))
+            window = is_window_file(root, rel, core_files)
             own = "engine" if ENGINE_FILES.match(rel) else folder
             for kind, name in INCLUDE.findall(text):
-                target = layer_of_header(name) if kind == '"' else None
+                if climbs(name):
+                    problems.append(f"{rel}: includes {name} by a relative path; name it from the source root")
+                    continue
+                # <run/RunDriver.h> finds the project's header as well as "run/RunDriver.h" does.
+                target = layer_of_header(name)
                 if own in CORE and not window:
                     if kind == "<" and name.startswith("Q"):
                         problems.append(f"{rel}: the toolkit-free core includes Qt ({name})")
@@ -88,6 +124,9 @@ def check(root: pathlib.Path) -> list[str]:
                         problems.append(f"{rel}: widgets/ may not include {name}")
                 elif own != "app" and target == "app":
                     problems.append(f"{rel}: only app/ includes app/ ({name})")
+                elif (own in links and target in links and target not in (own, "app")
+                      and target not in links[own] and is_window_file(root, name, core_files)):
+                    problems.append(f"{rel}: the {own} windows do not link the {target} windows ({name})")
     return problems
 
 

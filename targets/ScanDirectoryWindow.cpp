@@ -2,15 +2,17 @@
 
 #include "settings/SettingsFile.h"
 #include "targets/DirectoryPicker.h"
+#include "targets/FolderScan.h"
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
@@ -27,10 +29,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <functional>
 
 namespace vexlo {
 
@@ -41,51 +40,21 @@ constexpr const char *DirectoryKey = "aDLBD";
 constexpr const char *MaskKey = "aEdit1";
 constexpr const char *SubfoldersKey = "alala";
 
-// Pending events are processed at most this often during a scan.
-constexpr qint64 EventInterval = 30;
-
-// Whether a directory line of a scan ("<path>/") names a symbolic link.
-bool isLink(const std::string &line)
-{
-    struct stat st;
-    const std::string path = line.substr(0, line.size() - 1);
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
-// A scan into the file list that lets pending events in now and then.
+// A scan into the file list that shows what it found and lets pending events in now and then.
 class PausingScan : public ModelScanResult {
   public:
-    PausingScan(TargetListModel &model, std::function<void(PausingScan &)> pause)
-        : ModelScanResult(model), m_pause(std::move(pause))
-    {
-    }
+    PausingScan(TargetListModel &model, EventPump &pump) : ModelScanResult(model), m_pump(pump) {}
     bool keepGoing() override
     {
-        m_pause(*this);
+        if (m_pump.due()) {
+            flush();
+            m_pump.process();
+        }
         return true;
     }
 
   private:
-    std::function<void(PausingScan &)> m_pause;
-};
-
-// A scan into a work list that lets pending events in now and then.
-class PausingList : public RunObserver {
-  public:
-    PausingList(std::vector<std::string> &out, std::function<void()> pause)
-        : m_out(out), m_pause(std::move(pause))
-    {
-    }
-    bool keepGoing() override
-    {
-        m_pause();
-        return true;
-    }
-    void fileDone(const std::string &path, Outcome) override { m_out.push_back(path); }
-
-  private:
-    std::vector<std::string> &m_out;
-    std::function<void()> m_pause;
+    EventPump &m_pump;
 };
 
 } // namespace
@@ -181,85 +150,39 @@ void ScanDirectoryWindow::updateDirectoryLabel()
     m_dirLabel->setText(m_dirLabel->fontMetrics().elidedText(m_directory, Qt::ElideMiddle, width));
 }
 
-void ScanDirectoryWindow::processEventsThrottled()
-{
-    const qint64 now = m_platform.tickCount();
-    if (now - m_lastEvents < EventInterval)
-        return;
-    m_lastEvents = now;
-    QCoreApplication::processEvents();
-}
-
 void ScanDirectoryWindow::scan()
 {
-    if (m_scanning)
+    BusyGuard busy(m_scanning);
+    if (!busy)
         return; // a second Scan while one runs (from the events it processes) is ignored
     const std::string dir = ToBytes(m_directory);
     const std::string mask = ToBytes(m_maskEdit->text());
 
-    m_scanning = true;
     const QList<QWidget *> controls{m_driveCombo, m_dirView,     m_maskEdit,
                                     m_scanButton, m_closeButton, m_subfoldersBox};
     for (QWidget *control : controls)
         control->setEnabled(false);
-    struct Done {
-        ScanDirectoryWindow *window;
-        const QList<QWidget *> &controls;
-        ~Done()
-        {
-            window->m_scanning = false;
-            for (QWidget *control : controls)
-                control->setEnabled(true);
-        }
-    };
     {
-        const Done done{this, controls};
-        m_lastEvents = m_platform.tickCount();
-        m_treeLines.clear();
-
-        PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
-        ScanDir(dir, mask, found);
+        const struct Enabled {
+            const QList<QWidget *> &controls;
+            ~Enabled()
+            {
+                for (QWidget *control : controls)
+                    control->setEnabled(true);
+            }
+        } enabled{controls};
+        EventPump pump(m_platform);
+        PausingScan found(m_fileList, pump);
+        ScanFolder(dir, mask, m_subfoldersBox->isChecked(), found, m_workLists);
         found.flush();
-
-        if (m_subfoldersBox->isChecked()) {
-            PausingList tree(m_treeLines, [this] { processEventsThrottled(); });
-            ScanDir(dir, "*.*", tree);
-            scanSubfolders(mask);
-        }
         m_fileList.checkAll();
     }
+    busy.release();
 
     SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
     saveSettings(settings);
     m_settingsSaved = true;
     accept();
-}
-
-void ScanDirectoryWindow::pause(ModelScanResult &found)
-{
-    if (m_platform.tickCount() - m_lastEvents < EventInterval)
-        return;
-    found.flush(); // show what was found so far
-    processEventsThrottled();
-}
-
-void ScanDirectoryWindow::scanSubfolders(const std::string &mask)
-{
-    m_subfolders.clear();
-    for (const std::string &line : m_treeLines) {
-        // A link to a directory is listed by the scan but not entered: with a link to "/"
-        // the subfolder phase would otherwise bring in the whole disk.
-        if (!line.empty() && line.back() == PathSeparator && !isLink(line))
-            m_subfolders.push_back(line);
-    }
-    if (m_subfolders.empty())
-        return;
-
-    PausingScan found(m_fileList, [this](PausingScan &scan) { pause(scan); });
-    for (const std::string &subdirectory : m_subfolders)
-        ScanDir(subdirectory, mask, found);
-    found.flush();
-    m_fileList.checkAll();
 }
 
 void ScanDirectoryWindow::loadSettings(const SettingsFile &settings)
@@ -281,7 +204,8 @@ void ScanDirectoryWindow::saveSettings(SettingsFile &settings)
 {
     settings.write(Section, DirectoryKey, ToBytes(m_directory));
     settings.write(Section, MaskKey, ToBytes(m_maskEdit->text()));
-    m_lastFlag = m_subfoldersBox->isChecked() ? "1" : "0";
+    // One character, not a literal assigned: GCC 12 warns (-Wrestrict) on the literal wrongly.
+    m_lastFlag.assign(1, m_subfoldersBox->isChecked() ? '1' : '0');
     settings.write(Section, SubfoldersKey, m_lastFlag);
 }
 

@@ -1,6 +1,8 @@
 // The "Scan directory(s)" window: scans a folder with a mask into the file list.
 #pragma once
 
+#include "targets/FolderScan.h"
+
 #include <QDialog>
 
 #include <string>
@@ -16,7 +18,6 @@ class QTreeView;
 
 namespace vexlo {
 
-class ModelScanResult;
 class DirectoryPicker;
 class Platform;
 class SettingsFile;
@@ -40,10 +41,10 @@ class ScanDirectoryWindow : public QDialog {
     void scan();
     bool isScanning() const noexcept { return m_scanning; }
 
-    /// The work lists of the last scan: every line of the folder tree (directory lines end in
-    /// a separator) and the subfolders scanned with the mask.
-    const std::vector<std::string> &treeLines() const noexcept { return m_treeLines; }
-    const std::vector<std::string> &subfolders() const noexcept { return m_subfolders; }
+    /// The work lists of the last scan with subfolders: every line of the folder tree
+    /// (directory lines end in a separator) and the subfolders scanned with the mask.
+    const std::vector<std::string> &treeLines() const noexcept { return m_workLists.tree; }
+    const std::vector<std::string> &subfolders() const noexcept { return m_workLists.subdirectories; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -53,9 +54,6 @@ class ScanDirectoryWindow : public QDialog {
   private:
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings);
-    void scanSubfolders(const std::string &mask);
-    void pause(ModelScanResult &found);
-    void processEventsThrottled();
     void updateDirectoryLabel();
 
     Platform &m_platform;
@@ -72,12 +70,10 @@ class ScanDirectoryWindow : public QDialog {
     QToolButton *m_closeButton = nullptr;
 
     QString m_directory;
-    std::vector<std::string> m_treeLines;
-    std::vector<std::string> m_subfolders;
+    FolderScanLists m_workLists;
     bool m_scanning = false;
     bool m_settingsSaved = false; // by the scan, just before it closes the window
     std::string m_lastFlag;       // "alala" as last read or written
-    qint64 m_lastEvents = 0;
 };
 
 } // namespace vexlo

@@ -253,3 +253,66 @@ TEST_F(BackupTest, IndexKeepsItsLinesAndGetsCrLfWhenAppended)
 }
 
 } // namespace
+
+// The whole backup as one call, as the "Do backup" window makes it.
+TEST_F(BackupTest, OneBackupCallCopiesWritesTheSetIndexesAndCounts)
+{
+    setCounter("4");
+    const std::string a = target("a.txt", "x"), b = target("b.txt", "y");
+    const BackupTally tally = store.backup("Mine", {a, b}, seen);
+    EXPECT_EQ(tally.done, 2);
+    EXPECT_EQ(readBytes(a + BackupSuffix), "x");
+    EXPECT_EQ(readBytes(program.path() / "Mine"), a + BackupSuffix + "\r\n" + b + BackupSuffix + "\r\n");
+    EXPECT_EQ(store.listBackups(), Lines{"Mine"});
+    EXPECT_EQ(counter(), "5");
+    EXPECT_EQ(seen.done, (std::vector<std::string>{a, b}));
+}
+
+TEST_F(BackupTest, OneBackupCallRefusesABadNameBeforeCopyingAnything)
+{
+    setCounter("0");
+    const std::string a = target("a.txt", "x");
+    fs::create_directory(program.path() / "Taken");
+    for (const std::string name : {"", "a/b", "vexlopro.ini", "Taken"}) {
+        try {
+            store.backup(name, {a}, seen);
+            FAIL() << "no error for '" << name << "'";
+        } catch (const Error &e) {
+            EXPECT_EQ(e.kind(), ErrorKind::Io) << name;
+            EXPECT_EQ(e.what(), store.nameProblem(name)) << name;
+        }
+    }
+    EXPECT_FALSE(fs::exists(a + BackupSuffix));
+    EXPECT_TRUE(seen.done.empty());
+    EXPECT_FALSE(fs::exists(program.path() / BackupIndexName));
+    EXPECT_EQ(counter(), "0");
+}
+
+TEST_F(BackupTest, OneBackupCallWhoseIndexCannotBeWrittenIsNotCompletedAndNotCounted)
+{
+    setCounter("2");
+    const std::string a = target("a.txt", "x");
+    fs::create_directory(program.path() / BackupIndexName); // the index cannot be read or written
+    try {
+        store.backup("Mine", {a}, seen);
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Io);
+    }
+    EXPECT_EQ(counter(), "2"); // no name is used up by a backup that did not happen
+    EXPECT_TRUE(fs::is_directory(program.path() / BackupIndexName));
+}
+
+TEST_F(BackupTest, OneBackupCallWithABadCounterFailsOnlyAfterTheBackupIsComplete)
+{
+    setCounter("seven");
+    const std::string a = target("a.txt", "x");
+    try {
+        store.backup("Mine", {a}, seen);
+        FAIL() << "no error";
+    } catch (const Error &e) {
+        EXPECT_EQ(e.kind(), ErrorKind::Conversion);
+    }
+    EXPECT_EQ(store.listBackups(), Lines{"Mine"});
+    EXPECT_EQ(store.readSet("Mine"), Lines{a + BackupSuffix});
+}

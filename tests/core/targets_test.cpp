@@ -3,6 +3,7 @@
 #include "run/FilePipeline.h"
 #include "support/TestSupport.h"
 #include "targets/DirectoryPass.h"
+#include "targets/FolderScan.h"
 #include "targets/ScanDir.h"
 #include "targets/SearchMask.h"
 
@@ -563,4 +564,100 @@ TEST(EscapeControls, KeepsPrintableTextAndShowsControlBytes)
     EXPECT_EQ(IoError("read", "bad\x1b]0;t\x07", 2).what(),
               std::string("cannot read 'bad\\x1b]0;t\\x07': No such file or directory"));
     EXPECT_EQ(IoError("read", "bad\x1b", 2).path(), "bad\x1b");
+}
+
+namespace {
+
+// The tree of the two-phase scan: F/a.txt, F/s/b.txt, F/s/t/c.txt, F/s.txt/d.txt, F/link -> /.
+struct TwoPhaseTree {
+    TempDir tmp;
+    std::string root = tmp.path().string();
+    TwoPhaseTree()
+    {
+        fs::create_directories(tmp.path() / "s" / "t");
+        fs::create_directories(tmp.path() / "s.txt");
+        vexlo::test::writeBytes(tmp.path() / "a.txt", "a");
+        vexlo::test::writeBytes(tmp.path() / "s" / "b.txt", "b");
+        vexlo::test::writeBytes(tmp.path() / "s" / "t" / "c.txt", "c");
+        vexlo::test::writeBytes(tmp.path() / "s.txt" / "d.txt", "d");
+        fs::create_directory_symlink("/", tmp.path() / "link");
+    }
+    std::string f(const std::string &name) const { return root + "/" + name; }
+};
+
+std::vector<std::string> Sorted(std::vector<std::string> v)
+{
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+} // namespace
+
+TEST(ScanFolder, WithoutSubfoldersScansTheFolderOnlyAndEmptiesTheWorkLists)
+{
+    TwoPhaseTree tree;
+    FolderScanLists lists{{"stale"}, {"stale"}};
+    std::vector<std::string> found;
+    CallbackObserver observer;
+    observer.onDone = [&](const std::string &path) { found.push_back(path); };
+    ScanFolder(tree.root, "*.txt", false, observer, lists);
+    // s.txt matches the mask, so ScanDir lists it and its file.
+    EXPECT_EQ(Sorted(found),
+              (std::vector<std::string>{tree.f("a.txt"), tree.f("s.txt/"), tree.f("s.txt/d.txt")}));
+    EXPECT_TRUE(lists.tree.empty());
+    EXPECT_TRUE(lists.subdirectories.empty());
+}
+
+TEST(ScanFolder, WithSubfoldersScansEveryFolderOfTheTreeAgainButNoLinkedOne)
+{
+    TwoPhaseTree tree;
+    FolderScanLists lists;
+    std::vector<std::string> found;
+    CallbackObserver observer;
+    observer.onDone = [&](const std::string &path) { found.push_back(path); };
+    ScanFolder(tree.root, "*.txt", true, observer, lists);
+    EXPECT_EQ(
+        Sorted(lists.tree),
+        (std::vector<std::string>{tree.f("a.txt"), tree.f("link/"), tree.f("s.txt/"), tree.f("s.txt/d.txt"),
+                                  tree.f("s/"), tree.f("s/b.txt"), tree.f("s/t/"), tree.f("s/t/c.txt")}));
+    // The link to "/" is in the tree but never scanned; the folders keep the tree's order.
+    EXPECT_EQ(Sorted(lists.subdirectories),
+              (std::vector<std::string>{tree.f("s.txt/"), tree.f("s/"), tree.f("s/t/")}));
+    std::vector<std::string> expectedOrder;
+    for (const std::string &line : lists.tree)
+        if (line.back() == '/' && line != tree.f("link/"))
+            expectedOrder.push_back(line);
+    EXPECT_EQ(lists.subdirectories, expectedOrder);
+    // Phase one, then each folder's own scan: a file under a matching folder comes twice.
+    EXPECT_EQ(Sorted(found),
+              (std::vector<std::string>{tree.f("a.txt"), tree.f("s.txt/"), tree.f("s.txt/d.txt"),
+                                        tree.f("s.txt/d.txt"), tree.f("s/b.txt"), tree.f("s/t/c.txt")}));
+}
+
+TEST(ScanFolder, AStopEndsTheWholeScan)
+{
+    TwoPhaseTree tree;
+    FolderScanLists lists;
+    int asked = 0, done = 0;
+    CallbackObserver observer;
+    observer.onKeepGoing = [&] { return ++asked <= 3; };
+    observer.onDone = [&](const std::string &) { ++done; };
+    ScanFolder(tree.root, "*.*", true, observer, lists);
+    EXPECT_EQ(done, 3);
+    EXPECT_EQ(asked, 4); // no phase asks again after the stop
+    EXPECT_TRUE(lists.subdirectories.empty());
+}
+
+TEST(ScanFolder, TheTreeListingReportsNoErrorsOfItsOwn)
+{
+    // A folder that cannot be read: its error comes once, from the scan with the mask.
+    TempDir tmp;
+    FolderScanLists lists;
+    std::vector<std::string> errors;
+    CallbackObserver observer;
+    observer.onError = [&](const std::string &path, const Error &) { errors.push_back(path); };
+    ScanFolder(tmp.file("missing"), "*.txt", true, observer, lists);
+    EXPECT_EQ(errors, std::vector<std::string>{tmp.file("missing")});
+    EXPECT_TRUE(lists.tree.empty());
+    EXPECT_TRUE(lists.subdirectories.empty());
 }
