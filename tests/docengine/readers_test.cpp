@@ -236,11 +236,11 @@ TEST(DocxReader, MemberThatInflatesFarBeyondItsSizeIsRefusedBeforeAllocating)
     const std::string path = (tmp.path() / "bomb.docx").string();
     std::string xml =
         std::string(kDocxBody).insert(std::string(kDocxBody).find("<w:body>"), std::string(8u << 20, ' '));
-    WriteZip(path, {{"word/document.xml", xml}});
+    WriteZip(path, {{"[Content_Types].xml", "<Types/>"}, {"word/document.xml", xml}});
     try {
         OpenDocumentFile(path);
         FAIL() << "a zip bomb was read";
     } catch (const vexlo::Error &e) {
-        EXPECT_NE(std::string(e.what()).find("200 times its compressed size"), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("is compressed more than 200"), std::string::npos) << e.what();
     }
 }
