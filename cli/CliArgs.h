@@ -25,10 +25,10 @@ struct CliArgs {
     bool office = false;    // --office: the office engine instead of the text engine
     bool wildcards = false, soundsLike = false, wordForms = false; // its own options
     bool saveAsText = false; // --save-as-text: the office engine saves every document as plain text
-    bool dryRun = false, diff = false, stats = false;              // --dry-run, --diff, --stats
-    std::vector<std::string> report;                               // --report FILE|-
-    std::vector<std::string> backupDir;                            // --backup-dir DIR
-    std::vector<std::string> restore;                              // --restore DIR
+    bool dryRun = false, diff = false, stats = false; // --dry-run, --diff, --stats
+    std::vector<std::string> report;                  // --report FILE|-
+    std::vector<std::string> backupDir;               // --backup-dir DIR
+    std::vector<std::string> restore;                 // --restore DIR
     bool help = false;
     bool version = false;
     std::string error; // the first argument that could not be parsed, with the reason
