@@ -29,7 +29,7 @@ struct DocPiece {
     bool compressed = true;
 };
 
-struct LegacyDocSpec {
+struct LegacyDocParts {
     std::string word = std::string(8192, '\0'); // the Word stream; the text goes from 0x800
     std::vector<DocPiece> pieces;
     std::uint32_t ccpText = 0;
@@ -37,21 +37,21 @@ struct LegacyDocSpec {
 };
 
 // Places 8-bit text at `fc` of the Word stream and returns its piece.
-inline DocPiece EightBit(LegacyDocSpec &spec, std::uint32_t fc, std::string_view text)
+inline DocPiece EightBit(LegacyDocParts &parts, std::uint32_t fc, std::string_view text)
 {
-    if (spec.word.size() < fc + text.size())
-        spec.word.resize((fc + text.size() + 511) / 512 * 512, '\0');
-    spec.word.replace(fc, text.size(), text);
+    if (parts.word.size() < fc + text.size())
+        parts.word.resize((fc + text.size() + 511) / 512 * 512, '\0');
+    parts.word.replace(fc, text.size(), text);
     return DocPiece{fc, static_cast<std::uint32_t>(text.size()), true};
 }
 
 // Places UTF-16 text at `fc` (odd offsets allowed) and returns its piece.
-inline DocPiece Wide(LegacyDocSpec &spec, std::uint32_t fc, std::u16string_view text)
+inline DocPiece Wide(LegacyDocParts &parts, std::uint32_t fc, std::u16string_view text)
 {
-    if (spec.word.size() < fc + 2 * text.size())
-        spec.word.resize((fc + 2 * text.size() + 511) / 512 * 512, '\0');
+    if (parts.word.size() < fc + 2 * text.size())
+        parts.word.resize((fc + 2 * text.size() + 511) / 512 * 512, '\0');
     for (std::size_t k = 0; k < text.size(); ++k)
-        Put16(spec.word, fc + 2 * k, text[k]);
+        Put16(parts.word, fc + 2 * k, text[k]);
     return DocPiece{fc, static_cast<std::uint32_t>(text.size()), false};
 }
 
@@ -76,24 +76,24 @@ struct LegacyDocLayout {
     std::uint32_t directorySector = 0, wordSector = 0, tableSector = 0;
 };
 
-inline std::string BuildLegacyDoc(LegacyDocSpec spec, LegacyDocLayout *layout = nullptr)
+inline std::string BuildLegacyDoc(LegacyDocParts parts, LegacyDocLayout *layout = nullptr)
 {
-    std::string &word = spec.word;
+    std::string &word = parts.word;
     word.resize((word.size() + 511) / 512 * 512, '\0');
     Put16(word, 0, 0xA5EC);
     Put16(word, 2, 193);
     Put16(word, 0x0A, 0x0200); // the table stream is "1Table"
-    Put32(word, 0x4C, spec.ccpText);
+    Put32(word, 0x4C, parts.ccpText);
 
     std::string table(4096, '\0');
-    const std::size_t n = spec.pieces.size();
+    const std::size_t n = parts.pieces.size();
     std::string plc(4 * (n + 1) + 8 * n, '\0');
     std::uint32_t cp = 0;
     for (std::size_t p = 0; p < n; ++p) {
         Put32(plc, 4 * p, cp);
-        cp += spec.pieces[p].count;
+        cp += parts.pieces[p].count;
         std::uint32_t fc =
-            spec.pieces[p].compressed ? (0x40000000u | (spec.pieces[p].fc * 2)) : spec.pieces[p].fc;
+            parts.pieces[p].compressed ? (0x40000000u | (parts.pieces[p].fc * 2)) : parts.pieces[p].fc;
         Put32(plc, 4 * (n + 1) + 8 * p + 2, fc);
     }
     Put32(plc, 4 * n, cp);
@@ -102,10 +102,10 @@ inline std::string BuildLegacyDoc(LegacyDocSpec spec, LegacyDocLayout *layout = 
     table.replace(5, plc.size(), plc);
     Put32(word, 0x1A2, 0);
     Put32(word, 0x1A6, static_cast<std::uint32_t>(5 + plc.size()));
-    if (!spec.chpxIndex.empty()) {
-        table.replace(2048, spec.chpxIndex.size(), spec.chpxIndex);
+    if (!parts.chpxIndex.empty()) {
+        table.replace(2048, parts.chpxIndex.size(), parts.chpxIndex);
         Put32(word, 0xFA, 2048);
-        Put32(word, 0xFE, static_cast<std::uint32_t>(spec.chpxIndex.size()));
+        Put32(word, 0xFE, static_cast<std::uint32_t>(parts.chpxIndex.size()));
     }
 
     // Sectors: the allocation table's, the directory, the Word stream, the table stream.
@@ -157,10 +157,10 @@ inline std::string BuildLegacyDoc(LegacyDocSpec spec, LegacyDocLayout *layout = 
 // A document of one 8-bit piece holding `text`, all of it the main story.
 inline std::string SimpleLegacyDoc(std::string_view text, LegacyDocLayout *layout = nullptr)
 {
-    LegacyDocSpec spec;
-    spec.pieces.push_back(EightBit(spec, 0x800, text));
-    spec.ccpText = static_cast<std::uint32_t>(text.size());
-    return BuildLegacyDoc(std::move(spec), layout);
+    LegacyDocParts parts;
+    parts.pieces.push_back(EightBit(parts, 0x800, text));
+    parts.ccpText = static_cast<std::uint32_t>(text.size());
+    return BuildLegacyDoc(std::move(parts), layout);
 }
 
 } // namespace vexlo::test

@@ -48,20 +48,20 @@ TEST(LegacyDocHostile, ChainsAndStreamSizesAreCheckedBeforeAllocating)
 
 TEST(LegacyDocHostile, PiecesMayNotOverlapOrRunPastTheirStream)
 {
-    LegacyDocSpec overlap;
+    LegacyDocParts overlap;
     DocPiece piece = EightBit(overlap, 0x800, "repeated\r");
     overlap.pieces = {piece, piece, piece};
     overlap.ccpText = 27;
     EXPECT_NE(std::string::npos, Refusal(BuildLegacyDoc(overlap)).find("overlap"));
 
-    LegacyDocSpec past;
+    LegacyDocParts past;
     past.pieces = {EightBit(past, 0x800, "abc\r")};
     past.pieces[0].count = 1u << 30;
     past.ccpText = 4;
     EXPECT_NE(std::string::npos, Refusal(BuildLegacyDoc(past)).find("beyond the end"));
 
     // The main text claims more characters than the pieces hold: refused, not read as empty.
-    LegacyDocSpec longer;
+    LegacyDocParts longer;
     longer.pieces = {EightBit(longer, 0x800, "abc\r")};
     longer.ccpText = 400000;
     EXPECT_NE(std::string::npos, Refusal(BuildLegacyDoc(longer)).find("more than its pieces hold"));
@@ -98,13 +98,13 @@ TEST(LegacyDocHostile, FieldsResolveInOnePassAndAnUnclosedFieldIsRefused)
 
 TEST(LegacyDocReader, UnicodePiecesSurrogatesAndOddOffsets)
 {
-    LegacyDocSpec spec;
+    LegacyDocParts parts;
     // An emoji and a CJK Extension B character as surrogate pairs, in a piece at an odd offset.
-    spec.pieces = {EightBit(spec, 0x800, "a "), Wide(spec, 0x1001, u"\U0001F600 \U00020000 \u00E9\r")};
-    spec.ccpText = 2 + 8;
-    EXPECT_EQ(U"a \U0001F600 \U00020000 \u00E9\r", ReadLegacyDoc(BuildLegacyDoc(spec)));
+    parts.pieces = {EightBit(parts, 0x800, "a "), Wide(parts, 0x1001, u"\U0001F600 \U00020000 \u00E9\r")};
+    parts.ccpText = 2 + 8;
+    EXPECT_EQ(U"a \U0001F600 \U00020000 \u00E9\r", ReadLegacyDoc(BuildLegacyDoc(parts)));
 
-    LegacyDocSpec lone;
+    LegacyDocParts lone;
     lone.pieces = {Wide(lone, 0x1000, u"x\xD83Dy\r")};
     lone.ccpText = 4;
     EXPECT_NE(std::string::npos, Refusal(BuildLegacyDoc(lone)).find("surrogate"));
@@ -114,20 +114,20 @@ TEST(LegacyDocReader, TableMarksAndTheMainStoryOnly)
 {
     // A row of two cells: each cell's text ends with a cell mark, the row with one more.
     // What follows the main text's length (notes, headers) is another story.
-    LegacyDocSpec spec;
-    spec.pieces = {EightBit(spec, 0x800,
-                            "a\x07"
-                            "b\x07\x07"
-                            "after\rfootnote text\r")};
-    spec.ccpText = 11;
-    EXPECT_EQ(U"a\ab\a\aafter\r", ReadLegacyDoc(BuildLegacyDoc(spec)));
+    LegacyDocParts parts;
+    parts.pieces = {EightBit(parts, 0x800,
+                             "a\x07"
+                             "b\x07\x07"
+                             "after\rfootnote text\r")};
+    parts.ccpText = 11;
+    EXPECT_EQ(U"a\ab\a\aafter\r", ReadLegacyDoc(BuildLegacyDoc(parts)));
 }
 
 TEST(LegacyDocReader, TrackedDeletionsAreLeftOut)
 {
-    LegacyDocSpec spec;
-    spec.pieces = {EightBit(spec, 0x800, "keep gone more\r")};
-    spec.ccpText = 15;
+    LegacyDocParts parts;
+    parts.pieces = {EightBit(parts, 0x800, "keep gone more\r")};
+    parts.ccpText = 15;
     // One page of character properties: the run "gone " carries the deletion mark.
     std::string page(512, '\0');
     Put32(page, 0, 0x800);
@@ -139,14 +139,14 @@ TEST(LegacyDocReader, TrackedDeletionsAreLeftOut)
     Put16(page, 0x101, 0x0800);
     page[0x103] = 1;
     page[511] = 3;
-    spec.word.replace(0x1000, 512, page);
-    spec.chpxIndex = std::string(12, '\0');
-    Put32(spec.chpxIndex, 0, 0x800);
-    Put32(spec.chpxIndex, 4, 0x80F);
-    Put32(spec.chpxIndex, 8, 0x1000 / 512);
-    EXPECT_EQ(U"keep more\r", ReadLegacyDoc(BuildLegacyDoc(spec)));
+    parts.word.replace(0x1000, 512, page);
+    parts.chpxIndex = std::string(12, '\0');
+    Put32(parts.chpxIndex, 0, 0x800);
+    Put32(parts.chpxIndex, 4, 0x80F);
+    Put32(parts.chpxIndex, 8, 0x1000 / 512);
+    EXPECT_EQ(U"keep more\r", ReadLegacyDoc(BuildLegacyDoc(parts)));
 
     // A property page that lies past the stream is refused, not ignored.
-    Put32(spec.chpxIndex, 8, 0x3FFFFF);
-    EXPECT_FALSE(Refusal(BuildLegacyDoc(spec)).empty());
+    Put32(parts.chpxIndex, 8, 0x3FFFFF);
+    EXPECT_FALSE(Refusal(BuildLegacyDoc(parts)).empty());
 }

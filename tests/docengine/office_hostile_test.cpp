@@ -4,6 +4,7 @@
 #include "docengine/Readers.h"
 #include "docengine/ZipPackage.h"
 
+#include "OfficeTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <zip.h>
@@ -12,29 +13,7 @@ using namespace vexlo::doc;
 
 namespace {
 
-std::string Zip(const std::vector<std::pair<std::string, std::string>> &members)
-{
-    zip_error_t error;
-    zip_error_init(&error);
-    zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
-    zip_t *archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
-    zip_source_keep(buffer);
-    for (const auto &[name, content] : members) {
-        zip_source_t *source = zip_source_buffer(archive, content.data(), content.size(), 0);
-        zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_OVERWRITE);
-        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
-                                 name == "mimetype" ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
-    }
-    zip_close(archive);
-    zip_stat_t stat;
-    zip_source_stat(buffer, &stat);
-    std::string out(stat.size, '\0');
-    zip_source_open(buffer);
-    zip_source_read(buffer, out.data(), out.size());
-    zip_source_close(buffer);
-    zip_source_free(buffer);
-    return out;
-}
+using officetest::Zip;
 
 std::string Docx(const std::string &body)
 {
