@@ -2,8 +2,8 @@
 // document, and how long reading a sample text file takes.
 #pragma once
 
-#include "run/BuiltInWord.h"
-#include "run/SpeedCheck.h"
+#include "run/office/BuiltInWord.h"
+#include "run/office/SpeedCheck.h"
 
 #include <QDialog>
 

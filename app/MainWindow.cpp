@@ -6,7 +6,6 @@
 
 #include "app/HelpWindow.h"
 #include "app/InputNotebook.h"
-#include "app/OfficeEngineHook.h"
 #include "app/OptionsColumn.h"
 #include "app/RunController.h"
 #include "app/TargetNotebook.h"
@@ -97,7 +96,7 @@ MainWindow::MainWindow(Platform &platform, Windows &windows, QWidget *parent)
     statusBar()->setSizeGripEnabled(true);
 
     m_run = new RunController(platform, this);
-    m_run->setExtensions(new OfficeEngineHook(platform, this, m_targets->textBox(), m_run->flag()));
+    m_run->setTextBox(m_targets->textBox());
     connectActions();
 
     // The option panel starts as the own engine's (OptionsColumn); then the handler, then
@@ -238,6 +237,7 @@ RunRequest MainWindow::runRequest() const
     request.realTime.findMemo = ToBytes(BoxText(input.realTimeFindMemo));
     request.realTime.replacementLine = ToBytes(input.realTimeReplacementLine->text());
     request.realTime.replacementMemo = ToBytes(BoxText(input.realTimeReplacementMemo));
+    request.text = ToBytes(BoxText(m_targets->textBox()));
     request.fileList = fileListModel().entries();
     request.directoryList = directoryListModel().entries();
     request.mask = m_targets->directoryList()->mask();

@@ -1,12 +1,15 @@
 #include "app/RunController.h"
 
+#include "run/office/BuiltInWord.h"
 #include "undo/UndoStore.h"
+#include "widgets/FieldEditing.h"
 #include "widgets/Platform.h"
 
 #include <QApplication>
 #include <QFileSystemModel>
 #include <QLocale>
 #include <QMainWindow>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QStatusBar>
 
@@ -83,8 +86,10 @@ class WindowRunObserver : public RunObserver {
     void error(const std::string &, const Error &error) override
     {
         const QString text = FromBytes(error.what());
-        // Before the file loop (the scan list could not be written) the error stands alone.
-        m_pending = m_counting ? StoppedRunMessage(text, m_done) : text;
+        // Before the file loop (the scan list could not be written) the error stands alone, and
+        // so does the office application's own description of a failed call.
+        const bool standsAlone = !m_counting || error.kind() == ErrorKind::Automation;
+        m_pending = standsAlone ? text : StoppedRunMessage(text, m_done);
     }
 
   private:
@@ -172,9 +177,13 @@ QString StoppedRunMessage(const QString &error, std::size_t rewrittenBefore)
 }
 
 RunController::RunController(Platform &platform, QWidget *window)
-    : QObject(window), m_platform(platform), m_window(window)
+    : QObject(window), m_platform(platform), m_window(window),
+      m_office(std::make_unique<word::BuiltInApplicationSource>(
+          [&platform] { return ToBytes(platform.clipboardText()); }))
 {
 }
+
+RunController::~RunController() = default;
 
 void RunController::start(const RunRequest &request)
 {
@@ -195,8 +204,10 @@ void RunController::start(const RunRequest &request)
         hooks.add(&undo);
         withUndo.hook = &hooks;
         try {
-            m_lastResult = RunReplace(withUndo, m_platform.programFolder(), m_flag, observer, m_extensions);
+            m_lastResult = RunReplace(withUndo, m_platform.programFolder(), m_flag, observer, m_office.get());
             pending = observer.pendingMessage();
+            if (m_lastResult.text && m_text)
+                ReplaceBoxText(m_text, FromBytes(*m_lastResult.text)); // one undoable step
         } catch (const Error &error) {
             m_lastResult = RunResult{};
             m_lastResult.failed = true;

@@ -5,6 +5,9 @@
 
 #include <QObject>
 
+#include <memory>
+
+class QPlainTextEdit;
 class QWidget;
 
 namespace vexlo {
@@ -20,6 +23,7 @@ class RunController : public QObject {
 
   public:
     RunController(Platform &platform, QWidget *window);
+    ~RunController() override;
 
     /// Carries out one run of `request`. Ignored while a run is in progress. A bad history
     /// counter propagates as Error{Conversion}; any other error that ends the run is shown
@@ -30,9 +34,8 @@ class RunController : public QObject {
 
     bool isRunning() const noexcept { return m_running; }
     const RunFlag &flag() const noexcept { return m_flag; }
-    /// The engines and tabs built elsewhere ("Real time", the office engine); may be null.
-    void setExtensions(RunExtensions *extensions) noexcept { m_extensions = extensions; }
-    RunExtensions *extensions() const noexcept { return m_extensions; }
+    /// The "Text" page's box, which a "Real time" run changes (one step the user can undo).
+    void setTextBox(QPlainTextEdit *text) noexcept { m_text = text; }
     const RunResult &lastResult() const noexcept { return m_lastResult; }
 
   signals:
@@ -45,7 +48,9 @@ class RunController : public QObject {
     Platform &m_platform;
     QWidget *m_window;
     RunFlag m_flag;
-    RunExtensions *m_extensions = nullptr;
+    QPlainTextEdit *m_text = nullptr;
+    // The office engine's applications; "^c" inserts the clipboard's text.
+    std::unique_ptr<word::ApplicationSource> m_office;
     RunResult m_lastResult;
     bool m_running = false;
 };

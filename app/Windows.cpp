@@ -71,9 +71,6 @@ void Windows::wireInputWindows(Platform &platform)
     m_realTime = new RealTimeTab(platform, input.fields(), &m_main->targetNotebook(),
                                  m_main->targetNotebook().textBox());
     m_realTime->setWindows(m_clipboard, m_notes);
-    // The real-time pass goes first; every other branch goes on to what was installed before.
-    m_realTime->setNext(m_main->runController().extensions());
-    m_main->runController().setExtensions(m_realTime);
 
     QObject::connect(m_main->menu().about, &QAction::triggered, m_about,
                      [about = m_about] { guarded([about] { about->exec(); }); });

@@ -388,8 +388,6 @@ CliRequest ToRequest(const CliArgs &args)
     for (const std::string &path : args.paths)
         if (path == "-" && recorded)
             usage("\"-\" (standard input) takes no --dry-run, --diff, --report or --backup-dir");
-    if (args.office && (recorded || args.stats))
-        usage("--dry-run, --diff, --report, --stats and --backup-dir are not available with --office yet");
     if (args.office)
         return officeRequest(args, request);
     if (!args.scans.empty() && (recorded || args.stats))

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "run/TextEngine.h"
-#include "run/WordEngine.h"
+#include "run/office/WordEngine.h"
 
 #include <string>
 #include <vector>

@@ -20,6 +20,13 @@ class CommitHook {
     /// false: a preview. Nothing is written; each file's old and new content goes to
     /// previewed() instead of being committed.
     virtual bool commits() const { return true; }
+    /// The office engine made `count` replacements in the document it is about to save (called
+    /// before previewed() or beforeCommit() of that file). Must not throw.
+    virtual void replacements(const std::string &path, std::size_t count)
+    {
+        (void)path;
+        (void)count;
+    }
     /// A prepared file is about to replace its target. Throwing Error fails that file, which
     /// is then left as it was.
     virtual void beforeCommit(const std::string &path, FileReplacement &prepared)
@@ -61,6 +68,11 @@ class CommitHooks : public CommitHook {
             if (!h->commits())
                 return false;
         return true;
+    }
+    void replacements(const std::string &path, std::size_t count) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->replacements(path, count);
     }
     void beforeCommit(const std::string &path, FileReplacement &prepared) override
     {

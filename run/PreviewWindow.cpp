@@ -1,5 +1,6 @@
 #include "run/PreviewWindow.h"
 
+#include "run/office/BuiltInWord.h"
 #include "undo/LineDiff.h"
 #include "undo/RunReport.h"
 #include "widgets/Guarded.h"
@@ -132,7 +133,11 @@ void PreviewWindow::runPreview()
     std::size_t changing = 0, failed = 0;
     ChangeRecorder recorder(true, [&](const FileReport &r, std::string_view before, std::string_view after) {
         Item item{r.path, {}, {}, false};
-        if (m_keptBytes + before.size() + after.size() <= kKeepBytes && r.outcome == FileOutcome::Rewritten) {
+        // A packaged document (.docx, .odt) is no text to show line by line: it holds NUL bytes.
+        const bool text =
+            before.find('\0') == std::string_view::npos && after.find('\0') == std::string_view::npos;
+        if (m_keptBytes + before.size() + after.size() <= kKeepBytes && r.outcome == FileOutcome::Rewritten &&
+            text) {
             item.before = before;
             item.after = after;
             item.kept = true;
@@ -172,7 +177,9 @@ void PreviewWindow::runPreview()
     RunRequest request = m_request;
     request.hook = &recorder;
     try {
-        RunReplace(request, m_platform.programFolder(), m_flag, observer);
+        // The office engine as the run has it: "^c" inserts the clipboard's text.
+        word::BuiltInApplicationSource office([this] { return ToBytes(m_platform.clipboardText()); });
+        RunReplace(request, m_platform.programFolder(), m_flag, observer, &office);
     } catch (const Error &e) {
         m_platform.message(this, FromBytes(e.what()));
     }

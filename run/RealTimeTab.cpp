@@ -1,7 +1,6 @@
 #include "run/RealTimeTab.h"
 
 #include "inputs/StringLoad.h"
-#include "run/RealTimePass.h"
 #include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -59,21 +58,6 @@ RealTimeTab::RealTimeTab(Platform &platform, const InputFields &fields, QTabWidg
         }
         QCoreApplication::processEvents();
     });
-}
-
-void RealTimeTab::run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths)
-{
-    if (branch == Branch::TextRealTime)
-        pass(request.realTime, request.options);
-    else if (m_next)
-        m_next->run(branch, request, paths);
-}
-
-void RealTimeTab::pass(const RealTimeInputs &inputs, const TextEngineOptions &options)
-{
-    const std::optional<Lines> result = RealTimePass(inputs, MemoLines(ToBytes(BoxText(m_text))), options);
-    if (result)
-        ReplaceBoxText(m_text, LinesText(*result)); // one step the user can undo
 }
 
 void RealTimeTab::loadText()

@@ -3,6 +3,9 @@
 #include "base/SafeWrite.h"
 #include "inputs/HistoryStore.h"
 #include "run/FilePipeline.h"
+#include "run/RealTimePass.h"
+#include "run/office/BuiltInWord.h"
+#include "run/office/OfficeBranch.h"
 #include "targets/DirectoryPass.h"
 #include "targets/ScanDir.h"
 
@@ -63,11 +66,25 @@ class DirectoryPassReport : public RunObserver {
     GatheredMessages m_links{"links not followed"};
 };
 
+// The run's observer, asked before each file whether "Stop" was chosen as well.
+class StoppableObserver : public RunObserver {
+  public:
+    StoppableObserver(RunObserver &inner, RunFlag &flag) : m_inner(inner), m_flag(flag) {}
+    bool keepGoing() override { return m_flag.isRunning() && m_inner.keepGoing(); }
+    void fileDone(const std::string &path, Outcome outcome) override { m_inner.fileDone(path, outcome); }
+    void error(const std::string &path, const Error &e) override { m_inner.error(path, e); }
+    void message(const std::string &text) override { m_inner.message(text); }
+
+  private:
+    RunObserver &m_inner;
+    RunFlag &m_flag;
+};
+
 class Run {
   public:
     Run(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag, RunObserver &observer,
-        RunExtensions *extensions)
-        : m_request(request), m_folder(folder), m_flag(flag), m_observer(observer), m_extensions(extensions)
+        word::ApplicationSource &office)
+        : m_request(request), m_folder(folder), m_flag(flag), m_observer(observer), m_office(office)
     {
     }
 
@@ -89,22 +106,18 @@ class Run {
             multiLinePass();
             break;
         case Branch::OfficeFileList:
-            if (m_extensions) {
-                m_result.targetPaths = checkedPaths(m_request.fileList);
-                m_extensions->run(m_result.branch, m_request, m_result.targetPaths);
-            }
+            m_result.targetPaths = checkedPaths(m_request.fileList);
+            office();
             break;
         case Branch::OfficeDirectoryList:
-            if (m_extensions && directoryPass()) {
-                RunRequest withRoots = m_request;
-                withRoots.targetRoots = m_roots;
-                m_extensions->run(m_result.branch, withRoots, m_result.targetPaths);
-            }
+            if (directoryPass())
+                office();
+            break;
+        case Branch::OfficeRealTime:
+            office();
             break;
         case Branch::TextRealTime:
-        case Branch::OfficeRealTime:
-            if (m_extensions)
-                m_extensions->run(m_result.branch, m_request, {});
+            textRealTime();
             break;
         }
         return m_result;
@@ -181,6 +194,14 @@ class Run {
         rewrite(op);
     }
 
+    // How many of the target paths are files (directory lines of a scan are not).
+    std::size_t fileCount() const
+    {
+        return std::size_t(std::count_if(
+            m_result.targetPaths.begin(), m_result.targetPaths.end(),
+            [](const std::string &path) { return path.empty() || path.back() != PathSeparator; }));
+    }
+
     void rewrite(const TextOperation &op)
     {
         PipelineOptions options;
@@ -189,29 +210,42 @@ class Run {
         if (m_roots.size() == m_result.targetPaths.size())
             options.heldRoots = &m_roots;
         options.hook = m_request.hook;
-        // The run's observer, asked before each file whether "Stop" was chosen; the files left
-        // as they were are listed in one message at the end.
-        struct FlagObserver : RunObserver {
-            FlagObserver(RunObserver &inner, RunFlag &flag) : inner(inner), flag(flag) {}
+        // The files left as they were are listed in one message at the end.
+        struct Gathering : StoppableObserver {
+            using StoppableObserver::StoppableObserver;
             void message(const std::string &text) override { skipped.add(text); }
-            bool keepGoing() override { return flag.isRunning() && inner.keepGoing(); }
-            void fileDone(const std::string &path, Outcome outcome) override
-            {
-                inner.fileDone(path, outcome);
-            }
-            void error(const std::string &path, const Error &e) override { inner.error(path, e); }
-            RunObserver &inner;
-            RunFlag &flag;
             GatheredMessages skipped{"files left as they were"};
         } observer(m_observer, m_flag);
-        const std::size_t files = std::size_t(std::count_if(
-            m_result.targetPaths.begin(), m_result.targetPaths.end(),
-            [](const std::string &path) { return path.empty() || path.back() != PathSeparator; }));
-        m_observer.starting(files);
+        m_observer.starting(fileCount());
         const PipelineResult outcome = RewriteFiles(m_result.targetPaths, op, options, observer);
         observer.skipped.flushTo(m_observer);
         m_result.filesRewritten = outcome.rewritten;
         m_result.failed = outcome.stopped;
+    }
+
+    // The office engine's branches: the same observer, the same stop, the same progress.
+    void office()
+    {
+        StoppableObserver observer(m_observer, m_flag);
+        if (m_result.branch != Branch::OfficeRealTime)
+            m_observer.starting(fileCount());
+        const bool heldRoots = m_roots.size() == m_result.targetPaths.size() && !m_roots.empty();
+        OfficeBranchResult outcome =
+            RunOfficeBranch(m_result.branch, m_request, m_result.targetPaths, heldRoots ? &m_roots : nullptr,
+                            m_office, m_folder, observer);
+        m_result.filesRewritten = outcome.saved;
+        m_result.failed = outcome.failed;
+        m_result.text = std::move(outcome.text);
+    }
+
+    // The own engine's "Real time" pass over the "Text" page's text; nothing to show in a preview.
+    void textRealTime()
+    {
+        if (previewing())
+            return;
+        if (std::optional<Lines> lines =
+                RealTimePass(m_request.realTime, MemoLines(m_request.text), m_request.options))
+            m_result.text = JoinLines(*lines, "\n");
     }
 
     const RunRequest &m_request;
@@ -219,7 +253,7 @@ class Run {
     std::vector<std::string> m_roots; // the scanned directory of each target path
     RunFlag &m_flag;
     RunObserver &m_observer;
-    RunExtensions *m_extensions;
+    word::ApplicationSource &m_office;
     RunResult m_result;
 };
 
@@ -293,12 +327,15 @@ Lines MemoLines(std::string_view text)
 }
 
 RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
-                     RunObserver &observer, RunExtensions *extensions)
+                     RunObserver &observer, word::ApplicationSource *office)
 {
     if (!request.hook || request.hook->commits())
         recordHistories(request, folder);
     flag.set("1");
-    return Run(request, folder, flag, observer, extensions).carryOut();
+    std::optional<word::BuiltInApplicationSource> builtIn;
+    if (!office)
+        office = &builtIn.emplace();
+    return Run(request, folder, flag, observer, *office).carryOut();
 }
 
 } // namespace vexlo

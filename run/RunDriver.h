@@ -10,11 +10,16 @@
 #include "targets/TargetEntry.h"
 
 #include <atomic>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace vexlo {
+
+namespace word {
+class ApplicationSource;
+}
 
 enum class EngineKind { Text = 0, Office = 1 }; // "Vexlo Pro engine", "MS Office engine"
 enum class InputTab { OneLine = 0, MultiLine = 1, RealTime = 2 };
@@ -53,14 +58,12 @@ struct RunRequest {
     std::string oneLineFind, oneLineReplace;     // "One Line"
     std::string multiLineFind, multiLineReplace; // "Multi Line" (the boxes' whole text)
     RealTimeInputs realTime;                     // "Real time"
+    std::string text;                            // the "Text" page's, which "Real time" works on
     std::vector<TargetEntry> fileList;
     std::vector<TargetEntry> directoryList;
     std::string mask; // Edit5
     TextEngineOptions options;
     WordEngineOptions wordOptions;
-    /// Set by the run for the office engine's directory branch: the scanned directory of each
-    /// target path, below which no folder link is followed (empty otherwise).
-    std::vector<std::string> targetRoots;
     /// Sees every file the run commits (undo copies, reports), or makes the run a preview:
     /// when it does not commit, no history is recorded, "a.txt" is not written and no file
     /// is touched. Not owned; none: a plain run.
@@ -93,25 +96,22 @@ class GatheredMessages {
     std::size_t m_count = 0;
 };
 
-/// Branches that belong to engines and tabs built elsewhere (office engine, "Real time").
-class RunExtensions {
-  public:
-    virtual ~RunExtensions() = default;
-    virtual void run(Branch branch, const RunRequest &request, const std::vector<std::string> &paths) = 0;
-};
-
 struct RunResult {
     Branch branch = Branch::Nothing;
     std::vector<std::string> targetPaths;
     std::size_t filesRewritten = 0;
     bool failed = false; // an error ended the run
+    /// After a "Real time" branch that reached its engine: what the "Text" page's text becomes.
+    std::optional<std::string> text;
 };
 
-/// Carries out one run. History recording errors (a bad counter) propagate as Error
-/// before any file is touched; an error at a target ends the run there and is reported
-/// through observer.error (files before it stay rewritten, it and those after untouched).
+/// Carries out one run: the branch the table chooses, with the own engine or the office
+/// engine (whose applications `office` hands out; none: the built-in one, whose "^c" inserts
+/// nothing). History recording errors (a bad counter) propagate as Error before any file is
+/// touched; an error at a target ends the run there and is reported through observer.error
+/// (files before it stay rewritten, it and those after untouched).
 RunResult RunReplace(const RunRequest &request, const ProgramFolder &folder, RunFlag &flag,
-                     RunObserver &observer, RunExtensions *extensions = nullptr);
+                     RunObserver &observer, word::ApplicationSource *office = nullptr);
 
 /// Lines of a memo's text as the box counts them: an empty box has no lines, and an empty
 /// last line after a final line break does not count.

@@ -140,7 +140,24 @@ std::string DryRunLine(const FileReport &report)
 void ChangeRecorder::previewed(const std::string &path, std::string_view before, std::string_view after)
 {
     if (m_onFile)
-        m_onFile(compared(path, before, after), before, after);
+        m_onFile(counted(compared(path, before, after)), before, after);
+}
+
+void ChangeRecorder::replacements(const std::string &, std::size_t count)
+{
+    m_replacements = count;
+}
+
+FileReport ChangeRecorder::counted(FileReport report)
+{
+    if (m_replacements) {
+        // The office engine counts its replacements; the lines of a document say little.
+        report.replacements = true;
+        report.changed = *m_replacements;
+        report.lineEndsOnly = false;
+        m_replacements.reset();
+    }
+    return report;
 }
 
 void ChangeRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)
@@ -160,7 +177,7 @@ void ChangeRecorder::afterCommit(const std::string &path)
         ::close(fd);
     }
     if (m_onFile)
-        m_onFile(compared(path, m_before, after), m_before, after);
+        m_onFile(counted(compared(path, m_before, after)), m_before, after);
     m_before.clear();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,12 +42,17 @@ class ChangeRecorder : public CommitHook {
 
     bool commits() const override { return !m_preview; }
     void previewed(const std::string &path, std::string_view before, std::string_view after) override;
+    /// The office engine's count: reported as replacements instead of lines.
+    void replacements(const std::string &path, std::size_t count) override;
     /// Keeps the bytes the run read. Throws Error{Io} when they cannot be read again.
     void beforeCommit(const std::string &path, FileReplacement &prepared) override;
     void afterCommit(const std::string &path) override;
 
   private:
+    FileReport counted(FileReport report);
+
     bool m_preview;
+    std::optional<std::size_t> m_replacements;
     OnFile m_onFile;
     std::string m_before;
 };

@@ -138,7 +138,39 @@ TEST_F(CliRecordTest, BackupDirAndRestoreLeaveAFileChangedSinceAlone)
 
     EXPECT_EQ(cli({"--restore", "d/keep", "d/a.txt"}).status, 2);
     EXPECT_EQ(cli({"--find", "a", "--dry-run", "--backup-dir", "k", "d/a.txt"}).status, 2);
-    EXPECT_EQ(cli({"--office", "--find", "a", "--dry-run", "d/a.txt"}).status, 2);
+}
+
+TEST_F(CliRecordTest, TheOfficeEngineCountsReplacementsAndKeepsWhatItRewrites)
+{
+    const auto before = tree();
+    Ran ran = cli({"--office", "--find", "foo", "--replace", "bar", "--dry-run", "--stats", "--dir", "d",
+                   "--mask", "*.*"});
+    ASSERT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.out.find("d/a.txt: 2 replacements\n"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find("d/sub/e.txt: 1 replacement\n"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.out.find("d/b.txt: unchanged\n"), std::string::npos) << ran.out;
+    EXPECT_NE(ran.err.find("files would be rewritten"), std::string::npos) << ran.err;
+    EXPECT_EQ(tree(), before); // bytes and modification times
+
+    ran = cli({"--office", "--find", "foo", "--replace", "bar", "--diff", "d/a.txt"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "--- a/d/a.txt\n+++ b/d/a.txt\n@@ -1,3 +1,3 @@\n-one foo\n+one bar\n two\n-foo three\n"
+                       "+bar three\n");
+    EXPECT_EQ(tree(), before);
+
+    ran = cli({"--office", "--find", "foo", "--replace", "bar", "--report", "-", "--backup-dir", "keep",
+               "d/a.txt", "d/missing.txt"});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_EQ(ran.out.substr(0, ran.out.find('\n') + 1),
+              "{\"path\":\"d/a.txt\",\"outcome\":\"rewritten\",\"changed\":2,\"bytes_before\":22,"
+              "\"bytes_after\":25}\n");
+    EXPECT_NE(ran.out.find("{\"path\":\"d/missing.txt\",\"outcome\":\"failed\""), std::string::npos)
+        << ran.out;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "a.txt"), "one bar\r\ntwo\r\nbar three\r\n");
+
+    ran = cli({"--restore", "keep"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "a.txt"), "one foo\ntwo\nfoo three\n");
 }
 
 } // namespace

@@ -60,17 +60,6 @@ class RecordingObserver : public RunObserver {
     std::function<void(const std::string &)> onDone;
 };
 
-class RecordingExtensions : public RunExtensions {
-  public:
-    void run(Branch b, const RunRequest &, const std::vector<std::string> &p) override
-    {
-        branches.push_back(b);
-        paths = p;
-    }
-    std::vector<Branch> branches;
-    std::vector<std::string> paths;
-};
-
 class RunTest : public ::testing::Test {
   protected:
     RunTest() : folder(tmp.path() / "program")
@@ -90,14 +79,13 @@ class RunTest : public ::testing::Test {
         return path;
     }
 
-    RunResult run() { return RunReplace(request, folder, flag, observer, extensions); }
+    RunResult run() { return RunReplace(request, folder, flag, observer); }
 
     TempDir tmp;
     ProgramFolder folder;
     RunRequest request;
     RunFlag flag;
     RecordingObserver observer;
-    RunExtensions *extensions = nullptr;
 };
 
 } // namespace
@@ -470,28 +458,53 @@ TEST_F(RunTest, ABadCounterStopsTheRunBeforeAnyFile)
     EXPECT_BYTES_EQ("foo\n", readBytes(path));
 }
 
-TEST_F(RunTest, OfficeAndRealTimeBranchesGoToTheExtensions)
+TEST_F(RunTest, TheDriverCarriesOutTheOfficeAndRealTimeBranchesItself)
 {
     const auto path = file("d/one.txt", "foo\n");
     request.engine = EngineKind::Office;
     request.targetTab = TargetTab::DirectoryList;
     request.mask = "*.txt";
     request.directoryList = {{tmp.file("d"), true}};
-    run(); // without extensions: nothing at all
-    EXPECT_FALSE(fs::exists(folder.file("a.txt")));
-
-    RecordingExtensions ext;
-    extensions = &ext;
-    run();
-    EXPECT_EQ(ext.branches, std::vector<Branch>{Branch::OfficeDirectoryList});
-    EXPECT_EQ(ext.paths, std::vector<std::string>{path});
-    EXPECT_BYTES_EQ("foo\n", readBytes(path));
+    request.oneLineFind = "foo";
+    request.oneLineReplace = "bar";
+    RunResult result = run(); // the built-in office application when none is given
+    EXPECT_EQ(Branch::OfficeDirectoryList, result.branch);
+    EXPECT_EQ(std::vector<std::string>{path}, result.targetPaths);
+    EXPECT_EQ(1u, result.filesRewritten);
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(path));
     EXPECT_TRUE(fs::exists(folder.file("a.txt")));
+    EXPECT_EQ(std::vector<std::string>{path}, observer.done) << "each saved file is reported";
 
+    // Own engine, "Real time": the "Text" page's text comes back in the result.
     request.engine = EngineKind::Text;
     request.inputTab = InputTab::RealTime;
-    run();
-    EXPECT_EQ(ext.branches.back(), Branch::TextRealTime);
+    request.realTime.findLine = "cat";
+    request.realTime.replacementLine = "dog";
+    request.text = "a cat\r\ncat";
+    result = run();
+    EXPECT_EQ(Branch::TextRealTime, result.branch);
+    ASSERT_TRUE(result.text.has_value());
+    EXPECT_EQ("a dog\ndog\n", *result.text); // every line ends in a break
+    request.realTime.findMemo = "x";         // two find inputs choose nothing
+    EXPECT_FALSE(run().text.has_value());
+}
+
+TEST_F(RunTest, TheOfficeFileListStopsLikeTheTextEngineAndShowsProgress)
+{
+    const auto a = file("a.txt", "foo"), b = file("b.txt", "foo"), c = file("c.txt", "foo");
+    request.engine = EngineKind::Office;
+    request.fileList = {{a, true}, {b, true}, {c, true}};
+    request.oneLineFind = "foo";
+    request.oneLineReplace = "bar";
+    observer.onDone = [&](const std::string &path) {
+        if (path == b)
+            flag.set("0"); // "Stop" while the second file is saved
+    };
+    const RunResult result = run();
+    EXPECT_EQ(2u, result.filesRewritten);
+    EXPECT_EQ((std::vector<std::string>{a, b}), observer.done);
+    EXPECT_BYTES_EQ("bar\r\n", readBytes(b));
+    EXPECT_BYTES_EQ("foo", readBytes(c)) << "no file after the stop";
 }
 
 TEST(RewriteFiles, ContinuesAfterFailuresAndMatchesTheOneByOneResult)

@@ -1,5 +1,5 @@
 #include "base/Error.h"
-#include "run/SpeedCheck.h"
+#include "run/office/SpeedCheck.h"
 #include "support/RecordingWord.h"
 #include "support/TestSupport.h"
 

@@ -2,11 +2,10 @@
 // end to end through the built-in document engine.
 #include "base/Error.h"
 #include "base/SafeWrite.h"
-#include "run/BuiltInWord.h"
-#include "run/OfficeRun.h"
 #include "run/RunDriver.h"
 #include "run/SkippedFile.h"
-#include "run/WordEngine.h"
+#include "run/office/BuiltInWord.h"
+#include "run/office/WordEngine.h"
 #include "support/RecordingWord.h"
 #include "support/TestSupport.h"
 
@@ -77,6 +76,17 @@ class Observer : public RunObserver {
 
 } // namespace
 
+namespace {
+
+// Goes on while the flag reads "1", as a run's observer does.
+struct FlagReader : RunObserver {
+    explicit FlagReader(const RunFlag &flag) : flag(flag) {}
+    bool keepGoing() override { return flag.isRunning(); }
+    const RunFlag &flag;
+};
+
+} // namespace
+
 TEST(WordSequence, EveryArgumentOfOneFile)
 {
     RecordingWord word;
@@ -132,8 +142,9 @@ TEST(WordFileList, OneConnectionAndOneQuitAfterTheLast)
 TEST(WordDirectoryList, QuitAfterEveryPathAndTheFlagBeforeEach)
 {
     RunFlag flag;
+    FlagReader reader(flag);
     RecordingWord word;
-    WordEngine(word).directoryListBranch({"a", "dir/", "b"}, "x", "y", {}, flag);
+    WordEngine(word).directoryListBranch({"a", "dir/", "b"}, "x", "y", {}, reader);
     EXPECT_EQ(Concat({{"connect"},
                       FileSequence(),
                       {"Application.Quit"},
@@ -145,13 +156,13 @@ TEST(WordDirectoryList, QuitAfterEveryPathAndTheFlagBeforeEach)
 
     RecordingWord stopped;
     flag.set("0");
-    WordEngine(stopped).directoryListBranch({"a", "b"}, "x", "y", {}, flag);
+    WordEngine(stopped).directoryListBranch({"a", "b"}, "x", "y", {}, reader);
     EXPECT_EQ((std::vector<std::string>{"connect", "Application.Quit", "connect", "Application.Quit"}),
               stopped.names());
 
     RecordingWord empty;
     flag.set("1");
-    WordEngine(empty).directoryListBranch({}, "x", "y", {}, flag);
+    WordEngine(empty).directoryListBranch({}, "x", "y", {}, reader);
     EXPECT_TRUE(empty.calls.empty());
 }
 
@@ -199,15 +210,12 @@ class OfficeRunTest : public ::testing::Test {
         return path;
     }
 
-    RunResult run(word::ApplicationSource &source, OfficeRunExtension **out = nullptr)
+    RunResult run(word::ApplicationSource &source)
     {
-        extension = std::make_unique<OfficeRunExtension>(source, folder, flag, observer);
         request.wordOptions = options;
         request.realTime = realTime;
-        extension->text = text;
-        if (out)
-            *out = extension.get();
-        return RunReplace(request, folder, flag, observer, extension.get());
+        request.text = text;
+        return last = RunReplace(request, folder, flag, observer, &source);
     }
 
     TempDir tmp;
@@ -218,7 +226,7 @@ class OfficeRunTest : public ::testing::Test {
     WordEngineOptions options;
     RealTimeInputs realTime;
     std::string text; // the "Text" tab's
-    std::unique_ptr<OfficeRunExtension> extension;
+    RunResult last;
 };
 
 TEST_F(OfficeRunTest, FileListThroughTheBuiltInEngine)
@@ -264,9 +272,8 @@ TEST_F(OfficeRunTest, AFailureIsReportedAndEarlierFilesStay)
     std::string b = file("b.txt", "foo");
     request.fileList = {{a, true}, {tmp.file("missing.txt"), true}, {b, true}};
     word::BuiltInApplicationSource source;
-    OfficeRunExtension *ext = nullptr;
-    run(source, &ext);
-    EXPECT_TRUE(ext->failed());
+    run(source);
+    EXPECT_TRUE(last.failed);
     EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
     EXPECT_BYTES_EQ("foo", readBytes(b));
     ASSERT_EQ(1u, observer.errorPaths.size());
@@ -274,7 +281,7 @@ TEST_F(OfficeRunTest, AFailureIsReportedAndEarlierFilesStay)
 
     request.fileList = {{a, true}};
     request.oneLineFind = "^y";
-    run(source, &ext);
+    run(source);
     ASSERT_EQ(2u, observer.errorTexts.size());
     EXPECT_EQ("^y is not a valid special character for the Find What box.", observer.errorTexts[1]);
 }
@@ -303,10 +310,9 @@ TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
     realTime.replacementLine = "caf\xC3\xA9";
     text = "foo one\nFOO two";
     word::BuiltInApplicationSource source;
-    OfficeRunExtension *ext = nullptr;
-    run(source, &ext);
-    ASSERT_TRUE(ext->richTextResult().has_value());
-    EXPECT_EQ("caf\xC3\xA9 one\nCAF\xC3\x89 two\n", *ext->richTextResult()); // every line ends in a break
+    run(source);
+    ASSERT_TRUE(last.text.has_value());
+    EXPECT_EQ("caf\xC3\xA9 one\nCAF\xC3\x89 two\n", *last.text); // every line ends in a break
     EXPECT_TRUE(fs::exists(folder.file("richedittext.vexlo")));
     EXPECT_TRUE(observer.messages.empty());
 
@@ -319,10 +325,10 @@ TEST_F(OfficeRunTest, RealTimeThroughTheScratchFile)
 
     RecordingWord both;
     realTime.replacementMemo = "y";
-    run(both, &ext);
+    run(both);
     EXPECT_EQ(2u, observer.messages.size());
     EXPECT_TRUE(both.calls.empty());
-    EXPECT_FALSE(ext->richTextResult().has_value());
+    EXPECT_FALSE(last.text.has_value());
 }
 
 TEST(BuiltInApplication, RefusesWhatItCannotDo)
@@ -389,9 +395,10 @@ TEST(WordSequence, ALegacyDocIsClosedUnsavedAndReportedAsLeftAsItIs)
 TEST(WordDirectoryList, EachPathIsOpenedBelowItsScannedDirectory)
 {
     RunFlag flag;
+    FlagReader reader(flag);
     RecordingWord word;
     const std::vector<std::string> roots{"/r1", "/r2", "/r2"};
-    WordEngine(word).directoryListBranch({"/r1/a", "/r2/d/", "/r2/b"}, "x", "y", {}, flag, &roots);
+    WordEngine(word).directoryListBranch({"/r1/a", "/r2/d/", "/r2/b"}, "x", "y", {}, reader, &roots);
     EXPECT_EQ((std::vector<std::string>{"/r1", "/r2", ""}), word.heldRoots);
 }
 
@@ -535,9 +542,8 @@ TEST_F(OfficeRunTest, FilesLeftAsTheyAreAreListedInOneMessageAtTheEnd)
     const std::string d = file("d.txt", "foo");
     request.fileList = {{a, true}, {b, true}, {c, true}, {d, true}};
     word::BuiltInApplicationSource source;
-    OfficeRunExtension *ext = nullptr;
-    run(source, &ext);
-    EXPECT_FALSE(ext->failed());
+    run(source);
+    EXPECT_FALSE(last.failed);
     EXPECT_TRUE(observer.errorTexts.empty());
     EXPECT_BYTES_EQ("bar\r\n", readBytes(a));
     EXPECT_BYTES_EQ("bar\r\n", readBytes(d));
@@ -589,9 +595,8 @@ TEST_F(OfficeRunTest, AFailureOfAnyKindEndsTheRunWithAMessageNamingTheFile)
 {
     request.fileList = {{"good.txt", true}, {"bad.txt", true}, {"later.txt", true}};
     ThrowingWord word;
-    OfficeRunExtension *ext = nullptr;
-    run(word, &ext);
-    EXPECT_TRUE(ext->failed());
+    run(word);
+    EXPECT_TRUE(last.failed);
     ASSERT_EQ(1u, observer.errorPaths.size());
     EXPECT_EQ("bad.txt", observer.errorPaths[0]);
     EXPECT_EQ("cannot process 'bad.txt': not enough memory", observer.errorTexts[0]);

@@ -2,7 +2,7 @@
 // and can fail the n-th call.
 #pragma once
 
-#include "run/WordAutomation.h"
+#include "run/office/WordAutomation.h"
 
 #include <string>
 #include <vector>

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+namespace vexlo {
+class CommitHook;
+}
+
 namespace vexlo::word {
 
 /// One automation argument: left out, a flag, a 32-bit integer or a string (UTF-8).
@@ -148,6 +152,11 @@ class ApplicationSource {
         (void)root;
         (void)descriptor;
     }
+    /// Every document saved from now on goes past `hook` (undo copies, reports), or, when the
+    /// hook does not commit, is not written at all and only shown to it (a preview); null: plain
+    /// saves. False when this server cannot do that: a preview must then not run on it. Not
+    /// part of the automation interface either.
+    virtual bool setCommitHook(CommitHook *hook) { return hook == nullptr; }
 };
 
 } // namespace vexlo::word

@@ -4,7 +4,7 @@
 
 #include "base/ProgramFolder.h"
 #include "run/RunInputs.h"
-#include "run/WordAutomation.h"
+#include "run/office/WordAutomation.h"
 
 #include <functional>
 #include <optional>
@@ -13,7 +13,7 @@
 
 namespace vexlo {
 
-class RunFlag;
+class RunObserver;
 class SkippedFile;
 
 class WordEngine {
@@ -39,17 +39,22 @@ class WordEngine {
     /// Application.Quit with its arguments left out. Throws Error{Automation} on failure.
     void quit();
 
-    /// Every path in order, then one Quit (also for an empty list).
-    void fileListBranch(const std::vector<std::string> &paths, const std::string &find,
-                        const std::string &replace, const WordEngineOptions &options);
+    /// Every path in order while `observer` (when given) keeps going, then one Quit (also for
+    /// an empty list or after a stop). Each file saved is reported as fileDone(path, Done), each
+    /// left as it is as fileDone(path, Skipped) after the skip handler. Returns how many were
+    /// saved. Throws Error{Automation} at the first failed call.
+    std::size_t fileListBranch(const std::vector<std::string> &paths, const std::string &find,
+                               const std::string &replace, const WordEngineOptions &options,
+                               RunObserver *observer = nullptr);
 
-    /// Every path while `flag` reads "1" (skipped otherwise; directory lines of a scan are
-    /// never opened), and a Quit after every path. An empty list calls nothing. `roots`, when
-    /// given, holds the scanned directory of each path: the source is told to hold it open
-    /// while the path is processed (ApplicationSource::holdRoot).
-    void directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
-                             const std::string &replace, const WordEngineOptions &options,
-                             const RunFlag &flag, const std::vector<std::string> *roots = nullptr);
+    /// Every path while `observer` keeps going (passed over otherwise; directory lines of a
+    /// scan are never opened), and a Quit after every path. An empty list calls nothing.
+    /// `roots`, when given, holds the scanned directory of each path: the source is told to
+    /// hold it open while the path is processed (ApplicationSource::holdRoot). Reports and
+    /// returns like fileListBranch.
+    std::size_t directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
+                                    const std::string &replace, const WordEngineOptions &options,
+                                    RunObserver &observer, const std::vector<std::string> *roots = nullptr);
 
     /// The "Real time" branch: `text` (the "Text" tab's) passes through "richedittext.vexlo",
     /// with the one-line find and replacement; the memos only raise a message. Returns the new

@@ -2,7 +2,7 @@
 // document through its automation interface, and how long reading a sample text file takes.
 #pragma once
 
-#include "run/WordAutomation.h"
+#include "run/office/WordAutomation.h"
 
 #include <cstdint>
 #include <string>

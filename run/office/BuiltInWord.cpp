@@ -1,15 +1,21 @@
-#include "run/BuiltInWord.h"
+#include "run/office/BuiltInWord.h"
 
 #include "base/Error.h"
 #include "base/SafeWrite.h"
 #include "docengine/Document.h"
 #include "docengine/ReplaceAll.h"
+#include "run/CommitHook.h"
 #include "run/SkippedFile.h"
 
 #include <new>
 #include <optional>
 
 namespace vexlo::word {
+
+struct OpenSettings {
+    ReplaceOptions options;       // below which root documents are opened
+    CommitHook *hook = nullptr;   // sees every save (none: plain saves)
+};
 
 namespace {
 
@@ -50,7 +56,7 @@ CallResult FailAt(const std::string &what, const std::string &path, const std::e
 
 // Find.Execute's replace-all on `document` (its arguments' types already checked).
 CallResult ReplaceAllIn(doc::Document &document, const std::string &path, const Arguments &a,
-                        const std::function<std::string()> &clipboard, bool &found)
+                        const std::function<std::string()> &clipboard, std::size_t &count)
 {
     if ((!a[6].isOmitted() && !a[6].asBool()) || (!a[7].isOmitted() && a[7].asInt() != wdFindContinue) ||
         Flag(a[8]) || a[10].isOmitted() || a[10].asInt() != wdReplaceAll)
@@ -68,7 +74,7 @@ CallResult ReplaceAllIn(doc::Document &document, const std::string &path, const 
         const bool mayUseClipboard =
             clipboard && !a[9].isOmitted() && a[9].asString().find('^') != std::string::npos;
         std::u32string clip = mayUseClipboard ? doc::FromUtf8(clipboard()) : std::u32string();
-        found = doc::ReplaceAll(document, findText, replaceText, options, clip) > 0;
+        count = doc::ReplaceAll(document, findText, replaceText, options, clip);
     } catch (const doc::FindError &e) {
         return Fail(e.what());
     } catch (const std::length_error &e) {
@@ -99,9 +105,8 @@ std::int32_t SaveFormatOf(doc::SourceFormat format)
 
 class BuiltInApplication : public Application, Documents, Selection, Find, Replacement, ActiveDocument {
   public:
-    BuiltInApplication(std::function<std::string()> clipboard,
-                       std::shared_ptr<const ReplaceOptions> openOptions)
-        : m_clipboard(std::move(clipboard)), m_openOptions(std::move(openOptions))
+    BuiltInApplication(std::function<std::string()> clipboard, std::shared_ptr<const OpenSettings> settings)
+        : m_clipboard(std::move(clipboard)), m_settings(std::move(settings))
     {
     }
 
@@ -128,16 +133,18 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
         const std::string &path = a[0].asString();
         // The file stays open through the write unit until the document is saved or closed:
         // its folder held, and checked unchanged when the new content takes its place.
-        ReplaceOptions options = m_openOptions ? *m_openOptions : ReplaceOptions{};
+        ReplaceOptions options = m_settings ? m_settings->options : ReplaceOptions{};
         options.readOnly = Flag(a[2]);
         try {
             FileReplacement file(path, options);
             std::string bytes = doc::ReadForOpening(file);
             if (doc::HoldsBinaryContent(bytes))
                 return CallResult::Failure(kLeftAsItIs, kBinaryFileReason);
+            // A preview shows the old content beside the new, so it keeps it.
+            std::string before = previewing() ? bytes : std::string();
             doc::Document document = doc::OpenDocumentContent(std::move(bytes), path);
             std::string().swap(bytes); // not held beside the document's characters
-            m_documents.push_back({path, std::move(document), std::move(file)});
+            m_documents.push_back({path, std::move(document), std::move(file), std::move(before)});
         } catch (const std::exception &e) {
             return FailAt("open", path, e);
         }
@@ -167,7 +174,12 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             return *bad;
         if (m_documents.empty())
             return Fail("This command is not available because no document is open.");
-        return ReplaceAllIn(m_documents.back().document, m_documents.back().path, a, m_clipboard, found);
+        OpenDocument &active = m_documents.back();
+        std::size_t count = 0;
+        const CallResult result = ReplaceAllIn(active.document, active.path, a, m_clipboard, count);
+        found = count > 0;
+        active.replaced += count;
+        return result;
     }
 
     CallResult SaveAs(const Arguments &a) override
@@ -189,7 +201,9 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             return Fail("ActiveDocument.SaveAs: a legacy .doc document cannot be written");
         std::string path = a[0].isOmitted() ? active.path : a[0].asString();
         try {
-            if (format == wdFormatText) {
+            if (previewing() && path == active.path) {
+                preview(active, format);
+            } else if (format == wdFormatText) {
                 write(active, path, [&](FileReplacement &file) {
                     doc::WritePlainText(active.document, [&](std::string_view piece) { file.write(piece); });
                 });
@@ -236,7 +250,26 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
         std::string path;
         doc::Document document;
         std::optional<FileReplacement> file; // the file it was opened from, until it is saved
+        std::string before;                  // a preview's: the content it was opened from
+        std::size_t replaced = 0;            // replacements made since it was opened
     };
+
+    CommitHook *hook() const { return m_settings ? m_settings->hook : nullptr; }
+    bool previewing() const { return hook() && !hook()->commits(); }
+
+    // What saving the document in `format` would write, shown to the hook; nothing is written.
+    void preview(OpenDocument &active, std::int32_t format)
+    {
+        CommitHook &seen = *hook();
+        seen.replacements(active.path, active.replaced);
+        if (format == wdFormatText)
+            seen.previewed(active.path, active.before, doc::SavePlainText(active.document));
+        else if (active.document.changedByReplaceAll > 0)
+            seen.previewed(active.path, active.before, doc::SaveInOwnFormat(active.document));
+        else
+            seen.previewed(active.path, active.before, active.before);
+        active.file.reset(); // the preview is done with the file
+    }
 
     // Puts new content in the place of `path` through the write unit: the file the document was
     // opened from when it is that one (so anything that changed it since is kept and
@@ -248,13 +281,20 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
             file = std::move(active.file);
             active.file.reset();
         } else {
-            ReplaceOptions options = m_openOptions ? *m_openOptions : ReplaceOptions{};
+            ReplaceOptions options = m_settings ? m_settings->options : ReplaceOptions{};
             options.createIfMissing = true;
             file.emplace(path, options);
         }
         file->prepareOutput();
         writeContent(*file);
+        CommitHook *seen = hook();
+        if (seen) {
+            seen->replacements(path, active.replaced);
+            seen->beforeCommit(path, *file);
+        }
         file->commit();
+        if (seen)
+            seen->afterCommit(path);
     }
 
     std::optional<CallResult> gone() const
@@ -265,7 +305,7 @@ class BuiltInApplication : public Application, Documents, Selection, Find, Repla
     }
 
     std::function<std::string()> m_clipboard;
-    std::shared_ptr<const ReplaceOptions> m_openOptions; // where documents are opened: the source's
+    std::shared_ptr<const OpenSettings> m_settings; // the source's
     std::vector<OpenDocument> m_documents;
     bool m_quit = false;
 };
@@ -313,8 +353,8 @@ std::string ProcessContent(std::string bytes, const std::string &name, const Arg
     const bool ownFormat = !saveAsText && document.format != doc::SourceFormat::PlainText;
     if (!ownFormat)
         std::string().swap(bytes);
-    bool found = false;
-    const CallResult replaced = ReplaceAllIn(document, name, execute, {}, found);
+    std::size_t count = 0;
+    const CallResult replaced = ReplaceAllIn(document, name, execute, {}, count);
     if (!replaced.ok)
         throw failed(replaced);
     if (!ownFormat)
@@ -335,14 +375,20 @@ bool HasQuit(Application &application)
 }
 
 BuiltInApplicationSource::BuiltInApplicationSource(std::function<std::string()> clipboard)
-    : m_clipboard(std::move(clipboard)), m_openOptions(std::make_shared<ReplaceOptions>())
+    : m_clipboard(std::move(clipboard)), m_settings(std::make_shared<OpenSettings>())
 {
 }
 
 void BuiltInApplicationSource::holdRoot(const std::string &root, int descriptor)
 {
-    m_openOptions->heldRoot = root;
-    m_openOptions->heldRootDescriptor = root.empty() ? -1 : descriptor;
+    m_settings->options.heldRoot = root;
+    m_settings->options.heldRootDescriptor = root.empty() ? -1 : descriptor;
+}
+
+bool BuiltInApplicationSource::setCommitHook(CommitHook *hook)
+{
+    m_settings->hook = hook;
+    return true;
 }
 
 BuiltInApplicationSource::~BuiltInApplicationSource() = default;
@@ -350,7 +396,7 @@ BuiltInApplicationSource::~BuiltInApplicationSource() = default;
 Application &BuiltInApplicationSource::application()
 {
     if (!m_current || HasQuit(*m_current)) {
-        m_current = std::make_unique<BuiltInApplication>(m_clipboard, m_openOptions);
+        m_current = std::make_unique<BuiltInApplication>(m_clipboard, m_settings);
         ++m_started;
     }
     return *m_current;

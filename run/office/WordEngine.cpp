@@ -1,10 +1,11 @@
-#include "run/WordEngine.h"
+#include "run/office/WordEngine.h"
 
 #include "base/Error.h"
 #include "base/Lines.h"
 #include "base/SafeWrite.h"
 #include "docengine/TextCodec.h"
 #include "run/FilePipeline.h"
+#include "base/RunObserver.h"
 #include "run/RunDriver.h"
 #include "run/SkippedFile.h"
 
@@ -111,17 +112,26 @@ void WordEngine::quit()
     m_application = nullptr; // that one is going away: ask for a live one next time
 }
 
-void WordEngine::fileListBranch(const std::vector<std::string> &paths, const std::string &find,
-                                const std::string &replace, const WordEngineOptions &options)
+std::size_t WordEngine::fileListBranch(const std::vector<std::string> &paths, const std::string &find,
+                                       const std::string &replace, const WordEngineOptions &options,
+                                       RunObserver *observer)
 {
-    for (const std::string &path : paths)
-        processFile(path, find, replace, options);
+    std::size_t saved = 0;
+    for (const std::string &path : paths) {
+        if (observer && !observer->keepGoing())
+            break;
+        const bool done = processFile(path, find, replace, options);
+        saved += done;
+        if (observer)
+            observer->fileDone(path, done ? Outcome::Done : Outcome::Skipped);
+    }
     quit();
+    return saved;
 }
 
-void WordEngine::directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
-                                     const std::string &replace, const WordEngineOptions &options,
-                                     const RunFlag &flag, const std::vector<std::string> *roots)
+std::size_t WordEngine::directoryListBranch(const std::vector<std::string> &paths, const std::string &find,
+                                            const std::string &replace, const WordEngineOptions &options,
+                                            RunObserver &observer, const std::vector<std::string> *roots)
 {
     if (roots && roots->size() != paths.size())
         roots = nullptr;
@@ -135,18 +145,24 @@ void WordEngine::directoryListBranch(const std::vector<std::string> &paths, cons
                 source.holdRoot({}, -1);
         }
     } release{m_source, roots != nullptr};
+    std::size_t saved = 0;
+    bool going = true;
     for (std::size_t i = 0; i < paths.size(); ++i) {
         const std::string &path = paths[i];
-        // A directory line of the scan is not a document; it still gets its Quit.
-        if (flag.isRunning() && !IsDirectoryLine(path)) {
+        // A directory line of the scan is not a document; it still gets its Quit, and so does
+        // every path after a stop.
+        if (!IsDirectoryLine(path) && going && (going = observer.keepGoing())) {
             if (roots) {
                 const ReplaceOptions below = held.options(i);
                 m_source.holdRoot(below.heldRoot, below.heldRootDescriptor);
             }
-            processFile(path, find, replace, options);
+            const bool done = processFile(path, find, replace, options);
+            saved += done;
+            observer.fileDone(path, done ? Outcome::Done : Outcome::Skipped);
         }
         quit();
     }
+    return saved;
 }
 
 std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inputs, const std::string &text,

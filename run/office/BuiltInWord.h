@@ -2,16 +2,19 @@
 // every platform.
 #pragma once
 
-#include "run/WordAutomation.h"
+#include "run/office/WordAutomation.h"
 
 #include <functional>
 #include <memory>
 
 namespace vexlo {
-struct ReplaceOptions;
+class CommitHook;
 }
 
 namespace vexlo::word {
+
+/// Where documents are opened and how they are saved; shared by a source and its applications.
+struct OpenSettings;
 
 /// Hands out built-in applications; a new one after each Quit. `clipboard`, when set, gives
 /// the text "^c" inserts (none: it inserts nothing).
@@ -22,7 +25,8 @@ namespace vexlo::word {
 /// gives wdFormatText, wdFormatDocumentDefault, wdFormatOpenDocumentText, wdFormatRTF or
 /// wdFormatDocument (.doc); SaveAs writes wdFormatText (any document, converted) or the
 /// document's own format, and a document saved in its own format in which nothing was
-/// replaced is left byte for byte as it is. Any failure, whatever its kind, is the call's
+/// replaced is left byte for byte as it is. With a commit hook, each save goes past it (and
+/// a preview's is only shown to it). Any failure, whatever its kind, is the call's
 /// failure with a description naming the file.
 class BuiltInApplicationSource : public ApplicationSource {
   public:
@@ -31,12 +35,14 @@ class BuiltInApplicationSource : public ApplicationSource {
     Application &application() override;
     /// The documents opened from now on are opened below `root` through the write unit.
     void holdRoot(const std::string &root, int descriptor) override;
+    /// The documents saved from now on go past `hook`; a preview's are not written.
+    bool setCommitHook(CommitHook *hook) override;
     /// How many applications were handed out (for tests).
     int started() const { return m_started; }
 
   private:
     std::function<std::string()> m_clipboard;
-    std::shared_ptr<ReplaceOptions> m_openOptions; // shared with the applications
+    std::shared_ptr<OpenSettings> m_settings; // shared with the applications
     std::unique_ptr<Application> m_current;
     int m_started = 0;
 };

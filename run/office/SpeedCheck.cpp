@@ -1,4 +1,4 @@
-#include "run/SpeedCheck.h"
+#include "run/office/SpeedCheck.h"
 
 #include "base/Lines.h"
 #include "base/ReadFile.h"
