@@ -13,8 +13,8 @@
 namespace vexlo::word {
 
 struct OpenSettings {
-    ReplaceOptions options;       // below which root documents are opened
-    CommitHook *hook = nullptr;   // sees every save (none: plain saves)
+    ReplaceOptions options;     // below which root documents are opened
+    CommitHook *hook = nullptr; // sees every save (none: plain saves)
 };
 
 namespace {

@@ -2,10 +2,10 @@
 
 #include "base/Error.h"
 #include "base/Lines.h"
+#include "base/RunObserver.h"
 #include "base/SafeWrite.h"
 #include "docengine/TextCodec.h"
 #include "run/FilePipeline.h"
-#include "base/RunObserver.h"
 #include "run/RunDriver.h"
 #include "run/SkippedFile.h"
 
