@@ -3,6 +3,10 @@
 #include "docengine/Readers.h"
 
 #include <zip.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <zlib.h>
 
 #include <algorithm>
@@ -116,9 +120,18 @@ std::string ReplaceZipMember(std::string_view bytes, std::string_view name, std:
 {
     zip_error_t error;
     zip_error_init(&error);
-    zip_source_t *source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
-    if (!source)
+    // libzip gets a copy of its own to free: when the member's place lets it keep the start of
+    // the archive as it is, it hands the old buffer's memory on and frees it itself, also
+    // when it was told the memory is the caller's (libzip 1.7), which freed our string.
+    void *copy = std::malloc(bytes.empty() ? 1 : bytes.size());
+    if (!copy)
+        throw std::bad_alloc();
+    std::memcpy(copy, bytes.data(), bytes.size());
+    zip_source_t *source = zip_source_buffer_create(copy, bytes.size(), 1, &error);
+    if (!source) {
+        std::free(copy);
         throw FormatError("cannot rewrite the zip archive");
+    }
     zip_t *archive = zip_open_from_source(source, ZIP_CHECKCONS, &error);
     if (!archive) {
         zip_source_free(source);
