@@ -449,6 +449,82 @@ TEST_F(PreviewTest, MultiLineOneLineAndAFailureReportedLikeTheRun)
     EXPECT_EQ(errors, (std::vector<std::string>{tmp.file("tree/missing")}));
 }
 
+// The office engine's branches: documents kept in their format, plain text saved as plain
+// text, a legacy .doc left as it is; what the preview shows is what the run writes.
+class OfficePreviewTest : public PreviewTest {
+  protected:
+    std::vector<std::string> makeDocuments()
+    {
+        std::vector<std::string> paths = makeFiles(6);
+        const std::string data = std::string(VEXLO_SOURCE_DIR) + "/tests/data/documents/";
+        for (const char *name : {"sample.docx", "sample.odt", "sample.rtf", "sample.doc"}) {
+            paths.push_back(tmp.file(std::string("tree/sub/") + name));
+            writeBytes(paths.back(), readBytes(data + name));
+        }
+        writeBytes(paths[2], "no match here\n");
+        return paths;
+    }
+
+    static RunRequest officeRequest()
+    {
+        RunRequest request;
+        request.engine = EngineKind::Office;
+        request.oneLineFind = "foo";
+        request.oneLineReplace = "bar";
+        return request;
+    }
+};
+
+TEST_F(OfficePreviewTest, FileListOneLine)
+{
+    const std::vector<std::string> paths = makeDocuments();
+    RunRequest request = officeRequest();
+    request.oneLineFind = "find";
+    request.oneLineReplace = "FOUND";
+    for (const std::string &p : paths)
+        request.fileList.push_back({p, true});
+    checkSameAsRun(request, 5); // five plain-text files with a match; the documents hold no "find"
+}
+
+TEST_F(OfficePreviewTest, DirectoryListOneLineWithDocuments)
+{
+    makeDocuments();
+    RunRequest request = officeRequest();
+    request.targetTab = TargetTab::DirectoryList;
+    request.mask = "*.*";
+    request.directoryList.push_back({(tmp.path() / "tree" / "sub").string(), true});
+    const auto seen = preview(request);
+    const auto docx = seen.find(tmp.file("tree/sub/sample.docx"));
+    ASSERT_NE(docx, seen.end());
+    EXPECT_TRUE(docx->second.report.replacements);
+    EXPECT_EQ(docx->second.report.changed, 4u); // foo, Foo, foo, FOO
+    EXPECT_EQ(seen.count(tmp.file("tree/sub/sample.doc")), 0u) << "a legacy .doc is left as it is";
+    checkSameAsRun(request, 3); // .docx, .odt, .rtf
+}
+
+TEST_F(OfficePreviewTest, AnOfficeRunCanBeUndone)
+{
+    const std::vector<std::string> paths = makeDocuments();
+    const auto before = contents(paths);
+    RunRequest request = officeRequest();
+    for (const std::string &p : paths)
+        request.fileList.push_back({p, true});
+    StoreRecorder recorder(folder, nullptr);
+    request.hook = &recorder;
+    RunFlag flag;
+    CallbackObserver observer;
+    const RunResult result = RunReplace(request, folder, flag, observer);
+    EXPECT_EQ(result.filesRewritten, paths.size() - 1); // all but the .doc
+    EXPECT_NE(readBytes(tmp.file("tree/sub/sample.docx")), before.at(tmp.file("tree/sub/sample.docx")));
+
+    UndoStore store(folder);
+    ASSERT_EQ(store.runs().size(), 1u);
+    CallbackObserver quiet;
+    const UndoTally tally = RestoreRun(store.lastRun(), quiet);
+    EXPECT_EQ(tally.restored, paths.size() - 1);
+    EXPECT_EQ(contents(paths), before);
+}
+
 TEST(RunReport, JsonLinesAndDryRunLines)
 {
     FileReport r;
