@@ -88,12 +88,14 @@ Which files:
 Before and after a run:
   --dry-run              Write nothing; print what the run would do, one line per file:
                          "PATH: 3 lines changed", "PATH: line ends only" (only the CR LF line
-                         ends differ), "PATH: unchanged", "PATH: fails: REASON".
+                         ends differ), "PATH: 2 replacements" (with --office), "PATH:
+                         unchanged", "PATH: skipped: REASON", "PATH: fails: REASON".
   --diff                 Write nothing; print a unified diff of every file that would change
                          (lines whose only change is their line end are not shown).
   --report FILE          Also write one JSON object per target and line to FILE ("-": standard
                          output): path, outcome (rewritten, unchanged, skipped, failed),
-                         changed (lines), bytes_before, bytes_after and, for a failure, reason.
+                         changed (lines; with --office, replacements), bytes_before,
+                         bytes_after and, for a skip or a failure, reason.
   --stats                At the end, one line on stderr: files rewritten, with changed lines,
                          skipped, failed, bytes before and after, seconds.
   --backup-dir DIR       Keep the original of every file the run rewrites under DIR (its
