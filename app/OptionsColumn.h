@@ -2,7 +2,7 @@
 #pragma once
 
 #include "run/RunDriver.h"
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
 #include <QGroupBox>
 

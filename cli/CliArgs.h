@@ -1,7 +1,7 @@
 // The command line of vexlopro-cli: the raw parse and its conversion into a request.
 #pragma once
 
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 #include "run/office/WordEngine.h"
 
 #include <string>

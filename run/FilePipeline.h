@@ -5,7 +5,7 @@
 #include "base/RunObserver.h"
 #include "base/SafeWrite.h"
 #include "run/CommitHook.h"
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
 #include <cstddef>
 #include <functional>

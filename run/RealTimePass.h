@@ -2,7 +2,7 @@
 #pragma once
 
 #include "run/RunInputs.h"
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
 #include <optional>
 #include <string>

@@ -1,8 +1,8 @@
 #include "run/RewriteFile.h"
 
 #include "base/Error.h"
-#include "run/BufferEngine.h"
-#include "run/FastSearch.h"
+#include "run/engine/BufferEngine.h"
+#include "run/engine/FastSearch.h"
 #include "run/SkippedFile.h"
 
 #include <algorithm>

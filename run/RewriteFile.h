@@ -2,7 +2,7 @@
 #pragma once
 
 #include "base/SafeWrite.h"
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include "base/RunObserver.h"
 #include "run/CommitHook.h"
 #include "run/RunInputs.h"
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 #include "targets/TargetEntry.h"
 
 #include <atomic>

@@ -6,7 +6,7 @@ The core layers, lowest first (a layer may include itself and the layers it name
   settings  -> base
   inputs    -> settings, base
   targets   -> base
-  engine    -> base                    (the text engine: run/TextEngine, BufferEngine, FastSearch)
+  engine    -> base                    (the text engine: run/engine/)
   docengine -> base                    (the built-in document engine)
   run       -> engine, docengine, targets, inputs, settings, base
   backup    -> run and everything below it
@@ -36,7 +36,7 @@ CORE_BELOW = {
 CORE_BELOW["backup"] = CORE_BELOW["run"] | {"run"}
 CORE_BELOW["undo"] = CORE_BELOW["run"] | {"run"}
 CORE = set(CORE_BELOW)
-ENGINE_FILES = re.compile(r"^run/(TextEngine|BufferEngine|FastSearch)\.(h|cpp)$")
+ENGINE_FILES = re.compile(r"^run/engine/[^/]+\.(h|cpp)$")
 FOLDERS = ["base", "settings", "inputs", "targets", "run", "backup", "undo", "docengine", "widgets", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 WINDOW_FOLDERS = ["targets", "inputs", "run", "backup", "app"]

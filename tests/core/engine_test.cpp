@@ -1,9 +1,9 @@
 // The text engine: the two operations, loading and saving, and the one-pass buffer form
 // held against the line-based form on random input.
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
-#include "run/BufferEngine.h"
-#include "run/FastSearch.h"
+#include "run/engine/BufferEngine.h"
+#include "run/engine/FastSearch.h"
 
 #include "support/TestSupport.h"
 

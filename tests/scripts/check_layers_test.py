@@ -22,7 +22,7 @@ PLANTS = [
     ("base/Lines.cpp", "#include <QString>", "the toolkit-free core includes Qt"),
     ("settings/SettingsFile.cpp", '#include "inputs/HistoryStore.h"', "settings may not include"),
     ("targets/ScanDir.cpp", '#include "run/RunDriver.h"', "targets may not include"),
-    ("run/TextEngine.cpp", '#include "run/RunDriver.h"', "engine may not include"),
+    ("run/engine/TextEngine.cpp", '#include "run/RunDriver.h"', "engine may not include"),
     ("base/Lines.cpp", '#include "widgets/Platform.h"', "base may not include"),
     ("backup/BackupStore.cpp", "#include <app/Windows.h>", "backup may not include"),
     ("widgets/Widgets.cpp", '#include "targets/TargetListModel.h"', "widgets/ may not include"),

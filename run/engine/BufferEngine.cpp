@@ -1,6 +1,6 @@
-#include "run/BufferEngine.h"
+#include "run/engine/BufferEngine.h"
 
-#include "run/FastSearch.h"
+#include "run/engine/FastSearch.h"
 
 #include <algorithm>
 #include <deque>

@@ -1,7 +1,7 @@
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
-#include "run/BufferEngine.h"
-#include "run/FastSearch.h"
+#include "run/engine/BufferEngine.h"
+#include "run/engine/FastSearch.h"
 
 #include <algorithm>
 

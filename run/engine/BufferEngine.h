@@ -1,7 +1,7 @@
 // The text engine's one-pass form: works on a whole file buffer and streams the result out.
 #pragma once
 
-#include "run/TextEngine.h"
+#include "run/engine/TextEngine.h"
 
 #include <cstddef>
 #include <cstring>
