@@ -315,6 +315,39 @@ TEST_F(UndoTest, KeepsFiveRunsAndHonoursTheSizeLimit)
     EXPECT_EQ(ReadUndoManifest(store.lastRun()).entries.size(), 2u);
 }
 
+// The undo reads only regular files of the size it recorded: a FIFO or a grown copy is refused
+// at once (never waited on, never held whole) and the target is left as the run left it.
+TEST_F(UndoTest, AnOriginalOrManifestThatIsNoLongerWhatTheRunWroteIsRefused)
+{
+    const std::vector<std::string> paths = makeFiles(2);
+    CallbackObserver observer;
+    runWithUndo(paths, observer);
+    const std::string run = UndoStore(folder).lastRun();
+    const UndoManifest manifest = ReadUndoManifest(run);
+    ASSERT_EQ(manifest.entries.size(), 2u);
+    const auto after = contents(paths);
+
+    // A copy grown past the size the manifest gives for it.
+    const UndoEntry &grown = manifest.entries[0];
+    writeBytes(run + "/" + grown.original, std::string(grown.originalSize + 100, 'x'));
+    std::vector<std::string> failures;
+    CallbackObserver listing;
+    listing.onError = [&](const std::string &, const Error &e) { failures.push_back(e.what()); };
+    EXPECT_EQ(RestoreRun(run, listing).failed, 1u);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("is damaged"), std::string::npos) << failures[0];
+    EXPECT_EQ(readBytes(grown.path), after.at(grown.path));
+
+    // A FIFO where a file the undo hashes or reads should be.
+    fs::remove(paths[1]);
+    ASSERT_EQ(::mkfifo(paths[1].c_str(), 0600), 0);
+    std::uint64_t size = 0;
+    EXPECT_THROW(HashFile(paths[1], size), Error);
+    fs::remove(run + "/" + std::string(kUndoManifestName));
+    ASSERT_EQ(::mkfifo((run + "/" + std::string(kUndoManifestName)).c_str(), 0600), 0);
+    EXPECT_THROW(ReadUndoManifest(run), Error);
+}
+
 TEST_F(UndoTest, ADirectoryPassOverTheProgramFolderSkipsTheStore)
 {
     const std::vector<std::string> paths = makeFiles(2);
