@@ -113,3 +113,26 @@ TEST(SearchCost, PatternsThatMultiplyAreRefused)
                      e.what());
     }
 }
+
+// The engine's refusals are the program's own errors: caught as vexlo::Error, told apart by
+// their kind, with no file named and the message as it was.
+TEST(EngineErrors, AreKindsOfTheProgramsError)
+{
+    Document document = OpenPlainText("aaa");
+    try {
+        ReplaceAll(document, U"^y", U"x", FindOptions{});
+        ADD_FAILURE() << "an unknown caret code was read";
+    } catch (const vexlo::Error &e) {
+        EXPECT_EQ(vexlo::ErrorKind::FindText, e.kind());
+        EXPECT_EQ("", e.path());
+        EXPECT_STREQ("^y is not a valid special character for the Find What box.", e.what());
+    }
+    try {
+        SaveInOwnFormat(document); // plain text has no format of its own to save in
+        ADD_FAILURE() << "plain text saved in its own format";
+    } catch (const vexlo::Error &e) {
+        EXPECT_EQ(vexlo::ErrorKind::DocumentFormat, e.kind());
+        EXPECT_EQ("", e.path());
+        EXPECT_STREQ("this document's format cannot be written", e.what());
+    }
+}
