@@ -264,7 +264,7 @@ TEST_F(BackupSafetyTest, FolderLinesAndPathsWithALineBreakGetNoCopyAndNoSetLine)
 
 TEST_F(BackupSafetyTest, NamesWithControlCharactersOver255BytesOrTakenByAFolderAreRefused)
 {
-    for (const std::string bad :
+    for (const std::string &bad :
          {std::string("two\nlines"), std::string("a\rb"), std::string("tab\there"), std::string(256, 'n')})
         EXPECT_FALSE(store.nameProblem(bad).empty()) << bad;
     EXPECT_EQ(store.nameProblem(std::string(255, 'n')), "");
@@ -387,7 +387,8 @@ TEST_F(BackupSafetyTest, TwoProcessesAddingAtOnceLoseNoIndexLineAndNoCount)
             const BackupStore mine{ProgramFolder(program.path())};
             try {
                 for (int i = 0; i < Each; ++i) {
-                    mine.appendToIndex("P" + std::to_string(c) + "-" + std::to_string(i));
+                    const std::string writer = std::to_string(c), number = std::to_string(i);
+                    mine.appendToIndex("P" + writer + "-" + number);
                     mine.increaseCounter();
                 }
             } catch (...) {

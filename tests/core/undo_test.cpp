@@ -82,8 +82,9 @@ TEST(LineDiff, CapsTheChangedLinesShownAndSurvivesAHugeDifference)
 {
     std::string before, after;
     for (int i = 0; i < 30000; ++i) {
-        before += "a" + std::to_string(i) + "\n";
-        after += "b" + std::to_string(i) + "\n";
+        const std::string number = std::to_string(i);
+        before += "a" + number + "\n";
+        after += "b" + number + "\n";
     }
     EXPECT_EQ(Summarize(before, after).linesChanged, 30000u);
     DiffOptions options;

@@ -120,8 +120,10 @@ class HistoriesRealTimeTest : public QObject {
         QFETCH(QByteArray, button);
         QFETCH(int, kind);
         const auto history = static_cast<HistoryKind>(kind);
-        for (int i = 0; i < 10; ++i)
-            store().record(history, {"a" + std::to_string(i), "b" + std::to_string(i)});
+        for (int i = 0; i < 10; ++i) {
+            const std::string number = std::to_string(i);
+            store().record(history, {"a" + number, "b" + number});
+        }
         withWindow(button.constData(), [&](QDialog *window) {
             const QList<QPlainTextEdit *> memos = TopDown<QPlainTextEdit>(window);
             QCOMPARE(memos.size(), 10);
