@@ -1,7 +1,9 @@
 #include "app/HelpWindow.h"
 
+#include "base/ReadFile.h"
+#include "widgets/Platform.h"
+
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -28,11 +30,12 @@ HelpWindow::HelpWindow(QWidget *parent) : QDialog(parent), m_text(new QPlainText
 
 void HelpWindow::showFile(const QString &path)
 {
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly))
-        m_text->setPlainText(QString::fromLocal8Bit(file.readAll()));
-    else
-        m_text->setPlainText(tr("cannot read '%1': %2").arg(path, file.errorString()));
+    try {
+        const std::string bytes = ReadWholeFile(ToBytes(path), TextFileCap);
+        m_text->setPlainText(QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size())));
+    } catch (const Error &e) {
+        m_text->setPlainText(FromBytes(e.what())); // says why instead of showing nothing
+    }
     m_text->moveCursor(QTextCursor::Start);
     show();
     raise();

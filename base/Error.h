@@ -14,6 +14,8 @@ enum class ErrorKind {
     MissingSettingsFile, // "vexlopro.ini" is not in the program folder
     Usage,               // bad arguments (command line)
     Automation,          // a call of the word processor's automation interface failed
+    FindText,            // the document engine refuses a find or replace text
+    DocumentFormat,      // the document engine cannot read or write a document faithfully
 };
 
 class Error : public std::runtime_error {

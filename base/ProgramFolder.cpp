@@ -1,13 +1,12 @@
 #include "base/ProgramFolder.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace vexlo {
@@ -64,17 +63,6 @@ void MakeFolders(const fs::path &dir)
         throw IoError("create folder", dir.string(), ENOTDIR);
 }
 
-std::string ReadWhole(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        throw IoError("read", path.string(), errno);
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        throw IoError("read", path.string(), EIO);
-    return bytes;
-}
-
 } // namespace
 
 ProgramFolder LocateProgramFolder(const fs::path &exeDir, const char *xdgDataHome, const char *home)
@@ -92,7 +80,8 @@ ProgramFolder LocateProgramFolder(const fs::path &exeDir, const char *xdgDataHom
     // A missing copy is given back at start-up; one deleted while the program runs is not.
     // Written, not copied with its mode: the installed file may be read-only for everybody.
     if (!fs::exists(fs::symlink_status(settings, ec)))
-        WriteFileSafely(settings.string(), ReadWhole(shared / kDefaultSettingsName));
+        WriteFileSafely(settings.string(),
+                        ReadWholeFile((shared / kDefaultSettingsName).string(), SettingsFileCap));
     return ProgramFolder(folder, shared);
 }
 

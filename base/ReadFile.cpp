@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace vexlo {
 
@@ -33,6 +34,40 @@ int OpenForReading(const std::string &path, const ReadOptions &options)
 
 } // namespace
 
+FileTooLarge::FileTooLarge(const std::string &path, std::size_t cap)
+    : Error(ErrorKind::Io, path,
+            "cannot read '" + EscapeControls(path) + "': larger than " + std::to_string(cap) + " bytes"),
+      m_cap(cap)
+{
+}
+
+std::string ReadUntilEnd(const ReadSome &readSome, std::size_t sizeHint, const std::string &path,
+                         std::size_t cap)
+{
+    if (sizeHint > cap)
+        throw FileTooLarge(path, cap);
+    // One byte past the cap is room enough to see that the file went past it.
+    const std::size_t room = cap < SIZE_MAX ? cap + 1 : cap;
+    std::string bytes;
+    bytes.resize(sizeHint + 1); // one more, to see the end in the first round
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) {
+            if (used > cap)
+                throw FileTooLarge(path, cap);
+            bytes.resize(bytes.size() > room / 2 ? room : bytes.size() * 2);
+        }
+        const std::size_t got = readSome(bytes.data() + used, bytes.size() - used);
+        if (got == 0)
+            break;
+        used += got;
+    }
+    if (used > cap)
+        throw FileTooLarge(path, cap);
+    bytes.resize(used);
+    return bytes;
+}
+
 std::string ReadDescriptor(int fd, const std::string &path, std::size_t cap)
 {
     struct stat info;
@@ -42,32 +77,16 @@ std::string ReadDescriptor(int fd, const std::string &path, std::size_t cap)
         throw Refused(path, "it is a folder");
     if (!S_ISREG(info.st_mode))
         throw Refused(path, "not a regular file");
-    const auto tooLarge = [&] { return Refused(path, "larger than " + std::to_string(cap) + " bytes"); };
-    if (static_cast<std::size_t>(info.st_size) > cap)
-        throw tooLarge();
-    // The size is only a hint (the file may grow meanwhile): read until the end, within the cap.
-    std::string bytes;
-    bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) {
-            if (used > cap)
-                throw tooLarge();
-            bytes.resize(std::min(bytes.size() * 2, cap + 1));
+    const auto readSome = [&](char *data, std::size_t size) {
+        for (;;) {
+            const ssize_t got = ::read(fd, data, size);
+            if (got >= 0)
+                return static_cast<std::size_t>(got);
+            if (errno != EINTR)
+                throw IoError("read", path, errno);
         }
-        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw IoError("read", path, errno);
-        if (got == 0)
-            break;
-        used += static_cast<std::size_t>(got);
-    }
-    if (used > cap)
-        throw tooLarge();
-    bytes.resize(used);
-    return bytes;
+    };
+    return ReadUntilEnd(readSome, static_cast<std::size_t>(info.st_size), path, cap);
 }
 
 std::optional<std::string> ReadFileIfPresent(const std::string &path, std::size_t cap,

@@ -1,6 +1,7 @@
 #include "base/SafeWrite.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <random>
 #include <utility>
 #include <vector>
@@ -230,11 +230,14 @@ std::string RandomSuffix()
 mode_t NewFileMode()
 {
     mode_t mask = 022;
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Umask:", 0) == 0)
-            mask = static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    try {
+        const std::string status = ReadWholeFile("/proc/self/status", std::size_t{1} << 20);
+        const std::size_t at = status.find("\nUmask:");
+        if (at != std::string::npos)
+            mask = static_cast<mode_t>(std::strtoul(status.c_str() + at + 7, nullptr, 8));
+    } catch (const Error &) {
+        // No /proc: the usual umask is the best guess left.
+    }
     return static_cast<mode_t>(0666 & ~mask);
 }
 
@@ -491,21 +494,10 @@ std::size_t FileReplacement::read(char *data, std::size_t size)
     }
 }
 
-std::string FileReplacement::readAll()
+std::string FileReplacement::readAll(std::size_t cap)
 {
-    std::string bytes;
-    bytes.resize(sourceSize() + 1); // one more, to see the end in the first round
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const std::size_t got = read(bytes.data() + used, bytes.size() - used);
-        if (got == 0)
-            break;
-        used += got;
-    }
-    bytes.resize(used);
-    return bytes;
+    return ReadUntilEnd([this](char *data, std::size_t size) { return read(data, size); }, sourceSize(),
+                        m_path, cap);
 }
 
 void FileReplacement::prepareOutput()
@@ -773,27 +765,9 @@ void CopyFileSafely(const std::string &from, const std::string &to)
     std::string bytes;
     struct stat info;
     try {
+        bytes = ReadDescriptor(in, from, SIZE_MAX);
         if (::fstat(in, &info) != 0)
             throw IoError("read", from, errno);
-        if (S_ISDIR(info.st_mode))
-            throw IoError("read", from, EISDIR);
-        if (!S_ISREG(info.st_mode))
-            throw Error(ErrorKind::Io, from, "cannot read '" + from + "': not a regular file");
-        bytes.resize(static_cast<std::size_t>(info.st_size) + 1);
-        std::size_t used = 0;
-        for (;;) {
-            if (used == bytes.size())
-                bytes.resize(bytes.size() * 2);
-            const ssize_t got = ::read(in, bytes.data() + used, bytes.size() - used);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                throw IoError("read", from, errno);
-            if (got == 0)
-                break;
-            used += static_cast<std::size_t>(got);
-        }
-        bytes.resize(used);
     } catch (...) {
         ::close(in);
         throw;

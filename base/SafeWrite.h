@@ -7,6 +7,8 @@
 #include <sys/types.h>
 #include <sys/uio.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -91,8 +93,9 @@ class FileReplacement {
     int sourceDescriptor() const noexcept { return m_source; }
     /// Reads up to `size` bytes of the current content; 0 at its end. Throws Error{Io}.
     std::size_t read(char *data, std::size_t size);
-    /// The whole current content. Throws Error{Io}.
-    std::string readAll();
+    /// The whole current content. Throws Error{Io}; FileTooLarge (base/ReadFile.h) as soon as
+    /// more than `cap` bytes arrive.
+    std::string readAll(std::size_t cap = SIZE_MAX);
 
     /// Creates the temporary on first use. Throws Error{Io}.
     void prepareOutput();

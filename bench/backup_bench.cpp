@@ -102,7 +102,8 @@ int main(int argc, char **argv)
     std::printf("%d files of %lld bytes in %s\n", count, static_cast<long long>(body.size()),
                 qPrintable(tree));
 
-    const std::string quotedTree = "'" + tree.toStdString() + "'";
+    const std::string treeName = tree.toStdString();
+    const std::string quotedTree = "'" + treeName + "'";
     const double cpSeconds = TimeCommand("cp -r " + quotedTree + " " + quotedTree + ".cp");
     TimeCommand("rm -rf " + quotedTree + ".cp");
 

@@ -20,10 +20,11 @@ std::vector<std::string> makeTree(const fs::path &root, int files)
     fs::remove_all(root);
     std::vector<std::string> paths;
     for (int i = 0; i < files; ++i) {
-        const fs::path dir = root / ("d" + std::to_string(i / 200));
+        const std::string folderNumber = std::to_string(i / 200), number = std::to_string(i);
+        const fs::path dir = root / ("d" + folderNumber);
         if (i % 200 == 0)
             fs::create_directories(dir);
-        const fs::path file = dir / ("f" + std::to_string(i) + ".txt");
+        const fs::path file = dir / ("f" + number + ".txt");
         std::ofstream out(file, std::ios::binary);
         for (int line = 0; line < 40; ++line)
             out << "line " << line << " of file " << i << (line % 7 == 0 ? " with needle" : "") << "\r\n";

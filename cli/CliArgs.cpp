@@ -1,14 +1,11 @@
 #include "cli/CliArgs.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "docengine/Pattern.h"
 #include "docengine/ReplaceAll.h"
 #include "docengine/TextCodec.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 #include <string_view>
 
 #ifndef VEXLO_VERSION
@@ -210,13 +207,11 @@ bool *officeFlag(CliArgs &args, std::string_view name)
 // The lines of a file given for --find-lines / --replace-lines, by the text load rules.
 Lines readLinesFile(const std::string &option, const std::string &path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        usage(option + ": cannot read '" + path + "': " + std::strerror(errno));
-    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad())
-        usage(option + ": cannot read '" + path + "': " + std::strerror(errno));
-    return SplitLines(bytes);
+    try {
+        return SplitLines(ReadWholeFile(path, TextFileCap));
+    } catch (const Error &e) {
+        usage(option + ": " + e.what()); // "cannot read '<path>': <why>"
+    }
 }
 
 void atMostOnce(const std::vector<std::string> &values, const char *option)

@@ -1,10 +1,14 @@
 #include "docengine/Document.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 #include "docengine/Readers.h"
 #include "docengine/RtfDocument.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace vexlo::doc {
@@ -172,31 +176,23 @@ Error OverDocumentCap(const std::string &path, std::size_t cap)
 
 std::string ReadForOpening(FileReplacement &file)
 {
-    // The first bytes tell the cap; the size as opened is checked before the rest is read.
-    std::string bytes(4, '\0');
-    std::size_t have = 0;
-    while (have < 4) {
-        const std::size_t got = file.read(bytes.data() + have, 4 - have);
-        if (got == 0)
-            break;
-        have += got;
+    // The first bytes tell the cap; they are looked at without moving the read position, so
+    // the whole content is then read as the write unit reads it.
+    char head[4];
+    ssize_t got = 0;
+    if (file.sourceDescriptor() >= 0) {
+        do
+            got = ::pread(file.sourceDescriptor(), head, sizeof head, 0);
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+            throw IoError("read", file.path(), errno);
     }
-    const std::size_t cap = DocumentCap(std::string_view(bytes.data(), have));
-    if (file.sourceSize() > cap)
+    const std::size_t cap = DocumentCap(std::string_view(head, static_cast<std::size_t>(got)));
+    try {
+        return file.readAll(cap); // refused before reading when the size as opened is over it
+    } catch (const FileTooLarge &) {
         throw OverDocumentCap(file.path(), cap);
-    bytes.resize(std::max<std::size_t>(file.sourceSize(), have) + 1); // one more: whether it grew
-    for (;;) {
-        if (have == bytes.size())
-            bytes.resize(std::min(have * 2, cap + 1));
-        const std::size_t got = file.read(bytes.data() + have, bytes.size() - have);
-        if (got == 0)
-            break;
-        have += got;
-        if (have > cap) // it grew meanwhile: refused, not held whole
-            throw OverDocumentCap(file.path(), cap);
     }
-    bytes.resize(have);
-    return bytes;
 }
 
 Document OpenDocumentFile(const std::string &path)

@@ -2,18 +2,19 @@
 // syntax, and the parts of a replacement.
 #pragma once
 
+#include "base/Error.h"
 #include "docengine/Program.h"
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace vexlo::doc {
 
-/// A find or replace text the engine refuses; `what()` is the message shown to the user.
-class FindError : public std::runtime_error {
+/// A find or replace text the engine refuses (kind FindText, no path); `what()` is the message
+/// shown to the user.
+class FindError : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit FindError(const std::string &message) : Error(ErrorKind::FindText, {}, message) {}
 };
 
 /// How a find text is read.

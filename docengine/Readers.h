@@ -2,16 +2,18 @@
 // the main story (paragraphs ending with U+000D, tabs, line, page and column breaks).
 #pragma once
 
-#include <stdexcept>
+#include "base/Error.h"
+
 #include <string>
 #include <string_view>
 
 namespace vexlo::doc {
 
-/// A document whose content cannot be read; `what()` says why.
-class FormatError : public std::runtime_error {
+/// A document whose content cannot be read or written faithfully (kind DocumentFormat, no
+/// path: the caller names the file); `what()` says why.
+class FormatError : public Error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit FormatError(const std::string &message) : Error(ErrorKind::DocumentFormat, {}, message) {}
 };
 
 /// The main story of an Office Open XML document (.docx): the body's paragraphs and tables

@@ -195,7 +195,8 @@ class Editor {
         static constexpr std::string_view kOdtIds[] = {"xml:id", "text:id"};
         static constexpr std::string_view kDocxIds[] = {"w14:paraId", "w14:textId"};
         for (std::string_view id : m_odt ? kOdtIds : kDocxIds) {
-            std::size_t at = tag.find(" " + std::string(id) + "=");
+            const std::string name(id); // named first: GCC 12 warns wrongly (-Wrestrict) on " " + a temporary
+            std::size_t at = tag.find(" " + name + "=");
             if (at == std::string::npos)
                 continue;
             char quote = tag[at + id.size() + 2];

@@ -1,6 +1,7 @@
 #include "undo/UndoStore.h"
 
 #include "base/Error.h"
+#include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 #include "base/UndoFolder.h"
 #include "settings/SettingsFile.h"
@@ -150,28 +151,12 @@ void copyOriginal(int fd, const std::string &path, const std::string &to, mode_t
     out.commit();
 }
 
-std::string readWhole(const std::string &path)
+// The undo folder's own files are read as they are: a link in their place is refused.
+ReadOptions NoLinks()
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        throw IoError("read", path, errno);
-    std::string bytes;
-    char chunk[1 << 16];
-    for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            const int err = errno;
-            ::close(fd);
-            throw IoError("read", path, err);
-        }
-        if (got == 0)
-            break;
-        bytes.append(chunk, std::size_t(got));
-    }
-    ::close(fd);
-    return bytes;
+    ReadOptions options;
+    options.noFollow = true;
+    return options;
 }
 
 std::string manifestText(const std::string &note, const std::vector<UndoEntry> &entries)
@@ -244,7 +229,7 @@ void removeBelow(int dirFd, const std::string &shown)
 UndoManifest ReadUndoManifest(const std::string &runFolder)
 {
     const std::string path = runFolder + "/" + kUndoManifestName;
-    const std::string text = readWhole(path);
+    const std::string text = ReadWholeFile(path, SetFileCap, NoLinks()); // one file a line
     UndoManifest manifest;
     std::size_t start = 0;
     bool headerSeen = false;
@@ -379,11 +364,19 @@ UndoTally RestoreRun(const std::string &runFolder, RunObserver &observer)
                 continue;
             }
             const std::string originalPath = runFolder + "/" + entry.original;
-            const std::string original = readWhole(originalPath);
+            const auto damaged = [&] {
+                return Error(ErrorKind::Io, entry.path,
+                             "cannot restore '" + EscapeControls(entry.path) + "': its original in '" +
+                                 EscapeControls(originalPath) + "' is damaged");
+            };
+            std::string original;
+            try {
+                original = ReadWholeFile(originalPath, entry.originalSize, NoLinks());
+            } catch (const FileTooLarge &) {
+                throw damaged(); // never held whole: it is not the copy the run made
+            }
             if (original.size() != entry.originalSize)
-                throw Error(ErrorKind::Io, entry.path,
-                            "cannot restore '" + EscapeControls(entry.path) + "': its original in '" +
-                                EscapeControls(originalPath) + "' is damaged");
+                throw damaged();
             target.prepareOutput();
             target.write(original);
             target.commit();

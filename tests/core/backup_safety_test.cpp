@@ -264,7 +264,7 @@ TEST_F(BackupSafetyTest, FolderLinesAndPathsWithALineBreakGetNoCopyAndNoSetLine)
 
 TEST_F(BackupSafetyTest, NamesWithControlCharactersOver255BytesOrTakenByAFolderAreRefused)
 {
-    for (const std::string bad :
+    for (const std::string &bad :
          {std::string("two\nlines"), std::string("a\rb"), std::string("tab\there"), std::string(256, 'n')})
         EXPECT_FALSE(store.nameProblem(bad).empty()) << bad;
     EXPECT_EQ(store.nameProblem(std::string(255, 'n')), "");
@@ -327,6 +327,54 @@ TEST(ReadFile, CapsAndKinds)
     EXPECT_THROW(ReadWholeFile(dir.file("l"), 10, noFollow), Error);
 }
 
+// Every reader of a whole file refuses what is not a regular file at once, and says so; one
+// over its cap is refused as such, before anything is held.
+TEST(ReadFile, FifoFolderAndOverTheCapAreRefusedWithTheirReason)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0); // no writer: an open would wait
+    const auto why = [](const std::function<void()> &read) {
+        try {
+            read();
+        } catch (const Error &e) {
+            return std::string(e.what());
+        }
+        return std::string("read");
+    };
+    EXPECT_EQ(why([&] { ReadWholeFile(dir.file("fifo"), 10); }),
+              "cannot read '" + dir.file("fifo") + "': not a regular file");
+    EXPECT_EQ(why([&] { ReadWholeFile(dir.path().string(), 10); }),
+              "cannot read '" + dir.path().string() + "': it is a folder");
+
+    writeBytes(dir.path() / "f", "123456");
+    try {
+        ReadWholeFile(dir.file("f"), 5);
+        ADD_FAILURE() << "read over its cap";
+    } catch (const FileTooLarge &e) {
+        EXPECT_EQ(e.cap(), 5u);
+        EXPECT_EQ(e.kind(), ErrorKind::Io);
+        EXPECT_EQ(std::string(e.what()), "cannot read '" + dir.file("f") + "': larger than 5 bytes");
+    }
+
+    // A file that grows past the cap while it is read (its size as opened was within it).
+    std::size_t given = 0;
+    const ReadSome growing = [&](char *data, std::size_t size) {
+        const std::size_t n = std::min<std::size_t>(size, 3);
+        std::fill_n(data, n, 'x');
+        given += n;
+        return n;
+    };
+    EXPECT_THROW(ReadUntilEnd(growing, 2, "g", 100), FileTooLarge);
+    EXPECT_LE(given, 101u + 3u) << "read on past the cap";
+    EXPECT_EQ(ReadUntilEnd([](char *, std::size_t) { return std::size_t{0}; }, 0, "e", 0), "");
+
+    // The write unit's reader keeps the same cap.
+    FileReplacement opened(dir.file("f"));
+    EXPECT_THROW(opened.readAll(5), FileTooLarge);
+    FileReplacement again(dir.file("f"));
+    EXPECT_EQ(again.readAll(6), "123456");
+}
+
 // Point 7: two instances adding to the index and the counter at once lose nothing.
 TEST_F(BackupSafetyTest, TwoProcessesAddingAtOnceLoseNoIndexLineAndNoCount)
 {
@@ -339,7 +387,8 @@ TEST_F(BackupSafetyTest, TwoProcessesAddingAtOnceLoseNoIndexLineAndNoCount)
             const BackupStore mine{ProgramFolder(program.path())};
             try {
                 for (int i = 0; i < Each; ++i) {
-                    mine.appendToIndex("P" + std::to_string(c) + "-" + std::to_string(i));
+                    const std::string writer = std::to_string(c), number = std::to_string(i);
+                    mine.appendToIndex("P" + writer + "-" + number);
                     mine.increaseCounter();
                 }
             } catch (...) {

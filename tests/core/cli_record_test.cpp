@@ -132,8 +132,9 @@ TEST_F(CliRecordTest, BackupDirAndRestoreLeaveAFileChangedSinceAlone)
     EXPECT_EQ(ran.err, "vexlopro-cli: d/b.txt: changed since the run: left as it is\n");
     auto now = tree();
     for (const auto &[path, file] : before)
-        if (path.find("b.txt") == std::string::npos)
+        if (path.find("b.txt") == std::string::npos) {
             EXPECT_EQ(now.at(path).first, file.first) << path;
+        }
     EXPECT_EQ(readBytes(tmp.path() / "d" / "b.txt"), "edited\n");
 
     EXPECT_EQ(cli({"--restore", "d/keep", "d/a.txt"}).status, 2);

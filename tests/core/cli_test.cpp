@@ -523,6 +523,19 @@ TEST_F(CliTest, OfficeEngineLeavesALegacyDocAsItIsUnlessAskedForText)
     EXPECT_EQ(2, cli({"--save-as-text", "--find", "e", doc}).status) << "an option of the office engine";
 }
 
+TEST_F(CliTest, ALinesFileThatIsNoRegularFileIsAUsageErrorNotAWait)
+{
+    const auto target = file("t.txt", "foo\n");
+    ASSERT_EQ(::mkfifo((tmp.path() / "fifo").c_str(), 0600), 0);
+    fs::create_directory(tmp.path() / "folder");
+    for (const std::string lines : {"fifo", "folder"}) {
+        const Outcome o = cli({"--find-lines", lines, "t.txt"});
+        EXPECT_EQ(o.status, 2) << o.err;
+        EXPECT_TRUE(contains(o.err, "--find-lines: cannot read '" + lines + "': ")) << o.err;
+    }
+    EXPECT_BYTES_EQ("foo\n", readBytes(target));
+}
+
 TEST_F(CliTest, OfficeEngineRefusesAFileOverItsCapAndNamesIt)
 {
     const std::string big = file("big.txt", "");

@@ -158,7 +158,8 @@ TEST(FileReplacement, AThePipelineKeepsTheHeldRootOfEachPath)
     fs::create_directories(tmp.path() / "outside");
     std::vector<std::string> paths;
     for (int i = 0; i < 20; ++i) {
-        paths.push_back((tree / "sub" / ("f" + std::to_string(i))).string());
+        const std::string number = std::to_string(i);
+        paths.push_back((tree / "sub" / ("f" + number)).string());
         writeBytes(paths.back(), "foo\n");
     }
     const std::vector<std::string> roots(paths.size(), tree.string());
@@ -177,7 +178,8 @@ TEST(FileReplacement, AThePipelineKeepsTheHeldRootOfEachPath)
     // Files prepared before the swap land in the folder they were read from; later ones are
     // refused at the link.
     for (int i = 0; i < 20; ++i) {
-        const fs::path old = tree / "sub.old" / ("f" + std::to_string(i));
+        const std::string number = std::to_string(i);
+        const fs::path old = tree / "sub.old" / ("f" + number);
         const std::string bytes = readBytes(old);
         EXPECT_TRUE(bytes == "bar\r\n" || bytes == "foo\n") << bytes;
     }
@@ -493,7 +495,8 @@ TEST(FileReplacement, AFailureAtEachStepLeavesTheOriginalAndNoTemporary)
             TempDir many;
             std::vector<std::string> paths;
             for (int i = 0; i < 24; ++i) {
-                paths.push_back(many.file("f" + std::to_string(i) + ".txt"));
+                const std::string number = std::to_string(i);
+                paths.push_back(many.file("f" + number + ".txt"));
                 writeBytes(paths.back(), "foo\n");
             }
             PipelineOptions options;
@@ -565,7 +568,8 @@ TEST(FileReplacement, KillsAtRandomMomentsLeaveEveryFileWhole)
     TempDir tmp;
     std::vector<std::string> paths;
     for (int i = 0; i < 5000; ++i) {
-        paths.push_back(tmp.file("f" + std::to_string(i) + ".txt"));
+        const std::string number = std::to_string(i);
+        paths.push_back(tmp.file("f" + number + ".txt"));
         writeBytes(paths.back(), "a\n");
     }
     TextOperation grow;

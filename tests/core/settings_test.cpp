@@ -199,8 +199,10 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey)
         children[c] = fork();
         if (children[c] == 0) {
             SettingsFile mine(ini);
-            for (int i = 0; i < 300; ++i)
-                mine.write("c", "k" + std::to_string(c) + "_" + std::to_string(i), std::to_string(i));
+            for (int i = 0; i < 300; ++i) {
+                const std::string number = std::to_string(i);
+                mine.write("c", "k" + std::to_string(c) + "_" + number, number);
+            }
             _exit(0);
         }
     }
@@ -211,9 +213,10 @@ TEST_F(SettingsTest, TwoProcessesWritingAtOnceLoseNoKey)
     }
     int missing = 0;
     for (int c = 0; c < 2; ++c)
-        for (int i = 0; i < 300; ++i)
-            missing += settings.read("c", "k" + std::to_string(c) + "_" + std::to_string(i), "-") !=
-                       std::to_string(i);
+        for (int i = 0; i < 300; ++i) {
+            const std::string writer = std::to_string(c), number = std::to_string(i);
+            missing += settings.read("c", "k" + writer + "_" + number, "-") != number;
+        }
     EXPECT_EQ(missing, 0);
 }
 

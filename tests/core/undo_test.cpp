@@ -82,8 +82,9 @@ TEST(LineDiff, CapsTheChangedLinesShownAndSurvivesAHugeDifference)
 {
     std::string before, after;
     for (int i = 0; i < 30000; ++i) {
-        before += "a" + std::to_string(i) + "\n";
-        after += "b" + std::to_string(i) + "\n";
+        const std::string number = std::to_string(i);
+        before += "a" + number + "\n";
+        after += "b" + number + "\n";
     }
     EXPECT_EQ(Summarize(before, after).linesChanged, 30000u);
     DiffOptions options;
@@ -313,6 +314,39 @@ TEST_F(UndoTest, KeepsFiveRunsAndHonoursTheSizeLimit)
             total += entry.file_size();
     EXPECT_LE(total, std::uint64_t(1) << 20);
     EXPECT_EQ(ReadUndoManifest(store.lastRun()).entries.size(), 2u);
+}
+
+// The undo reads only regular files of the size it recorded: a FIFO or a grown copy is refused
+// at once (never waited on, never held whole) and the target is left as the run left it.
+TEST_F(UndoTest, AnOriginalOrManifestThatIsNoLongerWhatTheRunWroteIsRefused)
+{
+    const std::vector<std::string> paths = makeFiles(2);
+    CallbackObserver observer;
+    runWithUndo(paths, observer);
+    const std::string run = UndoStore(folder).lastRun();
+    const UndoManifest manifest = ReadUndoManifest(run);
+    ASSERT_EQ(manifest.entries.size(), 2u);
+    const auto after = contents(paths);
+
+    // A copy grown past the size the manifest gives for it.
+    const UndoEntry &grown = manifest.entries[0];
+    writeBytes(run + "/" + grown.original, std::string(grown.originalSize + 100, 'x'));
+    std::vector<std::string> failures;
+    CallbackObserver listing;
+    listing.onError = [&](const std::string &, const Error &e) { failures.push_back(e.what()); };
+    EXPECT_EQ(RestoreRun(run, listing).failed, 1u);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_NE(failures[0].find("is damaged"), std::string::npos) << failures[0];
+    EXPECT_EQ(readBytes(grown.path), after.at(grown.path));
+
+    // A FIFO where a file the undo hashes or reads should be.
+    fs::remove(paths[1]);
+    ASSERT_EQ(::mkfifo(paths[1].c_str(), 0600), 0);
+    std::uint64_t size = 0;
+    EXPECT_THROW(HashFile(paths[1], size), Error);
+    fs::remove(run + "/" + std::string(kUndoManifestName));
+    ASSERT_EQ(::mkfifo((run + "/" + std::string(kUndoManifestName)).c_str(), 0600), 0);
+    EXPECT_THROW(ReadUndoManifest(run), Error);
 }
 
 TEST_F(UndoTest, ADirectoryPassOverTheProgramFolderSkipsTheStore)

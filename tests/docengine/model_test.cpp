@@ -387,14 +387,15 @@ WildcardCase RandomWildcard(std::mt19937 &rng)
             w += "@", e += "+";
             break;
         case 1: {
-            int n = 1 + pick(2);
-            w += "{" + std::to_string(n) + ",}", e += "{" + std::to_string(n) + ",}";
+            const std::string n = std::to_string(1 + pick(2));
+            w += "{" + n + ",}", e += "{" + n + ",}";
             break;
         }
         case 2: {
-            int n = 1 + pick(2), m = n + pick(2);
-            w += "{" + std::to_string(n) + "," + std::to_string(m) + "}";
-            e += "{" + std::to_string(n) + "," + std::to_string(m) + "}";
+            const int n = 1 + pick(2), m = n + pick(2);
+            const std::string from = std::to_string(n), to = std::to_string(m);
+            w += "{" + from + "," + to + "}";
+            e += "{" + from + "," + to + "}";
             break;
         }
         default:

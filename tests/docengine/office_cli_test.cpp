@@ -100,8 +100,9 @@ TEST(OfficeCommandLine, ReplacesInsideEachFormatAndKeepsItADocument)
         EXPECT_EQ(U"Keep inserted end.\r", OpenDocumentContent(after, name).text);
         if (format != "rtf") {
             const int opens = OpensInPython(tmp.path() / name, format);
-            if (opens >= 0)
+            if (opens >= 0) {
                 EXPECT_EQ(1, opens) << "python-docx or odfpy cannot open the saved file";
+            }
         }
     }
 }

@@ -179,8 +179,9 @@ void CheckCorpus(const Corpus &corpus, const std::string &extension)
         const std::string out = Member(r.saved, corpus.part);
         for (Fragment f : c.untouched)
             EXPECT_NE(std::string::npos, out.find(corpus.fragments[f])) << corpus.fragments[f];
-        if (c.untouched.size() == kFragments)
+        if (c.untouched.size() == kFragments) {
             EXPECT_EQ(corpus.bytes, r.saved);
+        }
         // The header and the footnote are other stories: never searched.
         EXPECT_EQ(std::u32string::npos, r.plain.find(U"footnote"));
         EXPECT_EQ(std::u32string::npos, r.plain.find(U"header"));

@@ -128,8 +128,10 @@ TEST(ZipHostile, SizesRatiosEntriesAndChecksumsAreCheckedBeforeAllocating)
         << message;
     // Too many members.
     std::vector<std::pair<std::string, std::string>> many{{"[Content_Types].xml", "<Types/>"}};
-    for (int i = 0; i < 10001; ++i)
-        many.push_back({"m" + std::to_string(i), ""});
+    for (int i = 0; i < 10001; ++i) {
+        const std::string number = std::to_string(i);
+        many.push_back({"m" + number, ""});
+    }
     EXPECT_NE(std::string::npos, Refusal(Zip(many)).find("10000"));
     // A damaged member: the CRC-32 in both headers no longer matches the content.
     std::string damaged = Docx("<w:p><w:r><w:t>abc</w:t></w:r></w:p>");

@@ -59,6 +59,7 @@ TEST(SearchCost, LongFindTextsCostNoMorePerCharacter)
     const std::size_t n = 60000;
     const std::u32string as(n, U'a');
     const std::u32string longText = std::u32string(254, U'a') + U"b";
+    const std::u32string carets = Repeat(U"^?", 126);
     struct Row {
         const char *name;
         std::u32string story, find;
@@ -70,7 +71,7 @@ TEST(SearchCost, LongFindTextsCostNoMorePerCharacter)
         {"254 a + b, whole word", as, longText, Plain(false, true), 0},
         {"254 a + b, wildcards", as, longText, Wildcards(), 0},
         {"254 a + b, found", Repeat(longText, 240), longText, Plain(), 240},
-        {"a + ^? x 126 + b", as, U"a" + Repeat(U"^?", 126) + U"b", Plain(), 0},
+        {"a + ^? x 126 + b", as, U"a" + carets + U"b", Plain(), 0},
         {"?{1,255}b", as, U"?{1,255}b", Wildcards(), 0},
         {"?{1,255}b, b at the end", as + U"b", U"?{1,255}b", Wildcards(), 1},
         {"?{1,255}b, b every 300", Repeat(std::u32string(299, U'a') + U"b", n / 300), U"?{1,255}b",
@@ -111,5 +112,28 @@ TEST(SearchCost, PatternsThatMultiplyAreRefused)
     } catch (const FindError &e) {
         EXPECT_STREQ("The Find What text contains a Pattern Match expression which is too complex.",
                      e.what());
+    }
+}
+
+// The engine's refusals are the program's own errors: caught as vexlo::Error, told apart by
+// their kind, with no file named and the message as it was.
+TEST(EngineErrors, AreKindsOfTheProgramsError)
+{
+    Document document = OpenPlainText("aaa");
+    try {
+        ReplaceAll(document, U"^y", U"x", FindOptions{});
+        ADD_FAILURE() << "an unknown caret code was read";
+    } catch (const vexlo::Error &e) {
+        EXPECT_EQ(vexlo::ErrorKind::FindText, e.kind());
+        EXPECT_EQ("", e.path());
+        EXPECT_STREQ("^y is not a valid special character for the Find What box.", e.what());
+    }
+    try {
+        SaveInOwnFormat(document); // plain text has no format of its own to save in
+        ADD_FAILURE() << "plain text saved in its own format";
+    } catch (const vexlo::Error &e) {
+        EXPECT_EQ(vexlo::ErrorKind::DocumentFormat, e.kind());
+        EXPECT_EQ("", e.path());
+        EXPECT_STREQ("this document's format cannot be written", e.what());
     }
 }

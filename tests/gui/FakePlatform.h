@@ -44,7 +44,13 @@ class FakePlatform : public Platform {
         dialogRequests << request;
         if (dialogAnswers.empty())
             return std::nullopt;
-        auto answer = dialogAnswers.front();
+        // The answer itself is moved, not the optional around it: GCC 12 warns wrongly
+        // (-Wmaybe-uninitialized) on a copy of an optional holding a Qt list.
+        if (!dialogAnswers.front()) {
+            dialogAnswers.pop_front();
+            return std::nullopt;
+        }
+        OpenFileResult answer = std::move(*dialogAnswers.front());
         dialogAnswers.pop_front();
         return answer;
     }

@@ -76,8 +76,10 @@ class HistoriesRealTimeTest : public QObject {
         QFETCH(QString, title);
         const auto history = static_cast<HistoryKind>(kind);
         // The installed counter stands at 9: ten recordings fill slots 0 to 9 in order.
-        for (int i = 0; i < 10; ++i)
-            store().record(history, {"s" + std::to_string(i)});
+        for (int i = 0; i < 10; ++i) {
+            const std::string number = std::to_string(i);
+            store().record(history, {"s" + number});
+        }
 
         withWindow(button.constData(), [&](QDialog *window) {
             QCOMPARE(window->windowTitle(), title);
@@ -120,8 +122,10 @@ class HistoriesRealTimeTest : public QObject {
         QFETCH(QByteArray, button);
         QFETCH(int, kind);
         const auto history = static_cast<HistoryKind>(kind);
-        for (int i = 0; i < 10; ++i)
-            store().record(history, {"a" + std::to_string(i), "b" + std::to_string(i)});
+        for (int i = 0; i < 10; ++i) {
+            const std::string number = std::to_string(i);
+            store().record(history, {"a" + number, "b" + number});
+        }
         withWindow(button.constData(), [&](QDialog *window) {
             const QList<QPlainTextEdit *> memos = TopDown<QPlainTextEdit>(window);
             QCOMPARE(memos.size(), 10);
