@@ -8,14 +8,14 @@
 #include "targets/MaskMenu.h"
 #include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QCursor>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -45,9 +45,6 @@ constexpr const char *AddSection = "h23";
 constexpr const char *DirectoryKey = "direc";
 constexpr const char *MaskKey = "direc2";
 constexpr const char *SubdirectoriesKey = "aCheckBox1";
-
-// Pending events are processed at most this often during a scan.
-constexpr qint64 EventInterval = 30;
 
 QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
 {
@@ -184,6 +181,7 @@ AdvancedAddWindow::AdvancedAddWindow(Platform &platform, TargetListModel &fileLi
                                QStringLiteral("checked-directories"));
     QToolButton *close = Button(this, "SpeedButton4", tr("Close \"Advanced Add Directory\" (without add)"),
                                 QStringLiteral("close"));
+    m_buttons = {add, remove, maskButton, scan, copy, close};
 
     // Left: where to gather from. Middle: what was gathered. Right: what to do with it.
     auto *directoryBox = new QGroupBox(tr(" Directory "), this);
@@ -249,24 +247,11 @@ void AdvancedAddWindow::directoryShown(const QString &dir)
     ShowFiles(m_files, m_picker->directoryBytes());
 }
 
-void AdvancedAddWindow::processEventsThrottled()
-{
-    const qint64 now = m_platform.tickCount();
-    if (now - m_lastEvents < EventInterval)
-        return;
-    m_lastEvents = now;
-    QCoreApplication::processEvents();
-}
-
 void AdvancedAddWindow::addDirectory()
 {
-    if (m_busy)
-        return;
-    m_busy = true;
-    const struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_busy};
+    const BusyGuard busy(m_busy);
+    if (!busy)
+        return; // a second press while the scan lets events in
 
     std::string dir = m_picker->directoryBytes();
     if (dir.empty() || dir.back() != PathSeparator)
@@ -276,8 +261,8 @@ void AdvancedAddWindow::addDirectory()
         return;
 
     std::vector<std::string> tree;
-    m_lastEvents = m_platform.tickCount();
-    ScanInto(dir, "", tree, [this] { processEventsThrottled(); });
+    EventPump pump(m_platform);
+    ScanInto(dir, "", tree, [&pump] { pump.pump(); });
     // The file is still written, but the list is taken from the scan itself: a name holding a
     // line break would come back from the file as two lines, and an unwritable file as none.
     QString writeFailure;
@@ -350,13 +335,9 @@ void AdvancedAddWindow::clearAll()
 
 void AdvancedAddWindow::addFilesFromChecked()
 {
-    if (m_busy)
-        return;
-    m_busy = true;
-    const struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_busy};
+    const BusyGuard busy(m_busy);
+    if (!busy)
+        return; // a second press while the scan lets events in
 
     // The checked directories as they are now; the processed events may change the list.
     std::vector<std::string> directories;
@@ -366,9 +347,9 @@ void AdvancedAddWindow::addFilesFromChecked()
     }
     const std::string mask = ToBytes(m_maskEdit->text());
     std::vector<std::string> found;
-    m_lastEvents = m_platform.tickCount();
+    EventPump pump(m_platform);
     for (const std::string &dir : directories)
-        ScanInto(dir, mask, found, [this] { processEventsThrottled(); });
+        ScanInto(dir, mask, found, [&pump] { pump.pump(); });
     m_fileList.appendMany(std::move(found), true);
     if (m_pages.showOneLine)
         m_pages.showOneLine();
@@ -442,6 +423,7 @@ AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &dire
     m_files = FileListBox(this);
     QToolButton *add = Button(this, "SpeedButton3", tr("Add selected..."), QStringLiteral("add-directory"));
     QToolButton *close = Button(this, "SpeedButton4", tr("Close (without add)"), QStringLiteral("close"));
+    m_buttons = {add, close};
 
     auto *addBox = new QGroupBox(tr("Add selected"), this);
     auto *addLayout = new QHBoxLayout(addBox);
