@@ -1,12 +1,9 @@
 #include "targets/AdvancedAddWindows.h"
 
-#include "base/Error.h"
-#include "base/Lines.h"
-#include "base/SafeWrite.h"
 #include "settings/SettingsFile.h"
 #include "targets/DirectoryPicker.h"
+#include "targets/Gathering.h"
 #include "targets/MaskMenu.h"
-#include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
 #include "widgets/BusyGuard.h"
 #include "widgets/EventPump.h"
@@ -30,11 +27,6 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
 
 namespace vexlo {
 
@@ -71,66 +63,13 @@ QListWidget *FileListBox(QWidget *parent)
     return files;
 }
 
-// FileListBox1 shows every file of the directory, for viewing, by name. Read by bytes: a
-// folder whose name is not UTF-8 is listed too; the names are decoded for display.
+// FileListBox1 shows every file of the directory, for viewing, by name; the names are
+// decoded for display.
 void ShowFiles(QListWidget *files, const std::string &dir)
 {
     files->clear();
-    DIR *listing = ::opendir(dir.c_str());
-    if (!listing)
-        return;
-    std::vector<std::string> names;
-    while (const dirent *entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st;
-        const std::string path = dir + "/" + name;
-        if (::stat(path.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : ::lstat(path.c_str(), &st) == 0)
-            names.push_back(name); // a dangling link is shown as a file
-    }
-    ::closedir(listing);
-    std::sort(names.begin(), names.end());
-    for (const std::string &name : names)
+    for (const std::string &name : FileNamesIn(dir))
         files->addItem(FromBytes(name));
-}
-
-// A directory holding a line break is not stored: the settings file would keep only the part
-// before the break, another directory.
-bool Storable(const std::string &dir)
-{
-    return dir.find_first_of("\r\n") == std::string::npos;
-}
-
-// The one place these windows call the directory scan.
-void ScanInto(const std::string &directory, const std::string &mask, std::vector<std::string> &out,
-              const std::function<void()> &progress)
-{
-    struct Collect : RunObserver {
-        Collect(std::vector<std::string> &out, const std::function<void()> &progress)
-            : out(out), progress(progress)
-        {
-        }
-        bool keepGoing() override
-        {
-            if (progress)
-                progress();
-            return true;
-        }
-        void fileDone(const std::string &path, Outcome) override { out.push_back(path); }
-        std::vector<std::string> &out;
-        const std::function<void()> &progress;
-    } collect(out, progress);
-    ScanDir(directory, mask, collect);
-}
-
-// Whether a directory line of a scan ("<path>/") names a symbolic link (to a folder: the scan
-// lists only those with a trailing separator).
-bool IsFolderLink(const std::string &line)
-{
-    struct stat st;
-    const std::string path = line.substr(0, line.size() - 1);
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 } // namespace
@@ -253,50 +192,22 @@ void AdvancedAddWindow::addDirectory()
     if (!busy)
         return; // a second press while the scan lets events in
 
-    std::string dir = m_picker->directoryBytes();
-    if (dir.empty() || dir.back() != PathSeparator)
-        dir.push_back(PathSeparator); // a root keeps its single separator
+    const std::string dir = WithTrailingSeparator(m_picker->directoryBytes());
     m_gathered->appendChecked(dir);
     if (!m_subdirectories->isChecked())
         return;
 
-    std::vector<std::string> tree;
     EventPump pump(m_platform);
-    ScanInto(dir, "", tree, [&pump] { pump.pump(); });
-    // The file is still written, but the list is taken from the scan itself: a name holding a
-    // line break would come back from the file as two lines, and an unwritable file as none.
-    QString writeFailure;
-    try {
-        WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
-    } catch (const Error &error) {
-        writeFailure = FromBytes(error.what());
-    }
-    const std::size_t skippedLinks = addDirectories(tree);
-    if (!writeFailure.isEmpty())
+    GatheredTree tree =
+        GatherTree(dir, m_platform.programFolder().file(ScanFileName).string(), [&pump] { pump.pump(); });
+    m_gathered->appendMany(std::move(tree.directories), true);
+    if (!tree.saveError.empty())
         m_platform.message(this, tr("The scan could not be saved to \"%1\" (the folders were added all "
                                     "the same):\n%2")
-                                     .arg(QString::fromLatin1(ScanFileName), writeFailure));
-    if (skippedLinks > 0)
+                                     .arg(QString::fromLatin1(ScanFileName), FromBytes(tree.saveError)));
+    if (tree.skippedLinks > 0)
         m_platform.message(this, tr("%n link(s) to folders skipped: a link leads out of the chosen folder.",
-                                    nullptr, int(skippedLinks)));
-}
-
-// Every directory of the scan, in its order, checked; links to folders are left out (through a
-// link to "/" a later scan of the entry would reach the whole disk). Returns how many were.
-std::size_t AdvancedAddWindow::addDirectories(const std::vector<std::string> &scan)
-{
-    std::vector<std::string> directories;
-    std::size_t links = 0;
-    for (const std::string &line : scan) {
-        if (line.empty() || line.back() != PathSeparator)
-            continue;
-        if (IsFolderLink(line))
-            ++links;
-        else
-            directories.push_back(line);
-    }
-    m_gathered->appendMany(std::move(directories), true);
-    return links;
+                                    nullptr, int(tree.skippedLinks)));
 }
 
 void AdvancedAddWindow::removeSelected()
@@ -309,11 +220,7 @@ void AdvancedAddWindow::removeSelected()
 // Keeps the checked (or the unchecked) entries in their order, each then checked or not.
 void AdvancedAddWindow::keep(bool checkedOnes, bool checkAfter)
 {
-    std::vector<std::string> kept;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked == checkedOnes)
-            kept.push_back(entry.path);
-    }
+    std::vector<std::string> kept = PathsOf(m_gathered->entries(), checkedOnes);
     m_gathered->clear();
     m_gathered->appendMany(std::move(kept), checkAfter);
 }
@@ -340,16 +247,10 @@ void AdvancedAddWindow::addFilesFromChecked()
         return; // a second press while the scan lets events in
 
     // The checked directories as they are now; the processed events may change the list.
-    std::vector<std::string> directories;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked)
-            directories.push_back(entry.path);
-    }
-    const std::string mask = ToBytes(m_maskEdit->text());
-    std::vector<std::string> found;
+    const std::vector<std::string> directories = PathsOf(m_gathered->entries(), true);
     EventPump pump(m_platform);
-    for (const std::string &dir : directories)
-        ScanInto(dir, mask, found, [&pump] { pump.pump(); });
+    std::vector<std::string> found =
+        ScanDirectories(directories, ToBytes(m_maskEdit->text()), [&pump] { pump.pump(); });
     m_fileList.appendMany(std::move(found), true);
     if (m_pages.showOneLine)
         m_pages.showOneLine();
@@ -357,12 +258,7 @@ void AdvancedAddWindow::addFilesFromChecked()
 
 void AdvancedAddWindow::addCheckedDirectories()
 {
-    std::vector<std::string> directories;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked)
-            directories.push_back(entry.path);
-    }
-    m_directoryList.appendMany(std::move(directories), true);
+    m_directoryList.appendMany(PathsOf(m_gathered->entries(), true), true);
     if (m_pages.showDirectoryList)
         m_pages.showDirectoryList();
 }
@@ -381,7 +277,7 @@ void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 
 void AdvancedAddWindow::saveSettings(SettingsFile &settings) const
 {
-    if (Storable(m_picker->directoryBytes()))
+    if (StorableDirectory(m_picker->directoryBytes()))
         settings.write(GatherSection, DirectoryKey, m_picker->directoryBytes());
     settings.write(GatherSection, MaskKey, ToBytes(m_maskEdit->text()));
     settings.write(GatherSection, SubdirectoriesKey, m_subdirectories->isChecked() ? "1" : "0");
@@ -479,7 +375,7 @@ void AddDirectoryWindow::done(int result)
 {
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        if (Storable(m_picker->directoryBytes()))
+        if (StorableDirectory(m_picker->directoryBytes()))
             settings.write(AddSection, DirectoryKey, m_picker->directoryBytes());
     });
     QDialog::done(result);

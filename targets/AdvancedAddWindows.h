@@ -1,6 +1,8 @@
 // The two directory-gathering windows: "Advanced Add Directory or Files" and "Add directory".
 #pragma once
 
+#include "targets/Gathering.h" // ScanFileName
+
 #include <QDialog>
 #include <QList>
 
@@ -67,7 +69,6 @@ class AdvancedAddWindow : public QDialog {
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings) const;
     void directoryShown(const QString &dir);
-    std::size_t addDirectories(const std::vector<std::string> &scan);
     void keep(bool checkedOnes, bool checkAfter);
 
     Platform &m_platform;
@@ -117,8 +118,5 @@ class AddDirectoryWindow : public QDialog {
     QListWidget *m_files = nullptr;
     QList<QToolButton *> m_buttons;
 };
-
-/// The name of the file the full scan of "Add Directory (s)" is saved to.
-constexpr const char *ScanFileName = "Vexloy.XXX";
 
 } // namespace vexlo
