@@ -2,8 +2,7 @@
 
 #include "base/Error.h"
 #include "base/Lines.h"
-#include "base/ReadFile.h"
-#include "base/SafeWrite.h"
+#include "inputs/NoteFiles.h"
 #include "widgets/FieldEditing.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
@@ -24,23 +23,6 @@
 namespace vexlo {
 
 namespace {
-
-std::string NoteFileName(int k)
-{
-    return "Memo" + std::to_string(k) + ".Notes";
-}
-
-// Every line the editor shows, an empty last one included, so that a note read back shows
-// exactly what was saved; an empty note is an empty file.
-Lines NoteLines(const QString &text)
-{
-    Lines lines;
-    if (text.isEmpty())
-        return lines;
-    for (const QString &line : text.split(QLatin1Char('\n')))
-        lines.push_back(ToBytes(line));
-    return lines;
-}
 
 QToolButton *MakeNoteButton(QWidget *parent, const char *name, const QString &hint, const char *icon)
 {
@@ -135,19 +117,18 @@ QWidget *NotesWindow::buildNote(int k, const char *copyName, const char *pasteNa
 QString NotesWindow::loadAll()
 {
     QStringList failures;
-    for (int k = 1; k <= 6; ++k) {
+    for (int k = 1; k <= NoteCount; ++k) {
         // What was typed and not saved yet is never replaced by the file.
         if (note(k)->document()->isModified())
             continue;
         // A note whose file is missing keeps its text, and the other notes still load, so a
         // later save cannot overwrite them with what the window happened to show.
-        const std::string path = m_platform.programFolder().file(NoteFileName(k)).string();
         try {
-            const std::optional<std::string> bytes = ReadFileIfPresent(path, TextFileCap);
-            if (!bytes)
+            const std::optional<Lines> lines = ReadNote(m_platform.programFolder(), k);
+            if (!lines)
                 continue;
             QStringList text;
-            for (const std::string &line : SplitLines(*bytes))
+            for (const std::string &line : *lines)
                 text << FromBytes(line);
             note(k)->setPlainText(text.join(QLatin1Char('\n')));
             note(k)->document()->setModified(false);
@@ -161,10 +142,9 @@ QString NotesWindow::loadAll()
 QString NotesWindow::saveAll()
 {
     QStringList failures;
-    for (int k = 1; k <= 6; ++k) {
-        const std::string path = m_platform.programFolder().file(NoteFileName(k)).string();
+    for (int k = 1; k <= NoteCount; ++k) {
         try {
-            WriteFileSafely(path, JoinLines(NoteLines(note(k)->toPlainText())));
+            SaveNote(m_platform.programFolder(), k, ToBytes(note(k)->toPlainText()));
             note(k)->document()->setModified(false);
         } catch (const Error &e) {
             failures << tr("Note %1 could not be saved: %2").arg(k).arg(FromBytes(e.what()));

@@ -2,11 +2,11 @@
 
 #include "run/office/BuiltInWord.h"
 #include "undo/UndoStore.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/FieldEditing.h"
 #include "widgets/Platform.h"
 
-#include <QApplication>
-#include <QFileSystemModel>
 #include <QLocale>
 #include <QMainWindow>
 #include <QPlainTextEdit>
@@ -14,13 +14,11 @@
 #include <QStatusBar>
 
 #include <optional>
-#include <vector>
 
 namespace vexlo {
 
 namespace {
 
-constexpr qint64 EventInterval = 30;   // milliseconds between two passes over pending events
 constexpr qint64 StatusInterval = 250; // milliseconds between two progress texts
 
 // Counts as "1,234", whatever the desktop's language.
@@ -31,7 +29,9 @@ QString Count(std::size_t n)
 
 class WindowRunObserver : public RunObserver {
   public:
-    WindowRunObserver(Platform &platform, QWidget *window) : m_platform(platform), m_window(window)
+    WindowRunObserver(Platform &platform, QWidget *window)
+        : m_platform(platform), m_window(window),
+          m_pump(platform, EventPump::DefaultInterval, EventPump::First::AtOnce)
     {
         if (auto *main = qobject_cast<QMainWindow *>(window))
             m_statusBar = main->statusBar();
@@ -70,17 +70,16 @@ class WindowRunObserver : public RunObserver {
             ++m_found;
         // Once per file or directory entry: keep the window alive and let "Stop" in,
         // without letting the window's work dominate a run over many thousands of files.
-        const qint64 now = m_platform.tickCount();
-        if (m_processedOnce && now - m_lastEvents < EventInterval)
+        if (!m_pump.due())
             return;
         // A new text repaints the status bar; a few a second are enough to read.
-        if (m_statusBar && (!m_processedOnce || now - m_lastStatus >= StatusInterval)) {
+        const qint64 now = m_pump.lastPassAt();
+        if (m_statusBar && (!m_statusShown || now - m_lastStatus >= StatusInterval)) {
             m_statusBar->showMessage(progressText(path));
             m_lastStatus = now;
         }
-        m_processedOnce = true;
-        m_lastEvents = now;
-        QCoreApplication::processEvents();
+        m_statusShown = true;
+        m_pump.process();
     }
 
     void error(const std::string &, const Error &error) override
@@ -105,60 +104,13 @@ class WindowRunObserver : public RunObserver {
     Platform &m_platform;
     QWidget *m_window;
     QPointer<QStatusBar> m_statusBar;
-    bool m_processedOnce = false;
-    qint64 m_lastEvents = 0;
+    EventPump m_pump;
+    bool m_statusShown = false; // the first pass shows the progress at once
     qint64 m_lastStatus = 0;
     bool m_counting = false; // the file loop has begun
     std::size_t m_total = 0, m_done = 0, m_found = 0;
     std::optional<QString> m_pending;
     QString m_note;
-};
-
-/// The in-progress mark and the busy cursor, cleared however the run ends.
-class RunningMark {
-  public:
-    explicit RunningMark(bool &running) : m_running(running)
-    {
-        m_running = true;
-        QApplication::setOverrideCursor(Qt::BusyCursor);
-    }
-    ~RunningMark()
-    {
-        QApplication::restoreOverrideCursor();
-        m_running = false;
-    }
-    RunningMark(const RunningMark &) = delete;
-    RunningMark &operator=(const RunningMark &) = delete;
-
-  private:
-    bool &m_running;
-};
-
-/// Folder trees (the "Scan directory(s)" window's, a file dialog's) stop watching their folders
-/// while the run lasts: every rewrite in a watched folder would make the tree list the folder
-/// again, which more than doubled the time of a run over a folder of many files.
-class WatchersPaused {
-  public:
-    WatchersPaused()
-    {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            for (QFileSystemModel *model : top->findChildren<QFileSystemModel *>())
-                if (!model->testOption(QFileSystemModel::DontWatchForChanges)) {
-                    model->setOption(QFileSystemModel::DontWatchForChanges, true);
-                    m_models.push_back(model);
-                }
-    }
-    ~WatchersPaused()
-    {
-        for (const QPointer<QFileSystemModel> &model : m_models)
-            if (model)
-                model->setOption(QFileSystemModel::DontWatchForChanges, false);
-    }
-    WatchersPaused(const WatchersPaused &) = delete;
-    WatchersPaused &operator=(const WatchersPaused &) = delete;
-
-  private:
-    std::vector<QPointer<QFileSystemModel>> m_models;
 };
 
 } // namespace
@@ -191,8 +143,8 @@ void RunController::start(const RunRequest &request)
         return; // a start chosen while the run lets events in
     std::optional<QString> pending;
     {
-        RunningMark mark(m_running);
-        WatchersPaused paused;
+        BusyGuard mark(m_running, BusyGuard::Cursor::Busy); // cleared however the run ends
+        const FolderWatchers::Pause paused(m_watchers);
         emit started();
         WindowRunObserver observer(m_platform, m_window);
         // Every run over files keeps the originals of what it rewrites for "Undo last run...".
@@ -212,7 +164,7 @@ void RunController::start(const RunRequest &request)
             m_lastResult = RunResult{};
             m_lastResult.failed = true;
             if (error.kind() == ErrorKind::Conversion) {
-                m_running = false;
+                mark.release();
                 emit finished();
                 throw; // a bad history counter: "mistake!" through the program-wide handler
             }

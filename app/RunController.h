@@ -2,6 +2,7 @@
 #pragma once
 
 #include "run/RunDriver.h"
+#include "widgets/FolderWatchers.h"
 
 #include <QObject>
 
@@ -17,7 +18,8 @@ class Platform;
 /// Owns the RunFlag of the main window. A run is carried out on the window's thread; while
 /// it scans and rewrites, pending events are processed at most every 30 ms by the Platform
 /// clock, so the window repaints and takes "Stop". Meanwhile the cursor shows that work is
-/// going on and the window's status bar shows the progress; both are cleared at the end.
+/// going on, the window's status bar shows the progress and the folder trees handed to
+/// folderWatchers() do not watch their folders; all three are undone at the end.
 class RunController : public QObject {
     Q_OBJECT
 
@@ -37,6 +39,8 @@ class RunController : public QObject {
     /// The "Text" page's box, which a "Real time" run changes (one step the user can undo).
     void setTextBox(QPlainTextEdit *text) noexcept { m_text = text; }
     const RunResult &lastResult() const noexcept { return m_lastResult; }
+    /// The folder trees of the windows, which stop watching their folders while a run lasts.
+    FolderWatchers &folderWatchers() noexcept { return m_watchers; }
 
   signals:
     /// A run begins: the controls that change its inputs or lists should be disabled.
@@ -52,6 +56,7 @@ class RunController : public QObject {
     // The office engine's applications; "^c" inserts the clipboard's text.
     std::unique_ptr<word::ApplicationSource> m_office;
     RunResult m_lastResult;
+    FolderWatchers m_watchers;
     bool m_running = false;
 };
 

@@ -29,13 +29,13 @@ void Settle()
         QCoreApplication::processEvents();
 }
 
-// The window, then one row per button: its picture and its hint.
-bool Save(QWidget &window, const QString &path)
+// The window, then one row per button it shows: its picture and its hint.
+template <class Window> bool Save(Window &window, const QString &path)
 {
     window.show();
     Settle();
     const QPixmap shot = window.grab();
-    const QList<QToolButton *> buttons = window.findChildren<QToolButton *>();
+    const QList<QToolButton *> &buttons = window.buttons();
     QList<QToolButton *> named;
     for (QToolButton *button : buttons) {
         if (button->objectName().startsWith(QStringLiteral("SpeedButton")) && button->isVisibleTo(&window))

@@ -15,6 +15,7 @@
 #include "inputs/InputHelpers.h"
 #include "run/RealTimeTab.h"
 #include "targets/AdvancedAddWindows.h"
+#include "targets/DirectoryPicker.h"
 #include "targets/ScanDirectoryWindow.h"
 #include "widgets/Guarded.h"
 
@@ -50,6 +51,12 @@ Windows::Windows(Platform &platform)
     m_deleteBackup = new DeleteBackupWindow(platform, main);             // TForm15
     m_computerSpeed = new ComputerSpeedWindow(platform, m_main.get());   // TForm16
     m_about = new AboutWindow(platform, owner);                          // TForm17
+
+    // The folder trees stop watching while a run rewrites files.
+    FolderWatchers &watchers = m_main->runController().folderWatchers();
+    watchers.add(m_scanDirectory->picker().model());
+    watchers.add(m_advancedAdd->picker().model());
+    watchers.add(m_addDirectory->picker().model());
 
     wireInputWindows(platform);
 }

@@ -171,6 +171,7 @@ DoBackupWindow::DoBackupWindow(Platform &platform, const TargetListModel &fileLi
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(MakeGroup(this, tr("Backup name"), m_nameEdit));
     layout->addWidget(MakeGroup(this, tr("Info"), m_infoLabel));
+    m_buttons = {backup, cancel, close};
     layout->addLayout(ButtonRow({backup, cancel, close}));
 
     connect(backup, &QToolButton::clicked, this, [this] { guarded([this] { doBackup(); }); });
@@ -278,6 +279,7 @@ RecoveryWindow::RecoveryWindow(Platform &platform, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(MakeGroup(this, tr("Select backup name"), m_list), 1);
     layout->addWidget(MakeGroup(this, tr("Info"), m_infoLabel));
+    m_buttons = {recover, cancel, close};
     layout->addLayout(ButtonRow({recover, cancel, close}));
 
     connect(recover, &QToolButton::clicked, this, [this] { guarded([this] { recoverSelected(); }); });
@@ -351,6 +353,7 @@ DeleteBackupWindow::DeleteBackupWindow(Platform &platform, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(MakeGroup(this, tr("Backups"), m_list), 1);
     layout->addWidget(m_infoLabel);
+    m_buttons = {remove, close};
     layout->addLayout(ButtonRow({remove, close}));
 
     connect(remove, &QToolButton::clicked, this, [this] { guarded([this] { deleteSelected(); }); });

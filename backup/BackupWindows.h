@@ -4,6 +4,7 @@
 #include "base/Lines.h"
 
 #include <QDialog>
+#include <QList>
 
 #include <functional>
 
@@ -30,6 +31,8 @@ class DoBackupWindow : public QDialog {
 
     /// "Do backup!" (SpeedButton1).
     void doBackup();
+    /// The window's buttons, in the order they were made.
+    const QList<QToolButton *> &buttons() const noexcept { return m_buttons; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -46,6 +49,7 @@ class DoBackupWindow : public QDialog {
     std::function<int()> m_targetPage;
     QLineEdit *m_nameEdit = nullptr;
     QLabel *m_infoLabel = nullptr;
+    QList<QToolButton *> m_buttons;
     bool m_busy = false;
 };
 
@@ -58,6 +62,8 @@ class RecoveryWindow : public QDialog {
 
     /// "Recovery selected..." (SpeedButton1).
     void recoverSelected();
+    /// The window's buttons, in the order they were made.
+    const QList<QToolButton *> &buttons() const noexcept { return m_buttons; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -69,6 +75,7 @@ class RecoveryWindow : public QDialog {
     QListWidget *m_list = nullptr;
     Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
+    QList<QToolButton *> m_buttons;
     bool m_busy = false;
 };
 
@@ -83,6 +90,8 @@ class DeleteBackupWindow : public QDialog {
     void deleteSelected();
     /// The backups of the index (ListBox1).
     QListWidget *backupList() const noexcept { return m_list; }
+    /// The window's buttons, in the order they were made.
+    const QList<QToolButton *> &buttons() const noexcept { return m_buttons; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -97,6 +106,7 @@ class DeleteBackupWindow : public QDialog {
     QListWidget *m_list = nullptr;
     Lines m_names; // the index's lines as bytes; the list shows them decoded
     QLabel *m_infoLabel = nullptr;
+    QList<QToolButton *> m_buttons;
     bool m_busy = false;
 };
 

@@ -174,6 +174,7 @@ int main(int argc, char **argv)
         freshCopy();
         if (watch) { // the folders listed by a tree view, which watches them for changes
             tree = std::make_unique<QFileSystemModel>(&window); // as the windows hold theirs
+            window.runController().folderWatchers().add(*tree);
             tree->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
             const QModelIndex root = tree->setRootPath(work);
             QElapsedTimer wait;

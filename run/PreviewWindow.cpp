@@ -3,10 +3,11 @@
 #include "run/office/BuiltInWord.h"
 #include "undo/LineDiff.h"
 #include "undo/RunReport.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -21,7 +22,6 @@ namespace {
 
 // Contents are kept for showing diffs up to this much; later files show their counts only.
 constexpr std::size_t kKeepBytes = std::size_t(64) << 20;
-constexpr qint64 kEventInterval = 30;
 
 QString escaped(std::string_view text)
 {
@@ -126,9 +126,9 @@ void PreviewWindow::add(const QString &text, Item item)
 
 void PreviewWindow::runPreview()
 {
-    if (m_running)
+    BusyGuard busy(m_running);
+    if (!busy)
         return;
-    m_running = true;
     m_go->setEnabled(false);
     std::size_t changing = 0, failed = 0;
     ChangeRecorder recorder(true, [&](const FileReport &r, std::string_view before, std::string_view after) {
@@ -147,14 +147,14 @@ void PreviewWindow::runPreview()
         add(listText(r), std::move(item));
     });
     struct Observer : RunObserver {
-        Observer(PreviewWindow &w, std::size_t &failed) : window(w), failed(failed) {}
+        Observer(PreviewWindow &w, std::size_t &failed)
+            : window(w), failed(failed),
+              pump(w.m_platform, EventPump::DefaultInterval, EventPump::First::AtOnce)
+        {
+        }
         bool keepGoing() override
         {
-            const qint64 now = window.m_platform.tickCount();
-            if (now - last >= kEventInterval) {
-                last = now;
-                QCoreApplication::processEvents();
-            }
+            pump.pump();
             return true;
         }
         void error(const std::string &path, const Error &e) override
@@ -172,7 +172,7 @@ void PreviewWindow::runPreview()
         }
         PreviewWindow &window;
         std::size_t &failed;
-        qint64 last = 0;
+        EventPump pump;
     } observer(*this, failed);
     RunRequest request = m_request;
     request.hook = &recorder;
@@ -185,7 +185,7 @@ void PreviewWindow::runPreview()
     }
     m_summary->setText(tr("%1 files would be rewritten, %2 would fail").arg(changing).arg(failed) +
                        (m_flag.isRunning() ? QString() : tr(" (stopped)")));
-    m_running = false;
+    busy.release();
     m_go->setEnabled(true);
     if (m_list->count() > 0)
         m_list->setCurrentRow(0);

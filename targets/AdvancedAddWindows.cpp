@@ -1,21 +1,18 @@
 #include "targets/AdvancedAddWindows.h"
 
-#include "base/Error.h"
-#include "base/Lines.h"
-#include "base/SafeWrite.h"
 #include "settings/SettingsFile.h"
 #include "targets/DirectoryPicker.h"
+#include "targets/Gathering.h"
 #include "targets/MaskMenu.h"
-#include "targets/ScanDir.h"
 #include "targets/TargetListModel.h"
+#include "widgets/BusyGuard.h"
+#include "widgets/EventPump.h"
 #include "widgets/Guarded.h"
 #include "widgets/Platform.h"
 #include "widgets/Widgets.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
-#include <QCursor>
 #include <QDir>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -31,11 +28,6 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include <dirent.h>
-#include <sys/stat.h>
-
-#include <algorithm>
-
 namespace vexlo {
 
 namespace {
@@ -45,9 +37,6 @@ constexpr const char *AddSection = "h23";
 constexpr const char *DirectoryKey = "direc";
 constexpr const char *MaskKey = "direc2";
 constexpr const char *SubdirectoriesKey = "aCheckBox1";
-
-// Pending events are processed at most this often during a scan.
-constexpr qint64 EventInterval = 30;
 
 QToolButton *Button(QWidget *parent, const char *name, const QString &hint, const QString &icon)
 {
@@ -74,66 +63,13 @@ QListWidget *FileListBox(QWidget *parent)
     return files;
 }
 
-// FileListBox1 shows every file of the directory, for viewing, by name. Read by bytes: a
-// folder whose name is not UTF-8 is listed too; the names are decoded for display.
+// FileListBox1 shows every file of the directory, for viewing, by name; the names are
+// decoded for display.
 void ShowFiles(QListWidget *files, const std::string &dir)
 {
     files->clear();
-    DIR *listing = ::opendir(dir.c_str());
-    if (!listing)
-        return;
-    std::vector<std::string> names;
-    while (const dirent *entry = ::readdir(listing)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        struct stat st;
-        const std::string path = dir + "/" + name;
-        if (::stat(path.c_str(), &st) == 0 ? !S_ISDIR(st.st_mode) : ::lstat(path.c_str(), &st) == 0)
-            names.push_back(name); // a dangling link is shown as a file
-    }
-    ::closedir(listing);
-    std::sort(names.begin(), names.end());
-    for (const std::string &name : names)
+    for (const std::string &name : FileNamesIn(dir))
         files->addItem(FromBytes(name));
-}
-
-// A directory holding a line break is not stored: the settings file would keep only the part
-// before the break, another directory.
-bool Storable(const std::string &dir)
-{
-    return dir.find_first_of("\r\n") == std::string::npos;
-}
-
-// The one place these windows call the directory scan.
-void ScanInto(const std::string &directory, const std::string &mask, std::vector<std::string> &out,
-              const std::function<void()> &progress)
-{
-    struct Collect : RunObserver {
-        Collect(std::vector<std::string> &out, const std::function<void()> &progress)
-            : out(out), progress(progress)
-        {
-        }
-        bool keepGoing() override
-        {
-            if (progress)
-                progress();
-            return true;
-        }
-        void fileDone(const std::string &path, Outcome) override { out.push_back(path); }
-        std::vector<std::string> &out;
-        const std::function<void()> &progress;
-    } collect(out, progress);
-    ScanDir(directory, mask, collect);
-}
-
-// Whether a directory line of a scan ("<path>/") names a symbolic link (to a folder: the scan
-// lists only those with a trailing separator).
-bool IsFolderLink(const std::string &line)
-{
-    struct stat st;
-    const std::string path = line.substr(0, line.size() - 1);
-    return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 } // namespace
@@ -184,6 +120,7 @@ AdvancedAddWindow::AdvancedAddWindow(Platform &platform, TargetListModel &fileLi
                                QStringLiteral("checked-directories"));
     QToolButton *close = Button(this, "SpeedButton4", tr("Close \"Advanced Add Directory\" (without add)"),
                                 QStringLiteral("close"));
+    m_buttons = {add, remove, maskButton, scan, copy, close};
 
     // Left: where to gather from. Middle: what was gathered. Right: what to do with it.
     auto *directoryBox = new QGroupBox(tr(" Directory "), this);
@@ -249,69 +186,28 @@ void AdvancedAddWindow::directoryShown(const QString &dir)
     ShowFiles(m_files, m_picker->directoryBytes());
 }
 
-void AdvancedAddWindow::processEventsThrottled()
-{
-    const qint64 now = m_platform.tickCount();
-    if (now - m_lastEvents < EventInterval)
-        return;
-    m_lastEvents = now;
-    QCoreApplication::processEvents();
-}
-
 void AdvancedAddWindow::addDirectory()
 {
-    if (m_busy)
-        return;
-    m_busy = true;
-    const struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_busy};
+    const BusyGuard busy(m_busy);
+    if (!busy)
+        return; // a second press while the scan lets events in
 
-    std::string dir = m_picker->directoryBytes();
-    if (dir.empty() || dir.back() != PathSeparator)
-        dir.push_back(PathSeparator); // a root keeps its single separator
+    const std::string dir = WithTrailingSeparator(m_picker->directoryBytes());
     m_gathered->appendChecked(dir);
     if (!m_subdirectories->isChecked())
         return;
 
-    std::vector<std::string> tree;
-    m_lastEvents = m_platform.tickCount();
-    ScanInto(dir, "", tree, [this] { processEventsThrottled(); });
-    // The file is still written, but the list is taken from the scan itself: a name holding a
-    // line break would come back from the file as two lines, and an unwritable file as none.
-    QString writeFailure;
-    try {
-        WriteFileSafely(m_platform.programFolder().file(ScanFileName).string(), JoinLines(tree));
-    } catch (const Error &error) {
-        writeFailure = FromBytes(error.what());
-    }
-    const std::size_t skippedLinks = addDirectories(tree);
-    if (!writeFailure.isEmpty())
+    EventPump pump(m_platform);
+    GatheredTree tree =
+        GatherTree(dir, m_platform.programFolder().file(ScanFileName).string(), [&pump] { pump.pump(); });
+    m_gathered->appendMany(std::move(tree.directories), true);
+    if (!tree.saveError.empty())
         m_platform.message(this, tr("The scan could not be saved to \"%1\" (the folders were added all "
                                     "the same):\n%2")
-                                     .arg(QString::fromLatin1(ScanFileName), writeFailure));
-    if (skippedLinks > 0)
+                                     .arg(QString::fromLatin1(ScanFileName), FromBytes(tree.saveError)));
+    if (tree.skippedLinks > 0)
         m_platform.message(this, tr("%n link(s) to folders skipped: a link leads out of the chosen folder.",
-                                    nullptr, int(skippedLinks)));
-}
-
-// Every directory of the scan, in its order, checked; links to folders are left out (through a
-// link to "/" a later scan of the entry would reach the whole disk). Returns how many were.
-std::size_t AdvancedAddWindow::addDirectories(const std::vector<std::string> &scan)
-{
-    std::vector<std::string> directories;
-    std::size_t links = 0;
-    for (const std::string &line : scan) {
-        if (line.empty() || line.back() != PathSeparator)
-            continue;
-        if (IsFolderLink(line))
-            ++links;
-        else
-            directories.push_back(line);
-    }
-    m_gathered->appendMany(std::move(directories), true);
-    return links;
+                                    nullptr, int(tree.skippedLinks)));
 }
 
 void AdvancedAddWindow::removeSelected()
@@ -324,11 +220,7 @@ void AdvancedAddWindow::removeSelected()
 // Keeps the checked (or the unchecked) entries in their order, each then checked or not.
 void AdvancedAddWindow::keep(bool checkedOnes, bool checkAfter)
 {
-    std::vector<std::string> kept;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked == checkedOnes)
-            kept.push_back(entry.path);
-    }
+    std::vector<std::string> kept = PathsOf(m_gathered->entries(), checkedOnes);
     m_gathered->clear();
     m_gathered->appendMany(std::move(kept), checkAfter);
 }
@@ -350,25 +242,15 @@ void AdvancedAddWindow::clearAll()
 
 void AdvancedAddWindow::addFilesFromChecked()
 {
-    if (m_busy)
-        return;
-    m_busy = true;
-    const struct Done {
-        bool &flag;
-        ~Done() { flag = false; }
-    } done{m_busy};
+    const BusyGuard busy(m_busy);
+    if (!busy)
+        return; // a second press while the scan lets events in
 
     // The checked directories as they are now; the processed events may change the list.
-    std::vector<std::string> directories;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked)
-            directories.push_back(entry.path);
-    }
-    const std::string mask = ToBytes(m_maskEdit->text());
-    std::vector<std::string> found;
-    m_lastEvents = m_platform.tickCount();
-    for (const std::string &dir : directories)
-        ScanInto(dir, mask, found, [this] { processEventsThrottled(); });
+    const std::vector<std::string> directories = PathsOf(m_gathered->entries(), true);
+    EventPump pump(m_platform);
+    std::vector<std::string> found =
+        ScanDirectories(directories, ToBytes(m_maskEdit->text()), [&pump] { pump.pump(); });
     m_fileList.appendMany(std::move(found), true);
     if (m_pages.showOneLine)
         m_pages.showOneLine();
@@ -376,12 +258,7 @@ void AdvancedAddWindow::addFilesFromChecked()
 
 void AdvancedAddWindow::addCheckedDirectories()
 {
-    std::vector<std::string> directories;
-    for (const TargetEntry &entry : m_gathered->entries()) {
-        if (entry.checked)
-            directories.push_back(entry.path);
-    }
-    m_directoryList.appendMany(std::move(directories), true);
+    m_directoryList.appendMany(PathsOf(m_gathered->entries(), true), true);
     if (m_pages.showDirectoryList)
         m_pages.showDirectoryList();
 }
@@ -400,7 +277,7 @@ void AdvancedAddWindow::loadSettings(const SettingsFile &settings)
 
 void AdvancedAddWindow::saveSettings(SettingsFile &settings) const
 {
-    if (Storable(m_picker->directoryBytes()))
+    if (StorableDirectory(m_picker->directoryBytes()))
         settings.write(GatherSection, DirectoryKey, m_picker->directoryBytes());
     settings.write(GatherSection, MaskKey, ToBytes(m_maskEdit->text()));
     settings.write(GatherSection, SubdirectoriesKey, m_subdirectories->isChecked() ? "1" : "0");
@@ -442,6 +319,7 @@ AddDirectoryWindow::AddDirectoryWindow(Platform &platform, TargetListModel &dire
     m_files = FileListBox(this);
     QToolButton *add = Button(this, "SpeedButton3", tr("Add selected..."), QStringLiteral("add-directory"));
     QToolButton *close = Button(this, "SpeedButton4", tr("Close (without add)"), QStringLiteral("close"));
+    m_buttons = {add, close};
 
     auto *addBox = new QGroupBox(tr("Add selected"), this);
     auto *addLayout = new QHBoxLayout(addBox);
@@ -497,7 +375,7 @@ void AddDirectoryWindow::done(int result)
 {
     guarded([this] {
         SettingsFile settings(m_platform.programFolder().file(ScanSettingsName));
-        if (Storable(m_picker->directoryBytes()))
+        if (StorableDirectory(m_picker->directoryBytes()))
             settings.write(AddSection, DirectoryKey, m_picker->directoryBytes());
     });
     QDialog::done(result);

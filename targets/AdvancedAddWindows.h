@@ -1,7 +1,10 @@
 // The two directory-gathering windows: "Advanced Add Directory or Files" and "Add directory".
 #pragma once
 
+#include "targets/Gathering.h" // ScanFileName
+
 #include <QDialog>
+#include <QList>
 
 #include <functional>
 #include <string>
@@ -43,6 +46,8 @@ class AdvancedAddWindow : public QDialog {
     TargetListModel &gathered() const noexcept { return *m_gathered; }
     /// The mask the gathered directories are added with (Edit1).
     QLineEdit *maskEdit() const noexcept { return m_maskEdit; }
+    /// The window's buttons, in the order they were made.
+    const QList<QToolButton *> &buttons() const noexcept { return m_buttons; }
 
     /// "Add Directory (s)" (SpeedButton1).
     void addDirectory();
@@ -64,9 +69,7 @@ class AdvancedAddWindow : public QDialog {
     void loadSettings(const SettingsFile &settings);
     void saveSettings(SettingsFile &settings) const;
     void directoryShown(const QString &dir);
-    std::size_t addDirectories(const std::vector<std::string> &scan);
     void keep(bool checkedOnes, bool checkAfter);
-    void processEventsThrottled();
 
     Platform &m_platform;
     TargetListModel &m_fileList;
@@ -81,7 +84,7 @@ class AdvancedAddWindow : public QDialog {
     QMenu *m_listMenu = nullptr;
     QLineEdit *m_maskEdit = nullptr;
     QMenu *m_maskMenu = nullptr;
-    qint64 m_lastEvents = 0;
+    QList<QToolButton *> m_buttons;
     bool m_busy = false;
 };
 
@@ -98,6 +101,8 @@ class AddDirectoryWindow : public QDialog {
 
     /// "Add selected..." (SpeedButton3).
     void addSelected();
+    /// The window's buttons, in the order they were made.
+    const QList<QToolButton *> &buttons() const noexcept { return m_buttons; }
 
   protected:
     void showEvent(QShowEvent *event) override;
@@ -111,9 +116,7 @@ class AddDirectoryWindow : public QDialog {
     DirectoryPicker *m_picker = nullptr;
     QLabel *m_dirLabel = nullptr;
     QListWidget *m_files = nullptr;
+    QList<QToolButton *> m_buttons;
 };
-
-/// The name of the file the full scan of "Add Directory (s)" is saved to.
-constexpr const char *ScanFileName = "Vexloy.XXX";
 
 } // namespace vexlo

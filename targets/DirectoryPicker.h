@@ -25,6 +25,8 @@ class DirectoryPicker : public QObject {
 
     QComboBox *driveBox() const noexcept { return m_driveCombo; }
     QTreeView *view() const noexcept { return m_dirView; }
+    /// The tree's model, which watches the folders it has listed.
+    QFileSystemModel &model() const noexcept { return *m_dirModel; }
 
     /// The shown directory decoded for display (bytes that are not UTF-8 as U+FFFD).
     QString directory() const { return m_directory; }

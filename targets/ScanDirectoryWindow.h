@@ -32,6 +32,7 @@ class ScanDirectoryWindow : public QDialog {
     ScanDirectoryWindow(Platform &platform, TargetListModel &fileList, QWidget *parent = nullptr);
     ~ScanDirectoryWindow() override;
 
+    DirectoryPicker &picker() const noexcept { return *m_picker; }
     /// The directory D shown in the directory list, with no trailing separator (but "/").
     QString directory() const;
     /// Switches the directory list to `dir`; false (nothing changed) when it cannot be entered.

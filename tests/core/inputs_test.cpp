@@ -1,5 +1,7 @@
 #include "base/Error.h"
+#include "base/ProgramFolder.h"
 #include "inputs/HistoryStore.h"
+#include "inputs/NoteFiles.h"
 #include "settings/SettingsFile.h"
 #include "support/TestSupport.h"
 
@@ -118,4 +120,43 @@ TEST_F(HistoryTest, TwoProcessesRecordingAtOnceLoseNoRecording)
         ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
     EXPECT_EQ(counter("WhatToFindHistory"), "9");
+}
+
+// The notes: what is saved reads back as the same lines, an empty last line included.
+TEST(NoteFiles, SavedNotesReadBackLineForLine)
+{
+    TempDir dir;
+    const ProgramFolder folder(dir.path().string());
+    EXPECT_EQ(NoteFileName(3), "Memo3.Notes");
+    EXPECT_EQ(ReadNote(folder, 1), std::nullopt); // no file: the window keeps what it shows
+
+    SaveNote(folder, 1, "first\n\xff line\n");
+    EXPECT_EQ(readBytes(dir.path() / "Memo1.Notes"), "first\r\n\xff line\r\n\r\n");
+    EXPECT_EQ(ReadNote(folder, 1), (Lines{"first", "\xff line", ""}));
+    SaveNote(folder, 2, "");
+    EXPECT_EQ(readBytes(dir.path() / "Memo2.Notes"), "");
+    EXPECT_EQ(ReadNote(folder, 2), Lines{});
+    EXPECT_EQ(NoteLines("a\r\nb"), (Lines{"a\r", "b"})); // the editor's text has LF only
+
+    // Written by hand with other line ends: read all the same.
+    writeBytes(dir.path() / "Memo4.Notes", "a\rb\nc");
+    EXPECT_EQ(ReadNote(folder, 4), (Lines{"a", "b", "c"}));
+}
+
+TEST(NoteFiles, ANoteThatCannotBeReadOrWrittenSaysWhyAndKeepsTheOldFile)
+{
+    TempDir dir;
+    const ProgramFolder folder(dir.path().string());
+    std::filesystem::create_directory(dir.path() / "Memo5.Notes"); // a folder, not a note
+    EXPECT_THROW(ReadNote(folder, 5), Error);
+    EXPECT_THROW(SaveNote(folder, 5, "text"), Error);
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "Memo5.Notes"));
+
+    const ProgramFolder missing((dir.path() / "missing").string());
+    try {
+        SaveNote(missing, 1, "text");
+        ADD_FAILURE() << "saved into a missing folder";
+    } catch (const Error &e) {
+        EXPECT_NE(std::string(e.what()).find("Memo1.Notes"), std::string::npos) << e.what();
+    }
 }

@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 #include "targets/DirectoryPass.h"
 #include "targets/FolderScan.h"
+#include "targets/Gathering.h"
 #include "targets/ScanDir.h"
 #include "targets/SearchMask.h"
 
@@ -21,7 +22,9 @@
 using namespace vexlo;
 using vexlo::test::CallbackObserver;
 using vexlo::test::listNames;
+using vexlo::test::readBytes;
 using vexlo::test::TempDir;
+using vexlo::test::writeBytes;
 namespace fs = std::filesystem;
 
 TEST(SearchMask, MatchesNamesByStarQuestionMarkAndAsciiCase)
@@ -660,4 +663,90 @@ TEST(ScanFolder, TheTreeListingReportsNoErrorsOfItsOwn)
     EXPECT_EQ(errors, std::vector<std::string>{tmp.file("missing")});
     EXPECT_TRUE(lists.tree.empty());
     EXPECT_TRUE(lists.subdirectories.empty());
+}
+
+// The gathering windows' work: what a folder shows, the gathered tree, the checked entries.
+
+TEST(Gathering, FolderShowsItsNonDirectoriesSortedByBytesDanglingLinksIncluded)
+{
+    TempDir dir;
+    writeBytes(dir.path() / "b.txt", "b");
+    writeBytes(dir.path() / "a.txt", "a");
+    writeBytes(dir.path() / "\xff.bin", "not UTF-8");
+    fs::create_directory(dir.path() / "sub");
+    fs::create_symlink("sub", dir.path() / "to-sub");       // a folder: not shown
+    fs::create_symlink("nowhere", dir.path() / "dangling"); // shown as a file
+    EXPECT_EQ(FileNamesIn(dir.path().string()),
+              (std::vector<std::string>{"a.txt", "b.txt", "dangling", "\xff.bin"}));
+    EXPECT_TRUE(FileNamesIn(dir.file("missing")).empty());
+    EXPECT_TRUE(FileNamesIn(dir.file("a.txt")).empty());
+}
+
+TEST(Gathering, TreeIsSavedAndItsFoldersGatheredWithoutFolderLinks)
+{
+    TempDir dir;
+    const std::string root = dir.file("root") + "/";
+    fs::create_directories(dir.path() / "root" / "a" / "b");
+    fs::create_directory(dir.path() / "root" / "line\nbreak");
+    writeBytes(dir.path() / "root" / "f.txt", "x");
+    fs::create_symlink("/", dir.path() / "root" / "to-root");
+    fs::create_directory(dir.path() / "program");
+    const std::string scanFile = dir.file("program/" + std::string(ScanFileName));
+
+    int paces = 0;
+    GatheredTree tree = GatherTree(root, scanFile, [&paces] { ++paces; });
+    std::vector<std::string> folders = tree.directories;
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(folders, (std::vector<std::string>{root + "a/", root + "a/b/", root + "line\nbreak/"}));
+    EXPECT_EQ(tree.skippedLinks, 1u);
+    EXPECT_TRUE(tree.saveError.empty());
+    EXPECT_GE(paces, 5); // once per entry: the window lets events in meanwhile
+    // The whole scan went to the file, folder links and files included, one line each.
+    const std::string saved = readBytes(scanFile);
+    for (const std::string &line : {root + "f.txt", root + "to-root/", root + "a/b/"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line;
+
+    // A file that cannot be written: said why, the folders gathered all the same.
+    const GatheredTree unsaved =
+        GatherTree(root, dir.file("no-such-folder/" + std::string(ScanFileName)), {});
+    EXPECT_FALSE(unsaved.saveError.empty());
+    EXPECT_NE(unsaved.saveError.find("no-such-folder"), std::string::npos) << unsaved.saveError;
+    EXPECT_EQ(unsaved.directories.size(), 3u);
+    EXPECT_EQ(unsaved.skippedLinks, 1u);
+    EXPECT_EQ(listNames(dir.path()), (std::vector<std::string>{"program", "root"})); // nothing left behind
+}
+
+TEST(Gathering, CheckedOrUncheckedEntriesKeepTheirOrder)
+{
+    const std::vector<TargetEntry> entries{{"c/", true}, {"a/", false}, {"b/", true}, {"d/", false}};
+    EXPECT_EQ(PathsOf(entries, true), (std::vector<std::string>{"c/", "b/"}));
+    EXPECT_EQ(PathsOf(entries, false), (std::vector<std::string>{"a/", "d/"}));
+    EXPECT_TRUE(PathsOf({}, true).empty());
+}
+
+TEST(Gathering, CheckedFoldersAreScannedWithTheMaskInTheirOrder)
+{
+    TempDir dir;
+    fs::create_directories(dir.path() / "one");
+    fs::create_directories(dir.path() / "two");
+    writeBytes(dir.path() / "one" / "x.txt", "x");
+    writeBytes(dir.path() / "one" / "x.bin", "x");
+    writeBytes(dir.path() / "two" / "y.txt", "y");
+    const std::string one = dir.file("one") + "/", two = dir.file("two") + "/";
+    int paces = 0;
+    const std::vector<std::string> found =
+        ScanDirectories({two, dir.file("missing") + "/", one}, "*.txt", [&paces] { ++paces; });
+    EXPECT_EQ(found, (std::vector<std::string>{two + "y.txt", one + "x.txt"}));
+    EXPECT_GT(paces, 0); // the window lets events in meanwhile
+}
+
+TEST(Gathering, FolderNamesForTheListAndTheSettings)
+{
+    EXPECT_EQ(WithTrailingSeparator("/home/a"), "/home/a/");
+    EXPECT_EQ(WithTrailingSeparator("/home/a/"), "/home/a/");
+    EXPECT_EQ(WithTrailingSeparator("/"), "/");
+    EXPECT_EQ(WithTrailingSeparator(""), "/");
+    EXPECT_TRUE(StorableDirectory("/home/a b"));
+    EXPECT_FALSE(StorableDirectory("/home/a\nb"));
+    EXPECT_FALSE(StorableDirectory("/home/a\rb"));
 }

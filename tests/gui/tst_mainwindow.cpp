@@ -10,6 +10,9 @@
 #include "app/Windows.h"
 #include "base/Error.h"
 #include "settings/SettingsFile.h"
+#include "targets/AdvancedAddWindows.h"
+#include "targets/DirectoryPicker.h"
+#include "targets/ScanDirectoryWindow.h"
 #include "targets/TargetListModel.h"
 #include "widgets/Guarded.h"
 
@@ -274,6 +277,46 @@ class MainWindowTest : public QObject {
         QVERIFY(message.contains(QStringLiteral("The 1 file before it was rewritten")));
         QVERIFY(message.contains(QStringLiteral("the later ones were left as they were")));
         QVERIFY(window().statusBar()->currentMessage().isEmpty());
+    }
+
+    // The folder trees of the gathering windows are handed to the run: none watches its
+    // folders while the run lasts, and each watches again after it, also after a run that
+    // ended with an error or with a bad history counter.
+    void folderTreesStopWatchingDuringEveryRun_data()
+    {
+        QTest::addColumn<bool>("badCounter");
+        QTest::newRow("a file that cannot be read") << false;
+        QTest::newRow("a bad history counter") << true;
+    }
+    void folderTreesStopWatchingDuringEveryRun()
+    {
+        QFETCH(bool, badCounter);
+        const std::vector<QFileSystemModel *> trees{&m_windows->scanDirectory().picker().model(),
+                                                    &m_windows->advancedAdd().picker().model(),
+                                                    &m_windows->addDirectory().picker().model()};
+        QCOMPARE(window().runController().folderWatchers().models(), trees);
+        auto watching = [&trees] {
+            int count = 0;
+            for (QFileSystemModel *tree : trees)
+                count += !tree->testOption(QFileSystemModel::DontWatchForChanges);
+            return count;
+        };
+        QCOMPARE(watching(), 3);
+
+        if (badCounter)
+            setIni("Add_File_Procedure", "WhatToFindHistory", "x9");
+        window().fileListModel().appendChecked(ToBytes(m_data->filePath(QStringLiteral("missing.txt"))));
+        find<QLineEdit>("Edit1")->setText(QStringLiteral("foo"));
+        int watchingDuringRun = -1;
+        connect(&window().runController(), &RunController::started, this,
+                [&] { watchingDuringRun = watching(); });
+        clickRun();
+
+        QCOMPARE(watchingDuringRun, 0);
+        QCOMPARE(watching(), 3);
+        QCOMPARE(m_platform->messages.size(), 1); // the error was shown
+        QVERIFY(!window().runController().isRunning());
+        QVERIFY(!QApplication::overrideCursor());
     }
 
     void stoppedRunMessageCountsTheFilesBeforeTheFailure()

@@ -1,12 +1,16 @@
-// The throttled event pump and the busy guard every long window action uses.
+// The throttled event pump, the busy guard and the folder trees paused by a run.
 #include "FakePlatform.h"
 
 #include "widgets/BusyGuard.h"
 #include "widgets/EventPump.h"
+#include "widgets/FolderWatchers.h"
 
 #include <QApplication>
+#include <QFileSystemModel>
 #include <QTest>
 #include <QTimer>
+
+#include <memory>
 
 using namespace vexlo;
 using vexlo::test::FakePlatform;
@@ -94,6 +98,40 @@ class WindowHelpersTest : public QObject {
         QVERIFY(next);
         guard.release(); // a second release leaves the new mark alone
         QVERIFY(busy);
+    }
+
+    // A pause stops the trees that watch and restores exactly those, also when one of them is
+    // deleted meanwhile; a tree that did not watch is left alone.
+    void aPauseStopsTheWatchingTreesAndRestoresThem()
+    {
+        QFileSystemModel watching, notWatching;
+        auto deleted = std::make_unique<QFileSystemModel>();
+        notWatching.setOption(QFileSystemModel::DontWatchForChanges, true);
+        FolderWatchers watchers;
+        watchers.add(watching);
+        watchers.add(watching); // once only
+        watchers.add(notWatching);
+        watchers.add(*deleted);
+        QCOMPARE(watchers.models().size(), std::size_t(3));
+        {
+            const FolderWatchers::Pause pause(watchers);
+            QVERIFY(watching.testOption(QFileSystemModel::DontWatchForChanges));
+            QVERIFY(deleted->testOption(QFileSystemModel::DontWatchForChanges));
+            deleted.reset();
+            QCOMPARE(watchers.models().size(), std::size_t(2));
+        }
+        QVERIFY(!watching.testOption(QFileSystemModel::DontWatchForChanges));
+        QVERIFY(notWatching.testOption(QFileSystemModel::DontWatchForChanges));
+
+        // Already paused by an outer pause: the inner one leaves the restoring to it.
+        {
+            const FolderWatchers::Pause outer(watchers);
+            {
+                const FolderWatchers::Pause inner(watchers);
+            }
+            QVERIFY(watching.testOption(QFileSystemModel::DontWatchForChanges));
+        }
+        QVERIFY(!watching.testOption(QFileSystemModel::DontWatchForChanges));
     }
 };
 
