@@ -47,8 +47,10 @@ using T = Variant::Type;
 // A failure of the engine's own code, of any kind, as the call's failure naming the file.
 CallResult FailAt(const std::string &what, const std::string &path, const std::exception &e)
 {
-    if (dynamic_cast<const Error *>(&e))
-        return Fail(e.what()); // names the path already
+    // The program's errors name the path already; the document engine's (a damaged package, a
+    // find text it refuses) do not.
+    if (const auto *error = dynamic_cast<const Error *>(&e); error && !error->path().empty())
+        return Fail(e.what());
     if (dynamic_cast<const std::bad_alloc *>(&e))
         return Fail("cannot " + what + " '" + EscapeControls(path) + "': not enough memory");
     return Fail("cannot " + what + " '" + EscapeControls(path) + "': " + e.what());

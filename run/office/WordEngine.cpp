@@ -2,6 +2,7 @@
 
 #include "base/Error.h"
 #include "base/Lines.h"
+#include "base/ReadFile.h"
 #include "base/RunObserver.h"
 #include "base/SafeWrite.h"
 #include "docengine/TextCodec.h"
@@ -16,13 +17,6 @@ namespace {
 using word::Variant;
 
 const Variant kOmitted;
-
-std::string ReadFile(const std::string &path)
-{
-    ReplaceOptions options;
-    options.readOnly = true;
-    return FileReplacement(path, options).readAll();
-}
 
 // The format a document opened in `format` is saved in; nothing for a legacy .doc (or a
 // format this engine does not know), which is left as it is.
@@ -181,7 +175,10 @@ std::optional<std::string> WordEngine::realTimeBranch(const RealTimeInputs &inpu
     processFile(path, inputs.findLine, inputs.replacementLine, options);
     quit();
     // The file is back in the encoding it went in, or Windows-1252 when that was plain ASCII.
-    std::string bytes = ReadFile(path);
+    // The program's own scratch file: a link planted in its place is not followed.
+    ReadOptions own;
+    own.noFollow = true;
+    std::string bytes = ReadWholeFile(path, TextFileCap, own);
     std::string saved = doc::ToUtf8(doc::Decode(bytes, doc::DetectEncoding(bytes)));
     return JoinLines(SplitLines(saved), "\n");
 }
