@@ -309,7 +309,7 @@ std::string ResolveLinks(const std::string &path)
 }
 
 FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options)
-    : m_path(std::move(path)), m_newFileMode(options.newFileMode)
+    : m_path(std::move(path)), m_newFileMode(options.newFileMode), m_hashWritten(options.hashWritten)
 {
     try {
         std::string target = m_path;
@@ -450,7 +450,8 @@ FileReplacement::FileReplacement(FileReplacement &&other) noexcept
       m_folder(std::exchange(other.m_folder, -1)), m_source(std::exchange(other.m_source, -1)),
       m_output(std::exchange(other.m_output, -1)), m_tempName(std::exchange(other.m_tempName, {})),
       m_sourceInfo(other.m_sourceInfo), m_created(other.m_created), m_newFileMode(other.m_newFileMode),
-      m_mode(other.m_mode), m_outputInode(other.m_outputInode)
+      m_mode(other.m_mode), m_outputInode(other.m_outputInode), m_hashWritten(other.m_hashWritten),
+      m_written(other.m_written)
 {
 }
 
@@ -469,6 +470,8 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
         m_newFileMode = other.m_newFileMode;
         m_mode = other.m_mode;
         m_outputInode = other.m_outputInode;
+        m_hashWritten = other.m_hashWritten;
+        m_written = other.m_written;
     }
     return *this;
 }
@@ -603,6 +606,9 @@ void FileReplacement::write(std::string_view bytes)
 void FileReplacement::write(const struct iovec *pieces, int count)
 {
     prepareOutput();
+    if (m_hashWritten) // before the loop below moves on through the pieces
+        for (int i = 0; i < count; ++i)
+            m_written.add({static_cast<const char *>(pieces[i].iov_base), pieces[i].iov_len});
     std::vector<iovec> rest;
     while (count > 0 && pieces->iov_len == 0) {
         ++pieces;
@@ -633,6 +639,16 @@ void FileReplacement::write(const struct iovec *pieces, int count)
             pieces = rest.data();
         }
     }
+}
+
+struct stat FileReplacement::writtenInfo() const
+{
+    struct stat info;
+    if (m_output < 0)
+        throw IoError("write", m_path, EBADF);
+    if (::fstat(m_output, &info) != 0)
+        throw IoError("write", m_path, errno);
+    return info;
 }
 
 void FileReplacement::commit()

@@ -3,6 +3,8 @@
 // the target's place only once it is complete and the target is still the file that was read.
 #pragma once
 
+#include "base/ContentHash.h"
+
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -58,6 +60,9 @@ struct ReplaceOptions {
     /// a read-only one is replaced, and the result takes the owner, group and permission bits
     /// of `copyOf` (owner read and write added), not its own earlier ones.
     const struct stat *copyOf = nullptr;
+    /// The new content is hashed as it is written (see writtenHash()), so that a caller can
+    /// tell later whether a file still holds it without reading it back.
+    bool hashWritten = false;
 };
 
 /// Replaces one file. Construction looks at the target and opens it for reading; output()
@@ -101,6 +106,14 @@ class FileReplacement {
     void write(std::string_view bytes);
     void write(const struct iovec *pieces, int count);
 
+    /// With ReplaceOptions::hashWritten: the XXH64 of everything written so far, and its size.
+    std::uint64_t writtenHash() const noexcept { return m_written.value(); }
+    std::uint64_t writtenSize() const noexcept { return m_written.size(); }
+    bool hashesWritten() const noexcept { return m_hashWritten; }
+    /// The temporary as written so far (size, modification time, which the commit keeps).
+    /// Throws Error{Io}, also when there is no temporary yet.
+    struct stat writtenInfo() const;
+
     /// Puts the new content in the target's place. When the target is no longer the file
     /// that was read (replaced, appended to, truncated, deleted; or created meanwhile, for a
     /// new file) the new content is discarded, the target left as the other writer left it,
@@ -134,6 +147,8 @@ class FileReplacement {
     mode_t m_newFileMode = 0;
     mode_t m_mode = 0; // the permission bits the result gets, set-id bits included
     ino_t m_outputInode = 0;
+    bool m_hashWritten = false;
+    ContentHash m_written; // what was written, with hashWritten
 };
 
 /// Replaces the content of `path` with `bytes`, creating the file when it does not exist (its

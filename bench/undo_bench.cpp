@@ -1,14 +1,17 @@
 // A run over a tree of small files with and without the undo copy, and its preview; each
-// repeated over a fresh tree. Usage: undo_bench DIR [FILES]   (DIR on tmpfs for the figures)
+// repeated over a fresh tree. Usage: undo_bench DIR [FILES [ROUNDS]]   (DIR on tmpfs for the
+// figures). With ONLY (plain, undo or preview) after them: that run alone, once, for profiling.
 #include "run/FilePipeline.h"
 #include "undo/RunReport.h"
 #include "undo/UndoStore.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 using namespace vexlo;
 namespace fs = std::filesystem;
@@ -55,10 +58,23 @@ int main(int argc, char **argv)
     }
     const fs::path base = argv[1];
     const int files = argc > 2 ? std::atoi(argv[2]) : 20000;
+    const int rounds = argc > 3 ? std::max(1, std::atoi(argv[3])) : 2;
+    const std::string only = argc > 4 ? argv[4] : "";
     const fs::path program = base / "program";
     fs::create_directories(program);
     std::ofstream(program / "vexlopro.ini") << "[Undo]\r\nMaxSizeMB=2048\r\n";
-    for (int round = 0; round < 2; ++round) {
+    if (!only.empty()) {
+        const auto paths = makeTree(base / "tree", files);
+        StoreRecorder undo(ProgramFolder(program), nullptr);
+        ChangeRecorder preview(true, nullptr);
+        CommitHook *hook = only == "undo"      ? static_cast<CommitHook *>(&undo)
+                           : only == "preview" ? &preview
+                                               : nullptr;
+        std::printf("%d files: %s %.3f s\n", files, only.c_str(), timed(paths, hook));
+        fs::remove_all(base);
+        return 0;
+    }
+    for (int round = 0; round < rounds; ++round) {
         auto paths = makeTree(base / "tree", files);
         const double plain = timed(paths, nullptr);
         paths = makeTree(base / "tree", files);

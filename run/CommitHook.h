@@ -10,8 +10,9 @@
 
 namespace vexlo {
 
-/// Every method is called on the thread that runs the loop, in list order, and only for the
-/// files the loop reaches (a stop or a failure that ends the run leaves the rest out).
+/// Every method but prepared() is called on the thread that runs the loop, in list order, and
+/// only for the files the loop reaches (a stop or a failure that ends the run leaves the rest
+/// out).
 class CommitHook {
   public:
     virtual ~CommitHook() = default;
@@ -20,6 +21,20 @@ class CommitHook {
     /// false: a preview. Nothing is written; each file's old and new content goes to
     /// previewed() instead of being committed.
     virtual bool commits() const { return true; }
+    /// Whether prepared() needs each new content's hash (FileReplacement::writtenHash()): the
+    /// write unit then hashes what it writes. Asked once, after begin() and before the first file.
+    virtual bool wantsWrittenHash() const { return false; }
+    /// The new content of `path` is complete in its temporary; the target is not touched yet.
+    /// Called on the thread that prepared the file: a worker, several at once for different
+    /// files, so it must be thread-safe. Whether the file is then committed is not known here:
+    /// a stop, a failure, or the target found changed since it was read leave it out, and
+    /// afterCommit() follows only for a file committed. Never called in a preview. Throwing
+    /// Error fails that file, which is then left as it was.
+    virtual void prepared(const std::string &path, FileReplacement &file)
+    {
+        (void)path;
+        (void)file;
+    }
     /// A prepared file is about to replace its target. Throwing Error fails that file, which
     /// is then left as it was.
     virtual void beforeCommit(const std::string &path, FileReplacement &prepared)
@@ -61,6 +76,18 @@ class CommitHooks : public CommitHook {
             if (!h->commits())
                 return false;
         return true;
+    }
+    bool wantsWrittenHash() const override
+    {
+        for (CommitHook *h : m_hooks)
+            if (h->wantsWrittenHash())
+                return true;
+        return false;
+    }
+    void prepared(const std::string &path, FileReplacement &file) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->prepared(path, file);
     }
     void beforeCommit(const std::string &path, FileReplacement &prepared) override
     {

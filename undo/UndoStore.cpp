@@ -1,6 +1,7 @@
 #include "undo/UndoStore.h"
 
 #include "base/Error.h"
+#include "base/FileCopy.h"
 #include "base/SafeWrite.h"
 #include "base/UndoFolder.h"
 #include "settings/SettingsFile.h"
@@ -16,13 +17,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace vexlo {
 
 namespace {
 
 constexpr const char *kManifestHeader = "vexlopro undo 1";
-constexpr std::size_t kManifestEvery = 128; // files between two manifest writes
+constexpr const char *kPartHeader = "vexlopro undo part";
+constexpr std::size_t kManifestEvery = 128; // files between two parts of the manifest
 constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
 
 std::string escape(const std::string &text)
@@ -103,35 +106,23 @@ std::string absoluteOf(const std::string &path)
     return p.lexically_normal().string();
 }
 
-// Makes the folders of `file` below `base` (mode 0700). Throws Error{Io}.
-void makeFolders(const std::string &base, const std::string &relativeFile, std::vector<std::string> &made)
-{
-    std::size_t at = 0;
-    while ((at = relativeFile.find('/', at + 1)) != std::string::npos) {
-        const std::string folder = base + "/" + relativeFile.substr(0, at);
-        if (!made.empty() && made.back().size() >= folder.size() &&
-            made.back().compare(0, folder.size(), folder) == 0 &&
-            (made.back().size() == folder.size() || made.back()[folder.size()] == '/'))
-            continue; // below the last folder made
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw IoError("create", folder, errno);
-    }
-    made.assign(1, base + "/" + relativeFile.substr(0, relativeFile.rfind('/')));
-}
-
 void makeFolder(const std::string &folder)
 {
     if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
         throw IoError("create", folder, errno);
 }
 
-// The bytes of `fd` from its start, copied to `to` through the write unit.
-void copyOriginal(int fd, const std::string &path, const std::string &to, mode_t mode)
+// The bytes of `fd` from its start, copied through the write unit to `relative` below the
+// run folder held as `folderFd`.
+void copyOriginal(int fd, const std::string &path, const std::string &folder, int folderFd,
+                  const std::string &relative, mode_t mode)
 {
     ReplaceOptions options;
     options.createIfMissing = true;
     options.newFileMode = mode & 07777 ? mode & 07777 : 0600;
-    FileReplacement out(to, options);
+    options.heldRoot = folder;
+    options.heldRootDescriptor = folderFd;
+    FileReplacement out(folder + "/" + relative, options);
     out.prepareOutput();
     static thread_local std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
     off_t offset = 0;
@@ -146,8 +137,15 @@ void copyOriginal(int fd, const std::string &path, const std::string &to, mode_t
             break;
         out.write(std::string_view(buffer.get(), std::size_t(got)));
         offset += got;
+        if (std::size_t(got) < kCopyChunk) // a regular file reads short only at its end
+            break;
     }
     out.commit();
+}
+
+std::string partName(int number)
+{
+    return "manifest-" + std::to_string(number) + ".txt";
 }
 
 std::string readWhole(const std::string &path)
@@ -174,17 +172,33 @@ std::string readWhole(const std::string &path)
     return bytes;
 }
 
+std::string manifestLine(const UndoEntry &e)
+{
+    return HashText(e.newHash) + "\t" + std::to_string(e.newSize) + "\t" + std::to_string(e.newMtimeNs) +
+           "\t" + std::to_string(e.originalSize) + "\t" + escape(e.original) + "\t" + escape(e.path) + "\n";
+}
+
 std::string manifestText(const std::string &note, const std::vector<UndoEntry> &entries)
 {
     std::string text = std::string(kManifestHeader) + "\n";
     if (!note.empty())
         text += "note\t" + escape(note) + "\n";
-    for (const UndoEntry &e : entries) {
-        text += HashText(e.newHash) + "\t" + std::to_string(e.newSize) + "\t" + std::to_string(e.newMtimeNs) +
-                "\t" + std::to_string(e.originalSize) + "\t" + escape(e.original) + "\t" + escape(e.path) +
-                "\n";
-    }
+    for (const UndoEntry &e : entries)
+        text += manifestLine(e);
     return text;
+}
+
+// Removes the manifest parts of an earlier run kept in the same folder (a --backup-dir used
+// again), so that none is read as this run's.
+void removeOldParts(const std::string &folder)
+{
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("manifest-", 0) == 0 && name.size() > 13 &&
+            name.compare(name.size() - 4, 4, ".txt") == 0)
+            DeleteFileHeld(absoluteOf(entry.path().string()));
+    }
 }
 
 std::uint64_t folderBytes(const std::string &folder)
@@ -241,11 +255,12 @@ void removeBelow(int dirFd, const std::string &shown)
 
 } // namespace
 
-UndoManifest ReadUndoManifest(const std::string &runFolder)
+namespace {
+
+// Adds the entry lines of one manifest text; `header` is its first line.
+void readEntries(const std::string &path, const std::string &text, std::string_view header,
+                 UndoManifest &manifest, std::map<std::string, std::size_t> &index)
 {
-    const std::string path = runFolder + "/" + kUndoManifestName;
-    const std::string text = readWhole(path);
-    UndoManifest manifest;
     std::size_t start = 0;
     bool headerSeen = false;
     while (start < text.size()) {
@@ -255,7 +270,7 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
         const std::string_view line(text.data() + start, end - start);
         start = end + 1;
         if (!headerSeen) {
-            if (line != kManifestHeader)
+            if (line != header)
                 throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' is not an undo manifest");
             headerSeen = true;
             continue;
@@ -265,10 +280,10 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
             manifest.note = unescape(f[1]);
             continue;
         }
+        UndoEntry e;
         try {
             if (f.size() != 6)
                 throw std::invalid_argument("fields");
-            UndoEntry e;
             e.newHash = toNumber(f[0], 16);
             e.newSize = toNumber(f[1]);
             e.newMtimeNs = std::int64_t(toNumber(f[2]));
@@ -277,82 +292,256 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
             e.path = unescape(f[5]);
             if (e.original.find("..") != std::string::npos || e.original.rfind("files/", 0) != 0)
                 throw std::invalid_argument("original outside the run folder");
-            manifest.entries.push_back(std::move(e));
         } catch (const std::exception &) {
             throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' has a damaged line");
         }
+        const auto [at, added] = index.emplace(e.path, manifest.entries.size());
+        if (added) {
+            manifest.entries.push_back(std::move(e));
+            continue;
+        }
+        UndoEntry &listed = manifest.entries[at->second]; // rewritten again: its first original stays
+        listed.newHash = e.newHash;
+        listed.newSize = e.newSize;
+        listed.newMtimeNs = e.newMtimeNs;
     }
     if (!headerSeen)
         throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' is not an undo manifest");
+}
+
+} // namespace
+
+UndoManifest ReadUndoManifest(const std::string &runFolder)
+{
+    UndoManifest manifest;
+    std::map<std::string, std::size_t> index;
+    const std::string path = runFolder + "/" + kUndoManifestName;
+    readEntries(path, readWhole(path), kManifestHeader, manifest, index);
+    // The parts follow in order up to the first one missing (a run ended before writing it).
+    for (int number = 1;; ++number) {
+        const std::string part = runFolder + "/" + partName(number);
+        struct stat st;
+        if (::lstat(part.c_str(), &st) != 0 && errno == ENOENT)
+            break;
+        readEntries(part, readWhole(part), kPartHeader, manifest, index);
+    }
     return manifest;
 }
 
-UndoRecorder::UndoRecorder(std::string runFolder) : m_folder(std::move(runFolder)) {}
+UndoRecorder::UndoRecorder(std::string runFolder)
+    : m_folder(std::move(runFolder)), m_absoluteFolder(absoluteOf(m_folder))
+{
+}
+
+UndoRecorder::~UndoRecorder()
+{
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+}
+
+void UndoRecorder::openFolder()
+{
+    if (m_folderFd >= 0)
+        return;
+    makeFolder(m_folder);
+    const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        throw IoError("open", m_folder, errno);
+    try {
+        removeOldParts(m_folder);
+        WriteFileSafely(m_folder + "/" + kUndoManifestName, manifestText({}, {}));
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    m_folderFd = fd;
+}
+
+void UndoRecorder::makeFolders(const std::string &relative)
+{
+    const std::size_t last = relative.rfind('/');
+    if (last == std::string::npos || m_madeFolders.count(relative.substr(0, last)))
+        return;
+    std::size_t at = 0;
+    while ((at = relative.find('/', at + 1)) != std::string::npos) {
+        std::string folder = relative.substr(0, at);
+        if (m_madeFolders.count(folder))
+            continue;
+        if (::mkdirat(m_folderFd, folder.c_str(), 0700) != 0 && errno != EEXIST)
+            throw IoError("create", m_folder + "/" + folder, errno);
+        m_madeFolders.insert(std::move(folder));
+    }
+}
+
+UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string &absolute,
+                                      FileReplacement &file)
+{
+    Kept kept;
+    kept.path = path;
+    bool copy = file.exists();
+    if (copy && ::fstat(file.sourceDescriptor(), &kept.source) != 0)
+        throw IoError("read", path, errno);
+    const std::string relative = mirrored(absolute);
+    std::optional<Kept> earlier; // prepared before and never committed: its copy is out of date
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_index.count(absolute))
+            copy = false; // the first original stays
+        const auto it = m_kept.find(absolute);
+        if (it != m_kept.end()) {
+            earlier = std::move(it->second);
+            m_kept.erase(it);
+        }
+        if (copy) {
+            openFolder();
+            makeFolders(relative);
+        }
+    }
+    if (earlier)
+        removeCopy(*earlier); // before a new copy takes its name
+    if (!copy)
+        return kept;
+    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder, m_folderFd, relative, kept.source.st_mode);
+    kept.original = relative;
+    kept.originalSize = std::uint64_t(kept.source.st_size);
+    return kept;
+}
+
+void UndoRecorder::removeCopy(const Kept &kept) noexcept
+{
+    if (kept.original.empty())
+        return;
+    try {
+        DeleteFileHeld(m_absoluteFolder + "/" + kept.original);
+    } catch (const Error &) {
+        // Not in the manifest, so never restored: only the space stays taken.
+    }
+}
+
+void UndoRecorder::prepared(const std::string &path, FileReplacement &file)
+{
+    const std::string absolute = absoluteOf(path);
+    Kept kept = keep(path, absolute, file);
+    if (file.hashesWritten()) {
+        const struct stat written = file.writtenInfo();
+        kept.hashed = true;
+        kept.newHash = file.writtenHash();
+        kept.newSize = file.writtenSize();
+        kept.newMtimeNs = std::int64_t(written.st_mtim.tv_sec) * 1000000000 + written.st_mtim.tv_nsec;
+    }
+    std::lock_guard lock(m_mutex);
+    m_kept[absolute] = std::move(kept);
+}
 
 void UndoRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)
 {
-    m_pending.clear();
-    const std::string absolute = absoluteOf(path);
-    if (m_index.count(absolute) || !prepared.exists()) {
-        m_pending = absolute; // the first original stays; the new state is updated
-        return;
+    std::string absolute = absoluteOf(path);
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_kept.find(absolute);
+        if (it != m_kept.end()) {
+            // The record of this very file: the same content read as prepared() saw it.
+            struct stat now {};
+            const struct stat &seen = it->second.source;
+            const bool same = prepared.exists()
+                                  ? ::fstat(prepared.sourceDescriptor(), &now) == 0 &&
+                                        now.st_dev == seen.st_dev && now.st_ino == seen.st_ino &&
+                                        now.st_size == seen.st_size &&
+                                        now.st_mtim.tv_sec == seen.st_mtim.tv_sec &&
+                                        now.st_mtim.tv_nsec == seen.st_mtim.tv_nsec
+                                  : seen.st_ino == 0;
+            if (same) {
+                m_committing = std::move(absolute);
+                return;
+            }
+        }
     }
-    struct stat st;
-    if (::fstat(prepared.sourceDescriptor(), &st) != 0)
-        throw IoError("read", path, errno);
-    const std::string relative = mirrored(absolute);
-    if (m_entries.empty() && m_madeFolders.empty())
-        makeFolder(m_folder);
-    makeFolders(m_folder, relative, m_madeFolders);
-    copyOriginal(prepared.sourceDescriptor(), path, m_folder + "/" + relative, st.st_mode);
-    UndoEntry entry;
-    entry.path = path;
-    entry.original = relative;
-    entry.originalSize = std::uint64_t(st.st_size);
-    m_index[absolute] = m_entries.size();
-    m_entries.push_back(std::move(entry));
-    m_pending = absolute;
+    Kept kept = keep(path, absolute, prepared); // prepared without prepared()
+    std::lock_guard lock(m_mutex);
+    m_kept[absolute] = std::move(kept);
+    m_committing = std::move(absolute);
 }
 
 void UndoRecorder::afterCommit(const std::string &path)
 {
-    const auto it = m_index.find(m_pending);
-    m_pending.clear();
-    if (it == m_index.end())
-        return;
-    UndoEntry &entry = m_entries[it->second];
-    struct stat st;
-    try {
-        entry.newHash = HashFile(path, entry.newSize);
-        if (::stat(path.c_str(), &st) == 0)
-            entry.newMtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    } catch (const Error &e) {
-        // Left with a hash no file has: the undo then leaves this file as it is.
-        entry.newSize = ~std::uint64_t(0);
-        m_lastError = e.what();
+    Kept kept;
+    std::string absolute;
+    {
+        std::lock_guard lock(m_mutex);
+        absolute = std::move(m_committing);
+        m_committing.clear();
+        const auto it = m_kept.find(absolute);
+        if (it == m_kept.end())
+            return;
+        kept = std::move(it->second);
+        m_kept.erase(it);
     }
-    if (++m_unsaved >= kManifestEvery)
-        writeManifest();
+    if (!kept.hashed) {
+        try {
+            kept.newHash = HashFile(path, kept.newSize);
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0)
+                kept.newMtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        } catch (const Error &e) {
+            // Left with a size no file has: the undo then leaves this file as it is.
+            kept.newSize = ~std::uint64_t(0);
+            m_lastError = e.what();
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_index.find(absolute);
+        if (it == m_index.end()) {
+            if (kept.original.empty())
+                return; // a file the run created: nothing to put back
+            it = m_index.emplace(absolute, m_entries.size()).first;
+            UndoEntry entry;
+            entry.path = kept.path;
+            entry.original = kept.original;
+            entry.originalSize = kept.originalSize;
+            m_entries.push_back(std::move(entry));
+        }
+        UndoEntry &entry = m_entries[it->second];
+        entry.newHash = kept.newHash;
+        entry.newSize = kept.newSize;
+        entry.newMtimeNs = kept.newMtimeNs;
+        m_unsaved += manifestLine(entry); // a later line for a path updates the earlier one
+    }
+    if (++m_unsavedCount >= kManifestEvery)
+        writePart();
 }
 
 void UndoRecorder::end()
 {
-    try {
-        makeFolder(m_folder);
-    } catch (const Error &e) {
-        m_lastError = e.what();
-        return;
+    std::unordered_map<std::string, Kept> left;
+    {
+        std::lock_guard lock(m_mutex);
+        left.swap(m_kept);
+        m_committing.clear();
+        try {
+            openFolder(); // also for a run that rewrote nothing, so the folder is a run folder
+        } catch (const Error &e) {
+            m_lastError = e.what();
+            return;
+        }
     }
-    writeManifest(); // also for a run that rewrote nothing, so the folder is a run folder
+    for (const auto &[absolute, kept] : left) // prepared, never committed
+        removeCopy(kept);
+    if (m_unsavedCount > 0)
+        writePart();
 }
 
-void UndoRecorder::writeManifest()
+void UndoRecorder::writePart()
 {
-    m_unsaved = 0;
+    // Only the committing thread adds lines, and only it writes them.
     try {
-        WriteFileSafely(m_folder + "/" + kUndoManifestName, manifestText({}, m_entries));
+        // A part is written whole or not at all: a run ended meanwhile loses at most its lines.
+        WriteFileSafely(m_folder + "/" + partName(m_parts + 1), kPartHeader + ("\n" + m_unsaved));
+        ++m_parts;
+        m_unsaved.clear();
+        m_unsavedCount = 0;
     } catch (const Error &e) {
-        m_lastError = e.what();
+        m_lastError = e.what(); // the lines wait for the next part
     }
 }
 
@@ -501,6 +690,12 @@ void StoreRecorder::begin(const std::vector<std::string> &paths)
         if (m_notice)
             m_notice(std::string("This run goes without undo copy: ") + e.what());
     }
+}
+
+void StoreRecorder::prepared(const std::string &path, FileReplacement &file)
+{
+    if (m_recorder)
+        m_recorder->prepared(path, file);
 }
 
 void StoreRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)
