@@ -50,6 +50,11 @@ struct ReplaceOptions {
     /// The held root already open (a directory pass opens it once for all its files); -1: it
     /// is opened for this file. The descriptor stays the caller's.
     int heldRootDescriptor = -1;
+    /// The file's folder already open (a store of copies that writes many files into each of
+    /// its folders): the folder part of the path then only names the file in messages. The
+    /// descriptor stays the caller's, who keeps it open while the replacement lives; -1: the
+    /// folder is opened for this file.
+    int folderDescriptor = -1;
     /// The permission bits of a file created (0: what the umask leaves of 0666).
     mode_t newFileMode = 0;
     /// Only read: a file without write permission is not refused (commit() is then not used).
@@ -91,6 +96,8 @@ class FileReplacement {
     bool exists() const noexcept { return m_source >= 0; }
     /// The current content's size when it was opened (0 for a new file).
     std::size_t sourceSize() const noexcept { return static_cast<std::size_t>(m_sourceInfo.st_size); }
+    /// The current content's status when it was opened (all zero for a new file).
+    const struct stat &sourceInfo() const noexcept { return m_sourceInfo; }
 
     /// The current content's descriptor, open for reading (-1 for a new file); for mapping it.
     int sourceDescriptor() const noexcept { return m_source; }
@@ -122,6 +129,7 @@ class FileReplacement {
 
   private:
     void discard() noexcept;
+    void closeFolder() noexcept;
     // Opens m_folder; returns the held root's descriptor when the folder lies below it, else
     // -1. A root opened here is left in `ownedRoot` for the caller to close.
     int openFolder(const std::string &folder, const ReplaceOptions &options, int &ownedRoot);
@@ -136,12 +144,13 @@ class FileReplacement {
     // The last step of commit() for a file that existed: the temporary takes its place.
     void replaceTarget();
 
-    std::string m_path;     // as the caller named it, for messages
-    std::string m_name;     // the target's name in the held folder
-    int m_folder = -1;      // the target's folder, held from the first look to the rename
-    int m_source = -1;      // the current content, or -1 for a new file
-    int m_output = -1;      // the temporary
-    std::string m_tempName; // empty while the temporary is unnamed
+    std::string m_path;            // as the caller named it, for messages
+    std::string m_name;            // the target's name in the held folder
+    int m_folder = -1;             // the target's folder, held from the first look to the rename
+    bool m_folderBorrowed = false; // m_folder is the caller's held root: not closed here
+    int m_source = -1;             // the current content, or -1 for a new file
+    int m_output = -1;             // the temporary
+    std::string m_tempName;        // empty while the temporary is unnamed
     struct stat m_sourceInfo {};
     bool m_created = false; // the target did not exist
     mode_t m_newFileMode = 0;

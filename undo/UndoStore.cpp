@@ -112,17 +112,16 @@ void makeFolder(const std::string &folder)
         throw IoError("create", folder, errno);
 }
 
-// The bytes of `fd` from its start, copied through the write unit to `relative` below the
-// run folder held as `folderFd`.
-void copyOriginal(int fd, const std::string &path, const std::string &folder, int folderFd,
-                  const std::string &relative, mode_t mode)
+// The bytes of `fd` from its start, copied through the write unit to `to`, whose folder is
+// held as `folderFd`.
+void copyOriginal(int fd, const std::string &path, const std::string &to, int folderFd, mode_t mode)
 {
     ReplaceOptions options;
     options.createIfMissing = true;
     options.newFileMode = mode & 07777 ? mode & 07777 : 0600;
-    options.heldRoot = folder;
-    options.heldRootDescriptor = folderFd;
-    FileReplacement out(folder + "/" + relative, options);
+    options.folderDescriptor = folderFd;
+    options.refuseLinks = true;
+    FileReplacement out(to, options);
     out.prepareOutput();
     static thread_local std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
     off_t offset = 0;
@@ -357,20 +356,35 @@ void UndoRecorder::openFolder()
     m_folderFd = fd;
 }
 
-void UndoRecorder::makeFolders(const std::string &relative)
+struct UndoRecorder::HeldFolder {
+    int fd = -1;
+    ~HeldFolder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+std::shared_ptr<UndoRecorder::HeldFolder> UndoRecorder::heldFolder(const std::string &relative)
 {
-    const std::size_t last = relative.rfind('/');
-    if (last == std::string::npos || m_madeFolders.count(relative.substr(0, last)))
-        return;
+    constexpr std::size_t kHeld = 64; // descriptors kept; runs go through one folder at a time
+    const std::string folder = relative.substr(0, relative.rfind('/'));
+    if (const auto it = m_heldFolders.find(folder); it != m_heldFolders.end())
+        return it->second;
     std::size_t at = 0;
     while ((at = relative.find('/', at + 1)) != std::string::npos) {
-        std::string folder = relative.substr(0, at);
-        if (m_madeFolders.count(folder))
-            continue;
-        if (::mkdirat(m_folderFd, folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw IoError("create", m_folder + "/" + folder, errno);
-        m_madeFolders.insert(std::move(folder));
+        const std::string part = relative.substr(0, at);
+        if (::mkdirat(m_folderFd, part.c_str(), 0700) != 0 && errno != EEXIST)
+            throw IoError("create", m_folder + "/" + part, errno);
     }
+    auto held = std::make_shared<HeldFolder>();
+    held->fd = ::openat(m_folderFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (held->fd < 0)
+        throw IoError("open", m_folder + "/" + folder, errno);
+    if (m_heldFolders.size() >= kHeld)
+        m_heldFolders.clear(); // a copy under way keeps its folder until it is done
+    m_heldFolders.emplace(folder, held);
+    return held;
 }
 
 UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string &absolute,
@@ -378,11 +392,11 @@ UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string
 {
     Kept kept;
     kept.path = path;
+    kept.source = file.sourceDescriptor();
     bool copy = file.exists();
-    if (copy && ::fstat(file.sourceDescriptor(), &kept.source) != 0)
-        throw IoError("read", path, errno);
     const std::string relative = mirrored(absolute);
     std::optional<Kept> earlier; // prepared before and never committed: its copy is out of date
+    std::shared_ptr<HeldFolder> folder;
     {
         std::lock_guard lock(m_mutex);
         if (m_index.count(absolute))
@@ -394,16 +408,18 @@ UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string
         }
         if (copy) {
             openFolder();
-            makeFolders(relative);
+            folder = heldFolder(relative);
         }
     }
     if (earlier)
         removeCopy(*earlier); // before a new copy takes its name
     if (!copy)
         return kept;
-    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder, m_folderFd, relative, kept.source.st_mode);
+    const struct stat &source = file.sourceInfo();
+    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder + "/" + relative, folder->fd,
+                 source.st_mode);
     kept.original = relative;
-    kept.originalSize = std::uint64_t(kept.source.st_size);
+    kept.originalSize = std::uint64_t(source.st_size);
     return kept;
 }
 
@@ -422,6 +438,7 @@ void UndoRecorder::prepared(const std::string &path, FileReplacement &file)
 {
     const std::string absolute = absoluteOf(path);
     Kept kept = keep(path, absolute, file);
+    kept.fromPrepared = true;
     if (file.hashesWritten()) {
         const struct stat written = file.writtenInfo();
         kept.hashed = true;
@@ -438,22 +455,12 @@ void UndoRecorder::beforeCommit(const std::string &path, FileReplacement &prepar
     std::string absolute = absoluteOf(path);
     {
         std::lock_guard lock(m_mutex);
+        // The record prepared() made of this very file, which holds its descriptor still.
         const auto it = m_kept.find(absolute);
-        if (it != m_kept.end()) {
-            // The record of this very file: the same content read as prepared() saw it.
-            struct stat now {};
-            const struct stat &seen = it->second.source;
-            const bool same = prepared.exists()
-                                  ? ::fstat(prepared.sourceDescriptor(), &now) == 0 &&
-                                        now.st_dev == seen.st_dev && now.st_ino == seen.st_ino &&
-                                        now.st_size == seen.st_size &&
-                                        now.st_mtim.tv_sec == seen.st_mtim.tv_sec &&
-                                        now.st_mtim.tv_nsec == seen.st_mtim.tv_nsec
-                                  : seen.st_ino == 0;
-            if (same) {
-                m_committing = std::move(absolute);
-                return;
-            }
+        if (it != m_kept.end() && it->second.fromPrepared &&
+            it->second.source == prepared.sourceDescriptor()) {
+            m_committing = std::move(absolute);
+            return;
         }
     }
     Kept kept = keep(path, absolute, prepared); // prepared without prepared()

@@ -14,7 +14,6 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include <sys/stat.h>
@@ -84,16 +83,19 @@ class UndoRecorder : public CommitHook {
         std::string path;     // as the run named it
         std::string original; // relative to the run folder; empty when no copy was made
         std::uint64_t originalSize = 0;
-        struct stat source {}; // the file that was read, to match it at the commit
-        bool hashed = false;   // the new state below is known
+        int source = -1;           // the descriptor it was read through, to match it at the commit
+        bool fromPrepared = false; // made by prepared(), which sees every file of the pipeline
+        bool hashed = false;       // the new state below is known
         std::uint64_t newSize = 0;
         std::int64_t newMtimeNs = 0;
         std::uint64_t newHash = 0;
     };
+    struct HeldFolder; // a folder of the run folder held open while copies are made in it
 
     Kept keep(const std::string &path, const std::string &absolute, FileReplacement &file);
-    void openFolder();                             // with m_mutex held
-    void makeFolders(const std::string &relative); // with m_mutex held
+    void openFolder(); // with m_mutex held
+    // The folder of `relative`, made if need be; with m_mutex held.
+    std::shared_ptr<HeldFolder> heldFolder(const std::string &relative);
     void removeCopy(const Kept &kept) noexcept;
     void writePart();
 
@@ -101,8 +103,8 @@ class UndoRecorder : public CommitHook {
     std::string m_absoluteFolder;
     std::mutex m_mutex; // guards the members below, up to m_committing
     int m_folderFd = -1;
-    std::unordered_set<std::string> m_madeFolders; // relative to the run folder
-    std::unordered_map<std::string, Kept> m_kept;  // absolute path -> prepared, not committed
+    std::unordered_map<std::string, std::shared_ptr<HeldFolder>> m_heldFolders; // the last few
+    std::unordered_map<std::string, Kept> m_kept; // absolute path -> prepared, not committed
     std::vector<UndoEntry> m_entries;
     std::map<std::string, std::size_t> m_index; // absolute path -> entry
     std::string m_committing;                   // between beforeCommit and afterCommit
