@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -607,6 +608,44 @@ void FileReplacement::restorePrivileges()
     if (::fsetxattr(m_output, kCapability, value, static_cast<std::size_t>(size), 0) != 0 && errno != EPERM &&
         errno != ENOTSUP && errno != EACCES)
         throw IoError("keep the attributes of", m_path, errno);
+}
+
+void FileReplacement::copyFrom(int fd, std::uint64_t size, const std::string &from)
+{
+    prepareOutput();
+    // Not tried again once refused (another file system, or none of its kind): the bytes
+    // then pass through here.
+    static std::atomic<bool> inKernel{true};
+    loff_t offset = 0;
+    while (!m_hashWritten && inKernel && std::uint64_t(offset) < size) {
+        if (Injected(Step::WriteTemporary, m_path))
+            throw IoError("write", m_path, errno);
+        const ssize_t put =
+            ::copy_file_range(fd, &offset, m_output, nullptr, size - std::uint64_t(offset), 0);
+        if (put == 0)
+            return; // the file ended early
+        if (put > 0 || errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            throw IoError("write", m_path, errno);
+        inKernel = false; // what was copied stays: the rest follows at the temporary's offset
+    }
+    constexpr std::size_t kChunk = std::size_t(1) << 20;
+    static thread_local std::unique_ptr<char[]> buffer;
+    while (std::uint64_t(offset) < size) {
+        if (!buffer)
+            buffer.reset(new char[kChunk]);
+        const std::size_t want = std::size_t(std::min<std::uint64_t>(kChunk, size - std::uint64_t(offset)));
+        const ssize_t got = ::pread(fd, buffer.get(), want, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw IoError("read", from, errno);
+        if (got == 0)
+            return;
+        write(std::string_view(buffer.get(), std::size_t(got)));
+        offset += got;
+    }
 }
 
 void FileReplacement::write(std::string_view bytes)

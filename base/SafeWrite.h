@@ -113,6 +113,11 @@ class FileReplacement {
     void write(std::string_view bytes);
     void write(const struct iovec *pieces, int count);
 
+    /// Appends the first `size` bytes of the open file `fd` from its start (fewer when it ends
+    /// before), copied inside the kernel where it can be (not with hashWritten, whose hash needs
+    /// the bytes). Throws Error{Io}, naming `from` for a failed read.
+    void copyFrom(int fd, std::uint64_t size, const std::string &from);
+
     /// With ReplaceOptions::hashWritten: the XXH64 of everything written so far, and its size.
     std::uint64_t writtenHash() const noexcept { return m_written.value(); }
     std::uint64_t writtenSize() const noexcept { return m_written.size(); }

@@ -26,7 +26,6 @@ namespace {
 constexpr const char *kManifestHeader = "vexlopro undo 1";
 constexpr const char *kPartHeader = "vexlopro undo part";
 constexpr std::size_t kManifestEvery = 128; // files between two parts of the manifest
-constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
 
 std::string escape(const std::string &text)
 {
@@ -98,8 +97,27 @@ std::string mirrored(const std::string &absolute)
     return "files" + absolute;
 }
 
+// Whether an absolute path is already in its normal form: no empty, "." or ".." component
+// and no separator at its end (the form most paths of a run have; checked in one pass).
+bool isNormalAbsolute(std::string_view path)
+{
+    if (path.size() < 2 || path[0] != '/' || path.back() == '/')
+        return false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '/')
+            continue;
+        const std::string_view next = path.substr(i + 1, 3);
+        if (next.empty() || next[0] == '/' || next == "." || next.substr(0, 2) == "./" || next == ".." ||
+            next == "../")
+            return false;
+    }
+    return true;
+}
+
 std::string absoluteOf(const std::string &path)
 {
+    if (isNormalAbsolute(path))
+        return path;
     std::filesystem::path p(path);
     if (!p.is_absolute())
         p = std::filesystem::current_path() / p;
@@ -114,31 +132,16 @@ void makeFolder(const std::string &folder)
 
 // The bytes of `fd` from its start, copied through the write unit to `to`, whose folder is
 // held as `folderFd`.
-void copyOriginal(int fd, const std::string &path, const std::string &to, int folderFd, mode_t mode)
+void copyOriginal(int fd, const std::string &path, const std::string &to, int folderFd,
+                  const struct stat &source)
 {
     ReplaceOptions options;
     options.createIfMissing = true;
-    options.newFileMode = mode & 07777 ? mode & 07777 : 0600;
+    options.newFileMode = source.st_mode & 07777 ? source.st_mode & 07777 : 0600;
     options.folderDescriptor = folderFd;
     options.refuseLinks = true;
     FileReplacement out(to, options);
-    out.prepareOutput();
-    static thread_local std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got = ::pread(fd, buffer.get(), kCopyChunk, offset);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IoError("read", path, errno);
-        }
-        if (got == 0)
-            break;
-        out.write(std::string_view(buffer.get(), std::size_t(got)));
-        offset += got;
-        if (std::size_t(got) < kCopyChunk) // a regular file reads short only at its end
-            break;
-    }
+    out.copyFrom(fd, std::uint64_t(source.st_size), path);
     out.commit();
 }
 
@@ -416,8 +419,7 @@ UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string
     if (!copy)
         return kept;
     const struct stat &source = file.sourceInfo();
-    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder + "/" + relative, folder->fd,
-                 source.st_mode);
+    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder + "/" + relative, folder->fd, source);
     kept.original = relative;
     kept.originalSize = std::uint64_t(source.st_size);
     return kept;
