@@ -51,6 +51,14 @@ class CommitHook {
         (void)before;
         (void)after;
     }
+    /// A file the run passes over on purpose and leaves as it was (a binary file), in a preview
+    /// too; `reason` as the run's message gives it after the path ("skipped: binary file ...").
+    /// Must not throw.
+    virtual void skipped(const std::string &path, const std::string &reason)
+    {
+        (void)path;
+        (void)reason;
+    }
     /// The loop is over (after a stop or a failure too). Must not throw.
     virtual void end() {}
 };
@@ -103,6 +111,11 @@ class CommitHooks : public CommitHook {
     {
         for (CommitHook *h : m_hooks)
             h->previewed(path, before, after);
+    }
+    void skipped(const std::string &path, const std::string &reason) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->skipped(path, reason);
     }
     void end() override
     {

@@ -77,11 +77,13 @@ Error wrapped(const std::string &path, const std::exception &e)
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
 }
 
-// A file left as it is on purpose: its reason goes to the run as a message, and it counts
-// as neither rewritten nor failed.
-void ReportSkipped(PipelineResult &result, RunObserver &observer, const SkippedFile &skipped)
+// A file left as it is on purpose: its reason goes to the run as a message and to the hook,
+// and it counts as neither rewritten nor failed.
+void ReportSkipped(PipelineResult &result, RunObserver &observer, CommitHook &hook,
+                   const SkippedFile &skipped)
 {
     ++result.skipped;
+    hook.skipped(skipped.path(), skipped.reason());
     observer.message(skipped.what());
     observer.fileDone(skipped.path(), Outcome::Skipped);
 }
@@ -359,7 +361,7 @@ class OrderedRewriter {
                 ++m_result.rewritten;
                 m_observer.fileDone(path, Outcome::Done);
             } else if (taken.skipped) {
-                ReportSkipped(m_result, m_observer, *taken.skipped);
+                ReportSkipped(m_result, m_observer, m_hook, *taken.skipped);
             } else if (error) {
                 ++m_result.failed;
                 if (m_options.stopAtFirstError) {
@@ -450,7 +452,7 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
             replace.hashWritten = hashWritten;
             rewriteWithHook(path, op, replace, hook);
         } catch (const SkippedFile &e) {
-            ReportSkipped(result, observer, e);
+            ReportSkipped(result, observer, hook, e);
             continue;
         } catch (const Error &e) {
             error = e;

@@ -113,6 +113,36 @@ TEST_F(CliRecordTest, ReportHasOneJsonLinePerTarget)
                        "\"bytes_after\":25}\n");
 }
 
+// Files the run passes over on purpose (a binary file, a link out of the tree) are in the
+// report and the dry run as skipped, with the reason, and left as they were.
+TEST_F(CliRecordTest, FilesPassedOverAreReportedAsSkippedWithTheirReason)
+{
+    writeBytes(tmp.path() / "d" / "bin.dat", std::string("foo\0bar", 7));
+    writeBytes(tmp.path() / "outside.txt", "foo\n");
+    fs::create_symlink(tmp.path() / "outside.txt", tmp.path() / "d" / "out.txt");
+    const auto before = tree();
+    Ran ran =
+        cli({"--find", "foo", "--replace", "bar", "--report", "-", "--stats", "--dir", "d", "--mask", "*.*"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.out.find("{\"path\":\"d/bin.dat\",\"outcome\":\"skipped\",\"changed\":0,\"bytes_before\":7,"
+                           "\"bytes_after\":7,\"reason\":\"binary file (it holds NUL bytes)\"}\n"),
+              std::string::npos)
+        << ran.out;
+    EXPECT_NE(ran.out.find("{\"path\":\"d/out.txt\",\"outcome\":\"skipped\",\"changed\":0,\"bytes_before\":4,"
+                           "\"bytes_after\":4,\"reason\":\"not followed: the link points outside 'd'\"}\n"),
+              std::string::npos)
+        << ran.out;
+    EXPECT_NE(ran.err.find(", 2 skipped, 0 failed"), std::string::npos) << ran.err;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "bin.dat"), std::string("foo\0bar", 7));
+    EXPECT_EQ(readBytes(tmp.path() / "outside.txt"), "foo\n");
+
+    ran = cli({"--find", "foo", "--replace", "bar", "--dry-run", "d/bin.dat"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "d/bin.dat: skipped: binary file (it holds NUL bytes)\n");
+    EXPECT_EQ(tree().at((tmp.path() / "d" / "bin.dat").string()),
+              before.at((tmp.path() / "d" / "bin.dat").string()));
+}
+
 TEST_F(CliRecordTest, BackupDirAndRestoreLeaveAFileChangedSinceAlone)
 {
     const auto before = tree();
