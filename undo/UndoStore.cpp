@@ -197,8 +197,10 @@ void removeOldParts(const std::string &folder)
     std::error_code ec;
     for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind("manifest-", 0) == 0 && name.size() > 13 &&
-            name.compare(name.size() - 4, 4, ".txt") == 0)
+        // Only the names of parts ("manifest-" digits ".txt"): a file of the user's stays.
+        const std::size_t digits = name.size() - std::min<std::size_t>(name.size(), 13);
+        if (name.rfind("manifest-", 0) == 0 && digits > 0 && name.compare(name.size() - 4, 4, ".txt") == 0 &&
+            name.find_first_not_of("0123456789", 9) == 9 + digits)
             DeleteFileHeld(absoluteOf(entry.path().string()));
     }
 }

@@ -143,6 +143,26 @@ TEST_F(CliRecordTest, FilesPassedOverAreReportedAsSkippedWithTheirReason)
               before.at((tmp.path() / "d" / "bin.dat").string()));
 }
 
+// A --backup-dir used again holds the last run's manifest only: the earlier run's parts are
+// gone (and a file of the user's beside them stays).
+TEST_F(CliRecordTest, BackupDirUsedAgainListsTheLastRunOnly)
+{
+    fs::create_directories(tmp.path() / "m");
+    for (int i = 0; i < 130; ++i) // two parts of the manifest
+        writeBytes(tmp.path() / "m" / ("f" + std::to_string(i)), "foo");
+    ASSERT_EQ(
+        cli({"--find", "foo", "--replace", "bar", "--backup-dir", "k", "--dir", "m", "--mask", "*"}).status,
+        0);
+    writeBytes(tmp.path() / "k" / "manifest-notes.txt", "mine\n");
+    ASSERT_EQ(cli({"--find", "foo", "--replace", "bar", "--backup-dir", "k", "d/a.txt"}).status, 0);
+    EXPECT_EQ(readBytes(tmp.path() / "k" / "manifest-notes.txt"), "mine\n");
+    Ran ran = cli({"--restore", "k"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "a.txt"), "one foo\ntwo\nfoo three\n");
+    for (int i = 0; i < 130; ++i) // not the last run's files
+        EXPECT_EQ(readBytes(tmp.path() / "m" / ("f" + std::to_string(i))), "bar\r\n") << i;
+}
+
 TEST_F(CliRecordTest, BackupDirAndRestoreLeaveAFileChangedSinceAlone)
 {
     const auto before = tree();
