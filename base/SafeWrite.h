@@ -152,7 +152,7 @@ class FileReplacement {
     std::string m_path;            // as the caller named it, for messages
     std::string m_name;            // the target's name in the held folder
     int m_folder = -1;             // the target's folder, held from the first look to the rename
-    bool m_folderBorrowed = false; // m_folder is the caller's held root: not closed here
+    bool m_folderBorrowed = false; // m_folder is the caller's folderDescriptor: not closed here
     int m_source = -1;             // the current content, or -1 for a new file
     int m_output = -1;             // the temporary
     std::string m_tempName;        // empty while the temporary is unnamed
