@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -312,7 +313,7 @@ std::string ResolveLinks(const std::string &path)
 }
 
 FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options)
-    : m_path(std::move(path)), m_newFileMode(options.newFileMode)
+    : m_path(std::move(path)), m_newFileMode(options.newFileMode), m_hashWritten(options.hashWritten)
 {
     try {
         std::string target = m_path;
@@ -353,7 +354,7 @@ FileReplacement::FileReplacement(std::string path, const ReplaceOptions &options
                     continue;
                 }
                 target = ResolveLinks(target);
-                ::close(std::exchange(m_folder, -1));
+                closeFolder();
                 continue;
             }
             if (S_ISDIR(entry.st_mode))
@@ -415,7 +416,8 @@ void FileReplacement::followInsideTree(int root, const std::string &rootName)
         OpenBeneath(root, std::string_view(targetPath).substr(prefix.size(), slash + 1 - prefix.size()));
     if (folder < 0)
         throw IoError("open the folder of", m_path, errno);
-    ::close(std::exchange(m_folder, folder));
+    closeFolder();
+    m_folder = folder;
     m_name = targetPath.substr(slash + 1);
 }
 
@@ -423,6 +425,11 @@ int FileReplacement::openFolder(const std::string &folder, const ReplaceOptions 
 {
     if (Injected(Step::OpenFolder, m_path))
         throw IoError("open the folder of", m_path, errno);
+    if (options.folderDescriptor >= 0) {
+        m_folder = options.folderDescriptor; // the caller's: used as it is, never closed here
+        m_folderBorrowed = true;
+        return -1;
+    }
     const std::string &root = options.heldRoot;
     std::size_t below = std::string::npos; // where the components below the held root start
     if (!root.empty() && folder.compare(0, root.size(), root) == 0 &&
@@ -450,10 +457,12 @@ int FileReplacement::openFolder(const std::string &folder, const ReplaceOptions 
 
 FileReplacement::FileReplacement(FileReplacement &&other) noexcept
     : m_path(std::move(other.m_path)), m_name(std::move(other.m_name)),
-      m_folder(std::exchange(other.m_folder, -1)), m_source(std::exchange(other.m_source, -1)),
-      m_output(std::exchange(other.m_output, -1)), m_tempName(std::exchange(other.m_tempName, {})),
-      m_sourceInfo(other.m_sourceInfo), m_created(other.m_created), m_newFileMode(other.m_newFileMode),
-      m_mode(other.m_mode), m_outputInode(other.m_outputInode)
+      m_folder(std::exchange(other.m_folder, -1)),
+      m_folderBorrowed(std::exchange(other.m_folderBorrowed, false)),
+      m_source(std::exchange(other.m_source, -1)), m_output(std::exchange(other.m_output, -1)),
+      m_tempName(std::exchange(other.m_tempName, {})), m_sourceInfo(other.m_sourceInfo),
+      m_created(other.m_created), m_newFileMode(other.m_newFileMode), m_mode(other.m_mode),
+      m_outputInode(other.m_outputInode), m_hashWritten(other.m_hashWritten), m_written(other.m_written)
 {
 }
 
@@ -464,6 +473,7 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
         m_path = std::move(other.m_path);
         m_name = std::move(other.m_name);
         m_folder = std::exchange(other.m_folder, -1);
+        m_folderBorrowed = std::exchange(other.m_folderBorrowed, false);
         m_source = std::exchange(other.m_source, -1);
         m_output = std::exchange(other.m_output, -1);
         m_tempName = std::exchange(other.m_tempName, {});
@@ -472,6 +482,8 @@ FileReplacement &FileReplacement::operator=(FileReplacement &&other) noexcept
         m_newFileMode = other.m_newFileMode;
         m_mode = other.m_mode;
         m_outputInode = other.m_outputInode;
+        m_hashWritten = other.m_hashWritten;
+        m_written = other.m_written;
     }
     return *this;
 }
@@ -506,8 +518,9 @@ void FileReplacement::prepareOutput()
         return;
     if (Injected(Step::CreateTemporary, m_path))
         throw IoError("create a temporary file for", m_path, errno);
-    // Nothing is created where it could not be removed again on failure.
-    if (KeepsItsNames(m_folder) || (m_source >= 0 && KeepsItsNames(m_source)))
+    // Nothing is created where it could not be removed again on failure. The unnamed
+    // temporary of a new file is never named but with the file's own name: nothing to remove.
+    if (!m_created && (KeepsItsNames(m_folder) || (m_source >= 0 && KeepsItsNames(m_source))))
         throw IoError("replace", m_path, EPERM);
     // Given its name only at the commit, the temporary leaves nothing behind should the
     // program end before; /proc gives the name.
@@ -518,6 +531,8 @@ void FileReplacement::prepareOutput()
             throw IoError("create a temporary file for", m_path, errno);
     }
     if (m_output < 0) {
+        if (m_created && KeepsItsNames(m_folder))
+            throw IoError("replace", m_path, EPERM);
         const std::string prefix = TempPrefix(m_name);
         for (int attempt = 0; m_output < 0; ++attempt) {
             std::string name = prefix + RandomSuffix();
@@ -534,16 +549,17 @@ void FileReplacement::prepareOutput()
     // changing it may clear set-id bits that the mode then restores.
     if (Injected(Step::CopyMetadata, m_path))
         throw IoError("keep the permissions of", m_path, errno);
-    struct stat made;
-    if (::fstat(m_output, &made) != 0)
-        throw IoError("keep the permissions of", m_path, errno);
-    m_outputInode = made.st_ino;
     if (m_created) {
+        // A new file only gets its mode: no owner to keep, and its identity is never compared.
         m_mode = m_newFileMode;
         if (::fchmod(m_output, m_newFileMode) != 0)
             throw IoError("keep the permissions of", m_path, errno);
         return;
     }
+    struct stat made;
+    if (::fstat(m_output, &made) != 0)
+        throw IoError("keep the permissions of", m_path, errno);
+    m_outputInode = made.st_ino;
     mode_t mode = m_sourceInfo.st_mode & 07777;
     const uid_t uid = m_sourceInfo.st_uid;
     const gid_t gid = m_sourceInfo.st_gid;
@@ -586,6 +602,44 @@ void FileReplacement::restorePrivileges()
         throw IoError("keep the attributes of", m_path, errno);
 }
 
+void FileReplacement::copyFrom(int fd, std::uint64_t size, const std::string &from)
+{
+    prepareOutput();
+    // Not tried again once refused (another file system, or none of its kind): the bytes
+    // then pass through here.
+    static std::atomic<bool> inKernel{true};
+    loff_t offset = 0;
+    while (!m_hashWritten && inKernel && std::uint64_t(offset) < size) {
+        if (Injected(Step::WriteTemporary, m_path))
+            throw IoError("write", m_path, errno);
+        const ssize_t put =
+            ::copy_file_range(fd, &offset, m_output, nullptr, size - std::uint64_t(offset), 0);
+        if (put == 0)
+            return; // the file ended early
+        if (put > 0 || errno == EINTR)
+            continue;
+        if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+            throw IoError("write", m_path, errno);
+        inKernel = false; // what was copied stays: the rest follows at the temporary's offset
+    }
+    constexpr std::size_t kChunk = std::size_t(1) << 20;
+    static thread_local std::unique_ptr<char[]> buffer;
+    while (std::uint64_t(offset) < size) {
+        if (!buffer)
+            buffer.reset(new char[kChunk]);
+        const std::size_t want = std::size_t(std::min<std::uint64_t>(kChunk, size - std::uint64_t(offset)));
+        const ssize_t got = ::pread(fd, buffer.get(), want, offset);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw IoError("read", from, errno);
+        if (got == 0)
+            return;
+        write(std::string_view(buffer.get(), std::size_t(got)));
+        offset += got;
+    }
+}
+
 void FileReplacement::write(std::string_view bytes)
 {
     const iovec piece{const_cast<char *>(bytes.data()), bytes.size()};
@@ -595,6 +649,9 @@ void FileReplacement::write(std::string_view bytes)
 void FileReplacement::write(const struct iovec *pieces, int count)
 {
     prepareOutput();
+    if (m_hashWritten) // before the loop below moves on through the pieces
+        for (int i = 0; i < count; ++i)
+            m_written.add({static_cast<const char *>(pieces[i].iov_base), pieces[i].iov_len});
     std::vector<iovec> rest;
     while (count > 0 && pieces->iov_len == 0) {
         ++pieces;
@@ -627,6 +684,16 @@ void FileReplacement::write(const struct iovec *pieces, int count)
     }
 }
 
+struct stat FileReplacement::writtenInfo() const
+{
+    struct stat info;
+    if (m_output < 0)
+        throw IoError("write", m_path, EBADF);
+    if (::fstat(m_output, &info) != 0)
+        throw IoError("write", m_path, errno);
+    return info;
+}
+
 void FileReplacement::commit()
 {
     try {
@@ -634,7 +701,8 @@ void FileReplacement::commit()
         restorePrivileges();
         if (Injected(Step::CheckUnchanged, m_path))
             throw IoError("rewrite", m_path, errno);
-        checkUnchanged();
+        if (!m_created) // a new file: the link that names it refuses a file created meanwhile
+            checkUnchanged();
 
         if (Injected(Step::NameTemporary, m_path))
             throw IoError("write", m_path, errno);
@@ -742,9 +810,15 @@ void FileReplacement::discard() noexcept
     if (m_source >= 0)
         ::close(m_source);
     m_source = -1;
-    if (m_folder >= 0)
+    closeFolder();
+}
+
+void FileReplacement::closeFolder() noexcept
+{
+    if (m_folder >= 0 && !m_folderBorrowed)
         ::close(m_folder);
     m_folder = -1;
+    m_folderBorrowed = false;
 }
 
 void WriteFileSafely(const std::string &path, std::string_view bytes)

@@ -3,6 +3,8 @@
 // the target's place only once it is complete and the target is still the file that was read.
 #pragma once
 
+#include "base/ContentHash.h"
+
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/uio.h>
@@ -50,6 +52,11 @@ struct ReplaceOptions {
     /// The held root already open (a directory pass opens it once for all its files); -1: it
     /// is opened for this file. The descriptor stays the caller's.
     int heldRootDescriptor = -1;
+    /// The file's folder already open (a store of copies that writes many files into each of
+    /// its folders): the folder part of the path then only names the file in messages. The
+    /// descriptor stays the caller's, who keeps it open while the replacement lives; -1: the
+    /// folder is opened for this file.
+    int folderDescriptor = -1;
     /// The permission bits of a file created (0: what the umask leaves of 0666).
     mode_t newFileMode = 0;
     /// Only read: a file without write permission is not refused (commit() is then not used).
@@ -60,6 +67,9 @@ struct ReplaceOptions {
     /// a read-only one is replaced, and the result takes the owner, group and permission bits
     /// of `copyOf` (owner read and write added), not its own earlier ones.
     const struct stat *copyOf = nullptr;
+    /// The new content is hashed as it is written (see writtenHash()), so that a caller can
+    /// tell later whether a file still holds it without reading it back.
+    bool hashWritten = false;
 };
 
 /// Replaces one file. Construction looks at the target and opens it for reading; output()
@@ -88,6 +98,8 @@ class FileReplacement {
     bool exists() const noexcept { return m_source >= 0; }
     /// The current content's size when it was opened (0 for a new file).
     std::size_t sourceSize() const noexcept { return static_cast<std::size_t>(m_sourceInfo.st_size); }
+    /// The current content's status when it was opened (all zero for a new file).
+    const struct stat &sourceInfo() const noexcept { return m_sourceInfo; }
 
     /// The current content's descriptor, open for reading (-1 for a new file); for mapping it.
     int sourceDescriptor() const noexcept { return m_source; }
@@ -104,6 +116,19 @@ class FileReplacement {
     void write(std::string_view bytes);
     void write(const struct iovec *pieces, int count);
 
+    /// Appends the first `size` bytes of the open file `fd` from its start (fewer when it ends
+    /// before), copied inside the kernel where it can be (not with hashWritten, whose hash needs
+    /// the bytes). Throws Error{Io}, naming `from` for a failed read.
+    void copyFrom(int fd, std::uint64_t size, const std::string &from);
+
+    /// With ReplaceOptions::hashWritten: the XXH64 of everything written so far, and its size.
+    std::uint64_t writtenHash() const noexcept { return m_written.value(); }
+    std::uint64_t writtenSize() const noexcept { return m_written.size(); }
+    bool hashesWritten() const noexcept { return m_hashWritten; }
+    /// The temporary as written so far (size, modification time, which the commit keeps).
+    /// Throws Error{Io}, also when there is no temporary yet.
+    struct stat writtenInfo() const;
+
     /// Puts the new content in the target's place. When the target is no longer the file
     /// that was read (replaced, appended to, truncated, deleted; or created meanwhile, for a
     /// new file) the new content is discarded, the target left as the other writer left it,
@@ -112,6 +137,7 @@ class FileReplacement {
 
   private:
     void discard() noexcept;
+    void closeFolder() noexcept;
     // Opens m_folder; returns the held root's descriptor when the folder lies below it, else
     // -1. A root opened here is left in `ownedRoot` for the caller to close.
     int openFolder(const std::string &folder, const ReplaceOptions &options, int &ownedRoot);
@@ -126,17 +152,20 @@ class FileReplacement {
     // The last step of commit() for a file that existed: the temporary takes its place.
     void replaceTarget();
 
-    std::string m_path;     // as the caller named it, for messages
-    std::string m_name;     // the target's name in the held folder
-    int m_folder = -1;      // the target's folder, held from the first look to the rename
-    int m_source = -1;      // the current content, or -1 for a new file
-    int m_output = -1;      // the temporary
-    std::string m_tempName; // empty while the temporary is unnamed
+    std::string m_path;            // as the caller named it, for messages
+    std::string m_name;            // the target's name in the held folder
+    int m_folder = -1;             // the target's folder, held from the first look to the rename
+    bool m_folderBorrowed = false; // m_folder is the caller's folderDescriptor: not closed here
+    int m_source = -1;             // the current content, or -1 for a new file
+    int m_output = -1;             // the temporary
+    std::string m_tempName;        // empty while the temporary is unnamed
     struct stat m_sourceInfo {};
     bool m_created = false; // the target did not exist
     mode_t m_newFileMode = 0;
     mode_t m_mode = 0; // the permission bits the result gets, set-id bits included
     ino_t m_outputInode = 0;
+    bool m_hashWritten = false;
+    ContentHash m_written; // what was written, with hashWritten
 };
 
 /// Replaces the content of `path` with `bytes`, creating the file when it does not exist (its

@@ -58,6 +58,7 @@ bool RunRecord::isBackupCopy(const std::string &path) const
 void RunRecord::add(const FileReport &report, std::string_view before, std::string_view after)
 {
     m_rewritten += report.outcome == FileOutcome::Rewritten;
+    m_skipped += report.outcome == FileOutcome::Skipped;
     m_changed += report.changed > 0;
     m_bytesBefore += report.bytesBefore;
     m_bytesAfter += report.bytesAfter;
@@ -80,10 +81,25 @@ void RunRecord::failed(const std::string &path, const std::string &reason)
     report.path = path;
     report.outcome = FileOutcome::Failed;
     report.reason = reason;
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    report.bytesBefore = report.bytesAfter = ec ? 0 : size;
     ++m_failed;
+    passedOver(std::move(report));
+}
+
+void RunRecord::skipped(const std::string &path, const std::string &reason)
+{
+    FileReport report;
+    report.path = path;
+    report.outcome = FileOutcome::Skipped;
+    report.reason = reason;
+    ++m_skipped;
+    passedOver(std::move(report));
+}
+
+void RunRecord::passedOver(FileReport report)
+{
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(report.path, ec);
+    report.bytesBefore = report.bytesAfter = ec ? 0 : size;
     if (m_request.dryRun)
         print(EscapeControls(DryRunLine(report)) + "\n");
     if (!m_request.report.empty()) {

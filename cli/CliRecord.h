@@ -22,6 +22,9 @@ class RunRecord {
     CommitHook *hook() { return m_hooks.empty() ? nullptr : &m_hooks; }
     /// A file that failed (its reason is reported on stderr by the caller).
     void failed(const std::string &path, const std::string &reason);
+    /// A file passed over before the run reaches it (a link the directory pass does not follow;
+    /// its reason is reported on stderr by the caller).
+    void skipped(const std::string &path, const std::string &reason);
     /// Whether `path` lies in the --backup-dir folder (never a target of the run).
     bool isBackupCopy(const std::string &path) const;
     /// Writes the report and the summary line. False after reporting a failure on stderr.
@@ -29,6 +32,8 @@ class RunRecord {
 
   private:
     void add(const FileReport &report, std::string_view before, std::string_view after);
+    // A failure or a skip met outside the pipeline: the dry run's line and the report's.
+    void passedOver(FileReport report);
 
     const CliRequest &m_request;
     CommitHooks m_hooks;

@@ -94,17 +94,36 @@ class DirectoryTargets : public RunObserver {
         ReportFailure(path, e.what());
         ++failures;
     }
-    void message(const std::string &text) override { ReportFailure({}, text); }
+    // A link not followed: fileDone(path, Skipped), then "PATH: reason" as a message.
+    void fileDone(const std::string &path, Outcome outcome) override
+    {
+        if (outcome == Outcome::Skipped)
+            m_passedOver = path;
+    }
+    void message(const std::string &text) override
+    {
+        ReportFailure({}, text);
+        const std::string head = m_passedOver + ": ";
+        if (onSkipped && !m_passedOver.empty() && text.compare(0, head.size(), head) == 0)
+            onSkipped(m_passedOver, text.substr(head.size()));
+        m_passedOver.clear();
+    }
 
     std::size_t failures = 0;
+    std::function<void(const std::string &, const std::string &)> onSkipped;
+
+  private:
+    std::string m_passedOver;
 };
 
 } // namespace
 
-std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask,
-                                  std::vector<std::string> &files)
+std::size_t
+CollectDirectoryFiles(const std::string &dir, const std::string &mask, std::vector<std::string> &files,
+                      const std::function<void(const std::string &, const std::string &)> &skipped)
 {
     DirectoryTargets targets;
+    targets.onSkipped = skipped;
     std::vector<std::string> found;
     ScanForDirectoryPass(dir, mask, found, targets, false);
     for (std::string &path : found)
@@ -164,7 +183,9 @@ int RunRewrite(const CliRequest &request)
     // Each directory in turn, so that failures are reported in the order of the targets.
     // Directory lines of a scan are no targets; the files below them are listed anyway.
     for (const std::string &dir : request.dirs) {
-        failures += CollectDirectoryFiles(dir, request.mask, batch);
+        failures += CollectDirectoryFiles(
+            dir, request.mask, batch,
+            [&](const std::string &path, const std::string &reason) { record.skipped(path, reason); });
         std::erase_if(batch, [&](const std::string &path) { return record.isBackupCopy(path); });
         // No folder link below the scanned directory is followed while the files are rewritten.
         const std::vector<std::string> roots(batch.size(), dir);

@@ -3,6 +3,10 @@
 
 #include "cli/CliArgs.h"
 
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace vexlo::cli {
 
 enum ExitCode { ExitOk = 0, ExitFailed = 1, ExitUsage = 2 };
@@ -33,8 +37,10 @@ void ReportFailure(const std::string &path, const std::string &reason);
 
 /// Appends the files a directory pass of `dir` with `mask` works on (no directory lines, no
 /// link out of the tree, no temporary of ours), reporting on stderr what it passes over.
-/// Returns how many directories could not be read.
-std::size_t CollectDirectoryFiles(const std::string &dir, const std::string &mask,
-                                  std::vector<std::string> &files);
+/// Returns how many directories could not be read. `skipped` hears each link passed over
+/// with its reason.
+std::size_t CollectDirectoryFiles(
+    const std::string &dir, const std::string &mask, std::vector<std::string> &files,
+    const std::function<void(const std::string &path, const std::string &reason)> &skipped = {});
 
 } // namespace vexlo::cli

@@ -10,8 +10,9 @@
 
 namespace vexlo {
 
-/// Every method is called on the thread that runs the loop, in list order, and only for the
-/// files the loop reaches (a stop or a failure that ends the run leaves the rest out).
+/// Every method but prepared() is called on the thread that runs the loop, in list order, and
+/// only for the files the loop reaches (a stop or a failure that ends the run leaves the rest
+/// out).
 class CommitHook {
   public:
     virtual ~CommitHook() = default;
@@ -26,6 +27,20 @@ class CommitHook {
     {
         (void)path;
         (void)count;
+    }
+    /// Whether prepared() needs each new content's hash (FileReplacement::writtenHash()): the
+    /// write unit then hashes what it writes. Asked once, after begin() and before the first file.
+    virtual bool wantsWrittenHash() const { return false; }
+    /// The new content of `path` is complete in its temporary; the target is not touched yet.
+    /// Called on the thread that prepared the file: a worker, several at once for different
+    /// files, so it must be thread-safe. Whether the file is then committed is not known here:
+    /// a stop, a failure, or the target found changed since it was read leave it out, and
+    /// afterCommit() follows only for a file committed. Never called in a preview. Throwing
+    /// Error fails that file, which is then left as it was.
+    virtual void prepared(const std::string &path, FileReplacement &file)
+    {
+        (void)path;
+        (void)file;
     }
     /// A prepared file is about to replace its target. Throwing Error fails that file, which
     /// is then left as it was.
@@ -42,6 +57,14 @@ class CommitHook {
         (void)path;
         (void)before;
         (void)after;
+    }
+    /// A file the run passes over on purpose and leaves as it was (a binary file), in a preview
+    /// too; `reason` as the run's message gives it after the path ("skipped: binary file ...").
+    /// Must not throw.
+    virtual void skipped(const std::string &path, const std::string &reason)
+    {
+        (void)path;
+        (void)reason;
     }
     /// The loop is over (after a stop or a failure too). Must not throw.
     virtual void end() {}
@@ -74,6 +97,18 @@ class CommitHooks : public CommitHook {
         for (CommitHook *h : m_hooks)
             h->replacements(path, count);
     }
+    bool wantsWrittenHash() const override
+    {
+        for (CommitHook *h : m_hooks)
+            if (h->wantsWrittenHash())
+                return true;
+        return false;
+    }
+    void prepared(const std::string &path, FileReplacement &file) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->prepared(path, file);
+    }
     void beforeCommit(const std::string &path, FileReplacement &prepared) override
     {
         for (CommitHook *h : m_hooks)
@@ -88,6 +123,11 @@ class CommitHooks : public CommitHook {
     {
         for (CommitHook *h : m_hooks)
             h->previewed(path, before, after);
+    }
+    void skipped(const std::string &path, const std::string &reason) override
+    {
+        for (CommitHook *h : m_hooks)
+            h->skipped(path, reason);
     }
     void end() override
     {

@@ -56,6 +56,7 @@ void rewriteWithHook(const std::string &path, const TextOperation &op, const Rep
         return;
     }
     FileReplacement prepared = PrepareRewrite(path, op, options);
+    hook.prepared(path, prepared);
     hook.beforeCommit(path, prepared);
     prepared.commit();
     hook.afterCommit(path);
@@ -76,11 +77,13 @@ Error wrapped(const std::string &path, const std::exception &e)
     return Error(ErrorKind::Io, path, "cannot rewrite '" + path + "': " + e.what());
 }
 
-// A file left as it is on purpose: its reason goes to the run as a message, and it counts
-// as neither rewritten nor failed.
-void ReportSkipped(PipelineResult &result, RunObserver &observer, const SkippedFile &skipped)
+// A file left as it is on purpose: its reason goes to the run as a message and to the hook,
+// and it counts as neither rewritten nor failed.
+void ReportSkipped(PipelineResult &result, RunObserver &observer, CommitHook &hook,
+                   const SkippedFile &skipped)
 {
     ++result.skipped;
+    hook.skipped(skipped.path(), skipped.reason());
     observer.message(skipped.what());
     observer.fileDone(skipped.path(), Outcome::Skipped);
 }
@@ -114,7 +117,7 @@ class OrderedRewriter {
         : m_paths(paths), m_op(op), m_options(options), m_observer(observer),
           m_slots(std::max<std::size_t>(16, 8 * std::size_t(threads))), m_threadCount(threads),
           m_roots(options.heldRoots), m_hook(options.hook ? *options.hook : defaultHook()),
-          m_preview(!m_hook.commits())
+          m_preview(!m_hook.commits()), m_hashWritten(!m_preview && m_hook.wantsWrittenHash())
     {
     }
 
@@ -181,7 +184,12 @@ class OrderedRewriter {
         return FileKey{m_lastDirInfo.st_dev, m_lastDirInfo.st_ino, std::move(name)};
     }
 
-    ReplaceOptions replaceOptions(std::size_t index) const { return m_roots.options(index); }
+    ReplaceOptions replaceOptions(std::size_t index) const
+    {
+        ReplaceOptions options = m_roots.options(index);
+        options.hashWritten = m_hashWritten;
+        return options;
+    }
 
     void work()
     {
@@ -238,8 +246,10 @@ class OrderedRewriter {
         try {
             if (m_preview)
                 previewed.emplace(previewFile(path, m_op, options));
-            else
+            else {
                 prepared.emplace(PrepareRewrite(path, m_op, options));
+                m_hook.prepared(path, *prepared); // on this worker, while the file is at hand
+            }
         } catch (const SkippedFile &e) {
             skipped = e;
         } catch (const Error &e) {
@@ -351,7 +361,7 @@ class OrderedRewriter {
                 ++m_result.rewritten;
                 m_observer.fileDone(path, Outcome::Done);
             } else if (taken.skipped) {
-                ReportSkipped(m_result, m_observer, *taken.skipped);
+                ReportSkipped(m_result, m_observer, m_hook, *taken.skipped);
             } else if (error) {
                 ++m_result.failed;
                 if (m_options.stopAtFirstError) {
@@ -418,6 +428,7 @@ class OrderedRewriter {
     HeldRoots m_roots;
     CommitHook &m_hook;
     const bool m_preview;
+    const bool m_hashWritten; // the hook asks for each new content's hash
     std::vector<std::thread> m_workers;
     PipelineResult m_result;
 };
@@ -427,6 +438,8 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
 {
     PipelineResult result;
     const HeldRoots roots(options.heldRoots);
+    CommitHook &hook = options.hook ? *options.hook : defaultHook();
+    const bool hashWritten = hook.commits() && hook.wantsWrittenHash();
     for (std::size_t index = 0; index < paths.size(); ++index) {
         const std::string &path = paths[index];
         if (options.skipDirectoryLines && isDirectoryLine(path))
@@ -435,9 +448,11 @@ PipelineResult rewriteOneByOne(const std::vector<std::string> &paths, const Text
             break;
         std::optional<Error> error;
         try {
-            rewriteWithHook(path, op, roots.options(index), options.hook ? *options.hook : defaultHook());
+            ReplaceOptions replace = roots.options(index);
+            replace.hashWritten = hashWritten;
+            rewriteWithHook(path, op, replace, hook);
         } catch (const SkippedFile &e) {
-            ReportSkipped(result, observer, e);
+            ReportSkipped(result, observer, hook, e);
             continue;
         } catch (const Error &e) {
             error = e;

@@ -28,7 +28,8 @@ struct PipelineOptions {
     /// which no folder link is followed (see ReplaceOptions::heldRoot).
     const std::vector<std::string> *heldRoots = nullptr;
     /// Sees every commit (undo copies, reports) or turns the run into a preview that writes
-    /// nothing; none: every prepared file is committed.
+    /// nothing; none: every prepared file is committed. Its prepared() is called on the worker
+    /// that prepared each file, the other steps on the calling thread.
     CommitHook *hook = nullptr;
 };
 

@@ -166,6 +166,19 @@ void PreviewWindow::runPreview()
             r.reason = e.what();
             window.add(listText(r), Item{path, {}, {}, false});
         }
+        // A file passed over: a binary file is listed by the recorder already; a link the
+        // directory pass does not follow is listed here (its reason comes in the run's message).
+        void fileDone(const std::string &path, Outcome outcome) override
+        {
+            if (outcome != Outcome::Skipped ||
+                (!window.m_items.empty() && window.m_items.back().path == path))
+                return;
+            FileReport r;
+            r.path = path;
+            r.outcome = FileOutcome::Skipped;
+            r.reason = "not followed: a link that leads out of the folder";
+            window.add(listText(r), Item{path, {}, {}, false});
+        }
         void message(const std::string &text) override
         {
             window.m_platform.message(&window, FromBytes(text));

@@ -4,6 +4,7 @@
 #include "undo/LineDiff.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -158,6 +159,22 @@ FileReport ChangeRecorder::counted(FileReport report)
         m_replacements.reset();
     }
     return report;
+}
+
+void ChangeRecorder::skipped(const std::string &path, const std::string &reason)
+{
+    if (!m_onFile)
+        return;
+    FileReport report;
+    report.path = path;
+    report.outcome = FileOutcome::Skipped;
+    // The outcome says "skipped" already.
+    constexpr std::string_view kSaid = "skipped: ";
+    report.reason = reason.rfind(kSaid, 0) == 0 ? reason.substr(kSaid.size()) : reason;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0)
+        report.bytesBefore = report.bytesAfter = std::uint64_t(st.st_size);
+    m_onFile(report, {}, {});
 }
 
 void ChangeRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)

@@ -47,6 +47,8 @@ class ChangeRecorder : public CommitHook {
     /// Keeps the bytes the run read. Throws Error{Io} when they cannot be read again.
     void beforeCommit(const std::string &path, FileReplacement &prepared) override;
     void afterCommit(const std::string &path) override;
+    /// Reports the file as skipped, with its size before and after.
+    void skipped(const std::string &path, const std::string &reason) override;
 
   private:
     FileReport counted(FileReport report);

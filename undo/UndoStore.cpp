@@ -1,6 +1,7 @@
 #include "undo/UndoStore.h"
 
 #include "base/Error.h"
+#include "base/FileCopy.h"
 #include "base/ReadFile.h"
 #include "base/SafeWrite.h"
 #include "base/UndoFolder.h"
@@ -17,14 +18,15 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 namespace vexlo {
 
 namespace {
 
 constexpr const char *kManifestHeader = "vexlopro undo 1";
-constexpr std::size_t kManifestEvery = 128; // files between two manifest writes
-constexpr std::size_t kCopyChunk = std::size_t(1) << 20;
+constexpr const char *kPartHeader = "vexlopro undo part";
+constexpr std::size_t kManifestEvery = 128; // files between two parts of the manifest
 
 std::string escape(const std::string &text)
 {
@@ -96,28 +98,31 @@ std::string mirrored(const std::string &absolute)
     return "files" + absolute;
 }
 
+// Whether an absolute path is already in its normal form: no empty, "." or ".." component
+// and no separator at its end (the form most paths of a run have; checked in one pass).
+bool isNormalAbsolute(std::string_view path)
+{
+    if (path.size() < 2 || path[0] != '/' || path.back() == '/')
+        return false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] != '/')
+            continue;
+        const std::string_view next = path.substr(i + 1, 3);
+        if (next.empty() || next[0] == '/' || next == "." || next.substr(0, 2) == "./" || next == ".." ||
+            next == "../")
+            return false;
+    }
+    return true;
+}
+
 std::string absoluteOf(const std::string &path)
 {
+    if (isNormalAbsolute(path))
+        return path;
     std::filesystem::path p(path);
     if (!p.is_absolute())
         p = std::filesystem::current_path() / p;
     return p.lexically_normal().string();
-}
-
-// Makes the folders of `file` below `base` (mode 0700). Throws Error{Io}.
-void makeFolders(const std::string &base, const std::string &relativeFile, std::vector<std::string> &made)
-{
-    std::size_t at = 0;
-    while ((at = relativeFile.find('/', at + 1)) != std::string::npos) {
-        const std::string folder = base + "/" + relativeFile.substr(0, at);
-        if (!made.empty() && made.back().size() >= folder.size() &&
-            made.back().compare(0, folder.size(), folder) == 0 &&
-            (made.back().size() == folder.size() || made.back()[folder.size()] == '/'))
-            continue; // below the last folder made
-        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-            throw IoError("create", folder, errno);
-    }
-    made.assign(1, base + "/" + relativeFile.substr(0, relativeFile.rfind('/')));
 }
 
 void makeFolder(const std::string &folder)
@@ -126,29 +131,24 @@ void makeFolder(const std::string &folder)
         throw IoError("create", folder, errno);
 }
 
-// The bytes of `fd` from its start, copied to `to` through the write unit.
-void copyOriginal(int fd, const std::string &path, const std::string &to, mode_t mode)
+// The bytes of `fd` from its start, copied through the write unit to `to`, whose folder is
+// held as `folderFd`.
+void copyOriginal(int fd, const std::string &path, const std::string &to, int folderFd,
+                  const struct stat &source)
 {
     ReplaceOptions options;
     options.createIfMissing = true;
-    options.newFileMode = mode & 07777 ? mode & 07777 : 0600;
+    options.newFileMode = source.st_mode & 07777 ? source.st_mode & 07777 : 0600;
+    options.folderDescriptor = folderFd;
+    options.refuseLinks = true;
     FileReplacement out(to, options);
-    out.prepareOutput();
-    static thread_local std::unique_ptr<char[]> buffer(new char[kCopyChunk]);
-    off_t offset = 0;
-    for (;;) {
-        const ssize_t got = ::pread(fd, buffer.get(), kCopyChunk, offset);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IoError("read", path, errno);
-        }
-        if (got == 0)
-            break;
-        out.write(std::string_view(buffer.get(), std::size_t(got)));
-        offset += got;
-    }
+    out.copyFrom(fd, std::uint64_t(source.st_size), path);
     out.commit();
+}
+
+std::string partName(int number)
+{
+    return "manifest-" + std::to_string(number) + ".txt";
 }
 
 // The undo folder's own files are read as they are: a link in their place is refused.
@@ -159,17 +159,35 @@ ReadOptions NoLinks()
     return options;
 }
 
+std::string manifestLine(const UndoEntry &e)
+{
+    return HashText(e.newHash) + "\t" + std::to_string(e.newSize) + "\t" + std::to_string(e.newMtimeNs) +
+           "\t" + std::to_string(e.originalSize) + "\t" + escape(e.original) + "\t" + escape(e.path) + "\n";
+}
+
 std::string manifestText(const std::string &note, const std::vector<UndoEntry> &entries)
 {
     std::string text = std::string(kManifestHeader) + "\n";
     if (!note.empty())
         text += "note\t" + escape(note) + "\n";
-    for (const UndoEntry &e : entries) {
-        text += HashText(e.newHash) + "\t" + std::to_string(e.newSize) + "\t" + std::to_string(e.newMtimeNs) +
-                "\t" + std::to_string(e.originalSize) + "\t" + escape(e.original) + "\t" + escape(e.path) +
-                "\n";
-    }
+    for (const UndoEntry &e : entries)
+        text += manifestLine(e);
     return text;
+}
+
+// Removes the manifest parts of an earlier run kept in the same folder (a --backup-dir used
+// again), so that none is read as this run's.
+void removeOldParts(const std::string &folder)
+{
+    std::error_code ec;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        // Only the names of parts ("manifest-" digits ".txt"): a file of the user's stays.
+        const std::size_t digits = name.size() - std::min<std::size_t>(name.size(), 13);
+        if (name.rfind("manifest-", 0) == 0 && digits > 0 && name.compare(name.size() - 4, 4, ".txt") == 0 &&
+            name.find_first_not_of("0123456789", 9) == 9 + digits)
+            DeleteFileHeld(absoluteOf(entry.path().string()));
+    }
 }
 
 std::uint64_t folderBytes(const std::string &folder)
@@ -226,11 +244,12 @@ void removeBelow(int dirFd, const std::string &shown)
 
 } // namespace
 
-UndoManifest ReadUndoManifest(const std::string &runFolder)
+namespace {
+
+// Adds the entry lines of one manifest text; `header` is its first line.
+void readEntries(const std::string &path, const std::string &text, std::string_view header,
+                 UndoManifest &manifest, std::map<std::string, std::size_t> &index)
 {
-    const std::string path = runFolder + "/" + kUndoManifestName;
-    const std::string text = ReadWholeFile(path, SetFileCap, NoLinks()); // one file a line
-    UndoManifest manifest;
     std::size_t start = 0;
     bool headerSeen = false;
     while (start < text.size()) {
@@ -240,7 +259,7 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
         const std::string_view line(text.data() + start, end - start);
         start = end + 1;
         if (!headerSeen) {
-            if (line != kManifestHeader)
+            if (line != header)
                 throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' is not an undo manifest");
             headerSeen = true;
             continue;
@@ -250,10 +269,10 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
             manifest.note = unescape(f[1]);
             continue;
         }
+        UndoEntry e;
         try {
             if (f.size() != 6)
                 throw std::invalid_argument("fields");
-            UndoEntry e;
             e.newHash = toNumber(f[0], 16);
             e.newSize = toNumber(f[1]);
             e.newMtimeNs = std::int64_t(toNumber(f[2]));
@@ -262,82 +281,263 @@ UndoManifest ReadUndoManifest(const std::string &runFolder)
             e.path = unescape(f[5]);
             if (e.original.find("..") != std::string::npos || e.original.rfind("files/", 0) != 0)
                 throw std::invalid_argument("original outside the run folder");
-            manifest.entries.push_back(std::move(e));
         } catch (const std::exception &) {
             throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' has a damaged line");
         }
+        const auto [at, added] = index.emplace(e.path, manifest.entries.size());
+        if (added) {
+            manifest.entries.push_back(std::move(e));
+            continue;
+        }
+        UndoEntry &listed = manifest.entries[at->second]; // rewritten again: its first original stays
+        listed.newHash = e.newHash;
+        listed.newSize = e.newSize;
+        listed.newMtimeNs = e.newMtimeNs;
     }
     if (!headerSeen)
         throw Error(ErrorKind::Io, path, "'" + EscapeControls(path) + "' is not an undo manifest");
+}
+
+} // namespace
+
+UndoManifest ReadUndoManifest(const std::string &runFolder)
+{
+    UndoManifest manifest;
+    std::map<std::string, std::size_t> index;
+    const std::string path = runFolder + "/" + kUndoManifestName;
+    readEntries(path, ReadWholeFile(path, SetFileCap, NoLinks()), kManifestHeader, manifest, index);
+    // The parts follow in order up to the first one missing (a run ended before writing it).
+    for (int number = 1;; ++number) {
+        const std::string part = runFolder + "/" + partName(number);
+        struct stat st;
+        if (::lstat(part.c_str(), &st) != 0 && errno == ENOENT)
+            break;
+        readEntries(part, ReadWholeFile(part, SetFileCap, NoLinks()), kPartHeader, manifest, index);
+    }
     return manifest;
 }
 
-UndoRecorder::UndoRecorder(std::string runFolder) : m_folder(std::move(runFolder)) {}
+UndoRecorder::UndoRecorder(std::string runFolder)
+    : m_folder(std::move(runFolder)), m_absoluteFolder(absoluteOf(m_folder))
+{
+}
+
+UndoRecorder::~UndoRecorder()
+{
+    if (m_folderFd >= 0)
+        ::close(m_folderFd);
+}
+
+void UndoRecorder::openFolder()
+{
+    if (m_folderFd >= 0)
+        return;
+    makeFolder(m_folder);
+    const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        throw IoError("open", m_folder, errno);
+    try {
+        removeOldParts(m_folder);
+        WriteFileSafely(m_folder + "/" + kUndoManifestName, manifestText({}, {}));
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    m_folderFd = fd;
+}
+
+struct UndoRecorder::HeldFolder {
+    int fd = -1;
+    ~HeldFolder()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+std::shared_ptr<UndoRecorder::HeldFolder> UndoRecorder::heldFolder(const std::string &relative)
+{
+    constexpr std::size_t kHeld = 64; // descriptors kept; runs go through one folder at a time
+    const std::string folder = relative.substr(0, relative.rfind('/'));
+    if (const auto it = m_heldFolders.find(folder); it != m_heldFolders.end())
+        return it->second;
+    std::size_t at = 0;
+    while ((at = relative.find('/', at + 1)) != std::string::npos) {
+        const std::string part = relative.substr(0, at);
+        if (::mkdirat(m_folderFd, part.c_str(), 0700) != 0 && errno != EEXIST)
+            throw IoError("create", m_folder + "/" + part, errno);
+    }
+    auto held = std::make_shared<HeldFolder>();
+    held->fd = ::openat(m_folderFd, folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (held->fd < 0)
+        throw IoError("open", m_folder + "/" + folder, errno);
+    if (m_heldFolders.size() >= kHeld)
+        m_heldFolders.clear(); // a copy under way keeps its folder until it is done
+    m_heldFolders.emplace(folder, held);
+    return held;
+}
+
+UndoRecorder::Kept UndoRecorder::keep(const std::string &path, const std::string &absolute,
+                                      FileReplacement &file)
+{
+    Kept kept;
+    kept.path = path;
+    kept.source = file.sourceDescriptor();
+    bool copy = file.exists();
+    const std::string relative = mirrored(absolute);
+    std::optional<Kept> earlier; // prepared before and never committed: its copy is out of date
+    std::shared_ptr<HeldFolder> folder;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_index.count(absolute))
+            copy = false; // the first original stays
+        const auto it = m_kept.find(absolute);
+        if (it != m_kept.end()) {
+            earlier = std::move(it->second);
+            m_kept.erase(it);
+        }
+        if (copy) {
+            openFolder();
+            folder = heldFolder(relative);
+        }
+    }
+    if (earlier)
+        removeCopy(*earlier); // before a new copy takes its name
+    if (!copy)
+        return kept;
+    const struct stat &source = file.sourceInfo();
+    copyOriginal(file.sourceDescriptor(), path, m_absoluteFolder + "/" + relative, folder->fd, source);
+    kept.original = relative;
+    kept.originalSize = std::uint64_t(source.st_size);
+    return kept;
+}
+
+void UndoRecorder::removeCopy(const Kept &kept) noexcept
+{
+    if (kept.original.empty())
+        return;
+    try {
+        DeleteFileHeld(m_absoluteFolder + "/" + kept.original);
+    } catch (const Error &) {
+        // Not in the manifest, so never restored: only the space stays taken.
+    }
+}
+
+void UndoRecorder::prepared(const std::string &path, FileReplacement &file)
+{
+    const std::string absolute = absoluteOf(path);
+    Kept kept = keep(path, absolute, file);
+    kept.fromPrepared = true;
+    if (file.hashesWritten()) {
+        const struct stat written = file.writtenInfo();
+        kept.hashed = true;
+        kept.newHash = file.writtenHash();
+        kept.newSize = file.writtenSize();
+        kept.newMtimeNs = std::int64_t(written.st_mtim.tv_sec) * 1000000000 + written.st_mtim.tv_nsec;
+    }
+    std::lock_guard lock(m_mutex);
+    m_kept[absolute] = std::move(kept);
+}
 
 void UndoRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)
 {
-    m_pending.clear();
-    const std::string absolute = absoluteOf(path);
-    if (m_index.count(absolute) || !prepared.exists()) {
-        m_pending = absolute; // the first original stays; the new state is updated
-        return;
+    std::string absolute = absoluteOf(path);
+    {
+        std::lock_guard lock(m_mutex);
+        // The record prepared() made of this very file, which holds its descriptor still.
+        const auto it = m_kept.find(absolute);
+        if (it != m_kept.end() && it->second.fromPrepared &&
+            it->second.source == prepared.sourceDescriptor()) {
+            m_committing = std::move(absolute);
+            return;
+        }
     }
-    struct stat st;
-    if (::fstat(prepared.sourceDescriptor(), &st) != 0)
-        throw IoError("read", path, errno);
-    const std::string relative = mirrored(absolute);
-    if (m_entries.empty() && m_madeFolders.empty())
-        makeFolder(m_folder);
-    makeFolders(m_folder, relative, m_madeFolders);
-    copyOriginal(prepared.sourceDescriptor(), path, m_folder + "/" + relative, st.st_mode);
-    UndoEntry entry;
-    entry.path = path;
-    entry.original = relative;
-    entry.originalSize = std::uint64_t(st.st_size);
-    m_index[absolute] = m_entries.size();
-    m_entries.push_back(std::move(entry));
-    m_pending = absolute;
+    Kept kept = keep(path, absolute, prepared); // prepared without prepared()
+    std::lock_guard lock(m_mutex);
+    m_kept[absolute] = std::move(kept);
+    m_committing = std::move(absolute);
 }
 
 void UndoRecorder::afterCommit(const std::string &path)
 {
-    const auto it = m_index.find(m_pending);
-    m_pending.clear();
-    if (it == m_index.end())
-        return;
-    UndoEntry &entry = m_entries[it->second];
-    struct stat st;
-    try {
-        entry.newHash = HashFile(path, entry.newSize);
-        if (::stat(path.c_str(), &st) == 0)
-            entry.newMtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-    } catch (const Error &e) {
-        // Left with a hash no file has: the undo then leaves this file as it is.
-        entry.newSize = ~std::uint64_t(0);
-        m_lastError = e.what();
+    Kept kept;
+    std::string absolute;
+    {
+        std::lock_guard lock(m_mutex);
+        absolute = std::move(m_committing);
+        m_committing.clear();
+        const auto it = m_kept.find(absolute);
+        if (it == m_kept.end())
+            return;
+        kept = std::move(it->second);
+        m_kept.erase(it);
     }
-    if (++m_unsaved >= kManifestEvery)
-        writeManifest();
+    if (!kept.hashed) {
+        try {
+            kept.newHash = HashFile(path, kept.newSize);
+            struct stat st;
+            if (::stat(path.c_str(), &st) == 0)
+                kept.newMtimeNs = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        } catch (const Error &e) {
+            // Left with a size no file has: the undo then leaves this file as it is.
+            kept.newSize = ~std::uint64_t(0);
+            m_lastError = e.what();
+        }
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        auto it = m_index.find(absolute);
+        if (it == m_index.end()) {
+            if (kept.original.empty())
+                return; // a file the run created: nothing to put back
+            it = m_index.emplace(absolute, m_entries.size()).first;
+            UndoEntry entry;
+            entry.path = kept.path;
+            entry.original = kept.original;
+            entry.originalSize = kept.originalSize;
+            m_entries.push_back(std::move(entry));
+        }
+        UndoEntry &entry = m_entries[it->second];
+        entry.newHash = kept.newHash;
+        entry.newSize = kept.newSize;
+        entry.newMtimeNs = kept.newMtimeNs;
+        m_unsaved += manifestLine(entry); // a later line for a path updates the earlier one
+    }
+    if (++m_unsavedCount >= kManifestEvery)
+        writePart();
 }
 
 void UndoRecorder::end()
 {
-    try {
-        makeFolder(m_folder);
-    } catch (const Error &e) {
-        m_lastError = e.what();
-        return;
+    std::unordered_map<std::string, Kept> left;
+    {
+        std::lock_guard lock(m_mutex);
+        left.swap(m_kept);
+        m_committing.clear();
+        try {
+            openFolder(); // also for a run that rewrote nothing, so the folder is a run folder
+        } catch (const Error &e) {
+            m_lastError = e.what();
+            return;
+        }
     }
-    writeManifest(); // also for a run that rewrote nothing, so the folder is a run folder
+    for (const auto &[absolute, kept] : left) // prepared, never committed
+        removeCopy(kept);
+    if (m_unsavedCount > 0)
+        writePart();
 }
 
-void UndoRecorder::writeManifest()
+void UndoRecorder::writePart()
 {
-    m_unsaved = 0;
+    // Only the committing thread adds lines, and only it writes them.
     try {
-        WriteFileSafely(m_folder + "/" + kUndoManifestName, manifestText({}, m_entries));
+        // A part is written whole or not at all: a run ended meanwhile loses at most its lines.
+        WriteFileSafely(m_folder + "/" + partName(m_parts + 1), kPartHeader + ("\n" + m_unsaved));
+        ++m_parts;
+        m_unsaved.clear();
+        m_unsavedCount = 0;
     } catch (const Error &e) {
-        m_lastError = e.what();
+        m_lastError = e.what(); // the lines wait for the next part
     }
 }
 
@@ -494,6 +694,12 @@ void StoreRecorder::begin(const std::vector<std::string> &paths)
         if (m_notice)
             m_notice(std::string("This run goes without undo copy: ") + e.what());
     }
+}
+
+void StoreRecorder::prepared(const std::string &path, FileReplacement &file)
+{
+    if (m_recorder)
+        m_recorder->prepared(path, file);
 }
 
 void StoreRecorder::beforeCommit(const std::string &path, FileReplacement &prepared)

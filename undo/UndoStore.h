@@ -10,8 +10,13 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace vexlo {
 
@@ -37,19 +42,32 @@ struct UndoManifest {
     std::vector<UndoEntry> entries;
 };
 
-/// Reads the manifest of `runFolder`. Throws Error{Io} when it cannot be read or is not one.
+/// Reads the manifest of `runFolder` with its parts in order; a later line for a path listed
+/// already updates what the run left in it. Throws Error{Io} when it cannot be read or is not
+/// one.
 UndoManifest ReadUndoManifest(const std::string &runFolder);
 
-/// Keeps the originals of a run in `runFolder` (created on the first copy, mode 0700): before
-/// each commit the file's bytes as the run read them are copied through the write unit (a new
-/// copy gets the original's permission bits, and this user as owner, as backup copies do);
-/// after it, what the file now holds goes to the manifest, which is rewritten every few
-/// files and at the end, so a run that ends halfway can be undone for the files it rewrote.
-/// A path rewritten twice keeps its first original. A failed copy fails that file (it is not
-/// rewritten). Manifest write failures after a commit are reported through lastError().
+/// Keeps the originals of a run in `runFolder` (created on the first copy, mode 0700). On the
+/// worker that prepared a file (prepared()), its bytes as the run read them are copied from
+/// the descriptor the run read through the write unit (a new copy gets the original's
+/// permission bits, and this user as owner, as backup copies do), and the new content's hash
+/// is taken as it was written. Only once the file is committed does it go to the manifest,
+/// which grows by a part every few files and at the end (never rewritten whole), so a run
+/// that ends halfway can be undone for the files it rewrote and only for those: the copies
+/// of files prepared but not committed are removed at the end. A path rewritten twice keeps
+/// its first original. A failed copy fails that file (it is not rewritten). A file handed to
+/// beforeCommit() without prepared() is copied there. Manifest write failures after a commit
+/// are reported through lastError().
 class UndoRecorder : public CommitHook {
   public:
     explicit UndoRecorder(std::string runFolder);
+    ~UndoRecorder() override;
+    UndoRecorder(const UndoRecorder &) = delete;
+    UndoRecorder &operator=(const UndoRecorder &) = delete;
+
+    bool wantsWrittenHash() const override { return true; }
+    /// Thread-safe. Throws Error{Io} when the original cannot be kept.
+    void prepared(const std::string &path, FileReplacement &file) override;
     void beforeCommit(const std::string &path, FileReplacement &prepared) override;
     void afterCommit(const std::string &path) override;
     void end() override;
@@ -60,14 +78,39 @@ class UndoRecorder : public CommitHook {
     const std::string &lastError() const { return m_lastError; }
 
   private:
-    void writeManifest();
+    // A file prepared and not yet committed: its original's copy and what the run wrote.
+    struct Kept {
+        std::string path;     // as the run named it
+        std::string original; // relative to the run folder; empty when no copy was made
+        std::uint64_t originalSize = 0;
+        int source = -1;           // the descriptor it was read through, to match it at the commit
+        bool fromPrepared = false; // made by prepared(), which sees every file of the pipeline
+        bool hashed = false;       // the new state below is known
+        std::uint64_t newSize = 0;
+        std::int64_t newMtimeNs = 0;
+        std::uint64_t newHash = 0;
+    };
+    struct HeldFolder; // a folder of the run folder held open while copies are made in it
+
+    Kept keep(const std::string &path, const std::string &absolute, FileReplacement &file);
+    void openFolder(); // with m_mutex held
+    // The folder of `relative`, made if need be; with m_mutex held.
+    std::shared_ptr<HeldFolder> heldFolder(const std::string &relative);
+    void removeCopy(const Kept &kept) noexcept;
+    void writePart();
 
     std::string m_folder;
+    std::string m_absoluteFolder;
+    std::mutex m_mutex; // guards the members below, up to m_committing
+    int m_folderFd = -1;
+    std::unordered_map<std::string, std::shared_ptr<HeldFolder>> m_heldFolders; // the last few
+    std::unordered_map<std::string, Kept> m_kept; // absolute path -> prepared, not committed
     std::vector<UndoEntry> m_entries;
-    std::map<std::string, std::size_t> m_index; // path -> entry
-    std::vector<std::string> m_madeFolders;     // folders known to exist
-    std::string m_pending;                      // path copied, not yet committed
-    std::size_t m_unsaved = 0;
+    std::map<std::string, std::size_t> m_index; // absolute path -> entry
+    std::string m_committing;                   // between beforeCommit and afterCommit
+    std::string m_unsaved;                      // manifest lines not yet written
+    std::size_t m_unsavedCount = 0;
+    int m_parts = 0;
     std::string m_lastError;
 };
 
@@ -125,6 +168,8 @@ class StoreRecorder : public CommitHook {
   public:
     StoreRecorder(ProgramFolder folder, std::function<void(const std::string &)> notice);
     void begin(const std::vector<std::string> &paths) override;
+    bool wantsWrittenHash() const override { return m_recorder != nullptr; }
+    void prepared(const std::string &path, FileReplacement &file) override;
     void beforeCommit(const std::string &path, FileReplacement &prepared) override;
     void afterCommit(const std::string &path) override;
     void end() override;

@@ -113,6 +113,56 @@ TEST_F(CliRecordTest, ReportHasOneJsonLinePerTarget)
                        "\"bytes_after\":25}\n");
 }
 
+// Files the run passes over on purpose (a binary file, a link out of the tree) are in the
+// report and the dry run as skipped, with the reason, and left as they were.
+TEST_F(CliRecordTest, FilesPassedOverAreReportedAsSkippedWithTheirReason)
+{
+    writeBytes(tmp.path() / "d" / "bin.dat", std::string("foo\0bar", 7));
+    writeBytes(tmp.path() / "outside.txt", "foo\n");
+    fs::create_symlink(tmp.path() / "outside.txt", tmp.path() / "d" / "out.txt");
+    const auto before = tree();
+    Ran ran =
+        cli({"--find", "foo", "--replace", "bar", "--report", "-", "--stats", "--dir", "d", "--mask", "*.*"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.out.find("{\"path\":\"d/bin.dat\",\"outcome\":\"skipped\",\"changed\":0,\"bytes_before\":7,"
+                           "\"bytes_after\":7,\"reason\":\"binary file (it holds NUL bytes)\"}\n"),
+              std::string::npos)
+        << ran.out;
+    EXPECT_NE(ran.out.find("{\"path\":\"d/out.txt\",\"outcome\":\"skipped\",\"changed\":0,\"bytes_before\":4,"
+                           "\"bytes_after\":4,\"reason\":\"not followed: the link points outside 'd'\"}\n"),
+              std::string::npos)
+        << ran.out;
+    EXPECT_NE(ran.err.find(", 2 skipped, 0 failed"), std::string::npos) << ran.err;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "bin.dat"), std::string("foo\0bar", 7));
+    EXPECT_EQ(readBytes(tmp.path() / "outside.txt"), "foo\n");
+
+    ran = cli({"--find", "foo", "--replace", "bar", "--dry-run", "d/bin.dat"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, "d/bin.dat: skipped: binary file (it holds NUL bytes)\n");
+    EXPECT_EQ(tree().at((tmp.path() / "d" / "bin.dat").string()),
+              before.at((tmp.path() / "d" / "bin.dat").string()));
+}
+
+// A --backup-dir used again holds the last run's manifest only: the earlier run's parts are
+// gone (and a file of the user's beside them stays).
+TEST_F(CliRecordTest, BackupDirUsedAgainListsTheLastRunOnly)
+{
+    fs::create_directories(tmp.path() / "m");
+    for (int i = 0; i < 130; ++i) // two parts of the manifest
+        writeBytes(tmp.path() / "m" / ("f" + std::to_string(i)), "foo");
+    ASSERT_EQ(
+        cli({"--find", "foo", "--replace", "bar", "--backup-dir", "k", "--dir", "m", "--mask", "*"}).status,
+        0);
+    writeBytes(tmp.path() / "k" / "manifest-notes.txt", "mine\n");
+    ASSERT_EQ(cli({"--find", "foo", "--replace", "bar", "--backup-dir", "k", "d/a.txt"}).status, 0);
+    EXPECT_EQ(readBytes(tmp.path() / "k" / "manifest-notes.txt"), "mine\n");
+    Ran ran = cli({"--restore", "k"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(readBytes(tmp.path() / "d" / "a.txt"), "one foo\ntwo\nfoo three\n");
+    for (int i = 0; i < 130; ++i) // not the last run's files
+        EXPECT_EQ(readBytes(tmp.path() / "m" / ("f" + std::to_string(i))), "bar\r\n") << i;
+}
+
 TEST_F(CliRecordTest, BackupDirAndRestoreLeaveAFileChangedSinceAlone)
 {
     const auto before = tree();

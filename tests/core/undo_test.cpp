@@ -16,8 +16,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <mutex>
 
 using namespace vexlo;
 using namespace vexlo::test;
@@ -275,6 +279,160 @@ TEST_F(UndoTest, AKillDuringTheUndoLeavesEachFileInOneOfItsTwoStates)
         EXPECT_EQ(contents(paths), before);
         for (const std::string &p : paths) // back to the run's result for the next round
             writeBytes(p, afterRun.at(p));
+    }
+}
+
+// The files under a run folder's copies, relative to it.
+std::vector<std::string> copiesIn(const std::string &run)
+{
+    std::vector<std::string> found;
+    if (fs::exists(run + "/files"))
+        for (const auto &entry : fs::recursive_directory_iterator(run + "/files"))
+            if (entry.is_regular_file())
+                found.push_back(entry.path().string().substr(run.size() + 1));
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// A file prepared, copied on the worker, and then found changed at its commit is not
+// rewritten: it is not in the manifest, its copy is gone, and the undo leaves it as it is.
+TEST_F(UndoTest, AFilePreparedButNotCommittedIsNeitherListedNorKept)
+{
+    const std::vector<std::string> paths = makeFiles(40);
+    const auto before = contents(paths);
+    static std::string changed;
+    changed = paths[20];
+    fsseam::SetHook([](fsseam::Step step, const std::string &path) {
+        if (step == fsseam::Step::CheckUnchanged && path == changed) {
+            FILE *f = std::fopen(changed.c_str(), "a"); // another program writes meanwhile
+            std::fputs("appended\n", f);
+            std::fclose(f);
+        }
+        return 0;
+    });
+    StoreRecorder recorder(folder, nullptr);
+    PipelineOptions options;
+    options.hook = &recorder;
+    options.stopAtFirstError = false;
+    std::vector<std::string> failed;
+    CallbackObserver observer;
+    observer.onError = [&](const std::string &path, const Error &) { failed.push_back(path); };
+    EXPECT_EQ(RewriteFiles(paths, op(), options, observer).rewritten, 39u);
+    fsseam::SetHook(nullptr);
+    EXPECT_EQ(failed, std::vector<std::string>{changed});
+
+    const std::string run = UndoStore(folder).lastRun();
+    const UndoManifest manifest = ReadUndoManifest(run);
+    ASSERT_EQ(manifest.entries.size(), 39u);
+    std::vector<std::string> listed;
+    for (const UndoEntry &e : manifest.entries) {
+        EXPECT_NE(e.path, changed);
+        listed.push_back(e.original);
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(copiesIn(run), listed); // no copy of the file that was not rewritten
+
+    CallbackObserver quiet;
+    EXPECT_EQ(RestoreRun(run, quiet).restored, 39u);
+    for (const std::string &p : paths)
+        EXPECT_EQ(readBytes(p), p == changed ? before.at(p) + "appended\n" : before.at(p)) << p;
+}
+
+// A failure that ends the run leaves files after it prepared by the workers, maybe copied:
+// none of them is listed or kept.
+TEST_F(UndoTest, FilesPreparedAfterAFailureThatEndsTheRunAreNotKept)
+{
+    std::vector<std::string> paths = makeFiles(200);
+    static std::string failing;
+    failing = paths[50];
+    fsseam::SetHook([](fsseam::Step step, const std::string &path) {
+        return step == fsseam::Step::Rename && path == failing ? EIO : 0;
+    });
+    CallbackObserver observer;
+    const PipelineResult result = runWithUndo(paths, observer);
+    fsseam::SetHook(nullptr);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.rewritten, 50u);
+    const std::string run = UndoStore(folder).lastRun();
+    const UndoManifest manifest = ReadUndoManifest(run);
+    ASSERT_EQ(manifest.entries.size(), 50u);
+    for (std::size_t i = 0; i < 50; ++i)
+        EXPECT_EQ(manifest.entries[i].path, paths[i]);
+    EXPECT_EQ(copiesIn(run).size(), 50u);
+}
+
+// The original is copied from the descriptor the run read: a file put in the target's place
+// once the run has read it is not what the undo puts back.
+TEST_F(UndoTest, TheCopyComesFromWhatTheRunReadNotFromThePathAgain)
+{
+    const std::vector<std::string> paths = makeFiles(6);
+    const auto before = contents(paths);
+    static std::string target;
+    static bool swapped;
+    target = paths[3];
+    swapped = false;
+    fsseam::SetHook([](fsseam::Step step, const std::string &path) {
+        const bool ofTheCopy = path.find("/vexlopro-undo/") != std::string::npos &&
+                               path.size() > target.size() &&
+                               path.compare(path.size() - target.size(), target.size(), target) == 0;
+        if (path == target && step == fsseam::Step::WriteTemporary && !swapped) {
+            swapped = true; // read, now being written: the path leads to another file
+            fs::rename(target, target + ".away");
+            std::ofstream(target) << "decoy\n";
+        } else if (ofTheCopy && step == fsseam::Step::Rename) {
+            fs::rename(target + ".away", target); // the file the run read is back in its place
+        }
+        return 0;
+    });
+    CallbackObserver observer;
+    EXPECT_EQ(runWithUndo(paths, observer).rewritten, 6u);
+    fsseam::SetHook(nullptr);
+    EXPECT_NE(readBytes(target), before.at(target)); // rewritten: it was the file read
+
+    const std::string run = UndoStore(folder).lastRun();
+    EXPECT_EQ(readBytes(run + "/files" + fs::absolute(target).lexically_normal().string()),
+              before.at(target));
+    CallbackObserver quiet;
+    EXPECT_EQ(RestoreRun(run, quiet).restored, 6u);
+    EXPECT_EQ(contents(paths), before);
+}
+
+// The step on the worker sees every file of a run with the hash of what the commit then puts
+// in place (a large file too, written in stretches by two threads), and never a preview's.
+TEST_F(UndoTest, ThePreparedStepSeesEachFileWithTheHashOfItsNewContent)
+{
+    std::vector<std::string> paths = makeFiles(30);
+    paths.push_back(tmp.file("large.txt"));
+    {
+        std::string large;
+        while (large.size() < (std::size_t(33) << 20))
+            large += "a line to find in a large file " + std::to_string(large.size()) + "\n";
+        writeBytes(paths.back(), large);
+    }
+    struct Seen : CommitHook {
+        bool preview = false;
+        std::mutex mutex;
+        std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> hashes;
+        bool commits() const override { return !preview; }
+        bool wantsWrittenHash() const override { return true; }
+        void prepared(const std::string &path, FileReplacement &file) override
+        {
+            std::lock_guard lock(mutex);
+            hashes[path] = {file.writtenHash(), file.writtenSize()};
+        }
+    } seen;
+    PipelineOptions options;
+    options.hook = &seen;
+    CallbackObserver observer;
+    seen.preview = true;
+    RewriteFiles(paths, op(), options, observer);
+    EXPECT_TRUE(seen.hashes.empty());
+    seen.preview = false;
+    EXPECT_EQ(RewriteFiles(paths, op(), options, observer).rewritten, paths.size());
+    ASSERT_EQ(seen.hashes.size(), paths.size());
+    for (const std::string &p : paths) {
+        const std::string now = readBytes(p);
+        EXPECT_EQ(seen.hashes[p], std::make_pair(HashBytes(now), std::uint64_t(now.size()))) << p;
     }
 }
 

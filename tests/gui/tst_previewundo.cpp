@@ -8,6 +8,7 @@
 #include "run/UndoWindow.h"
 #include "undo/UndoStore.h"
 
+#include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -88,6 +89,38 @@ class PreviewUndoTest : public QObject {
         QCOMPARE(started.oneLineFind, request.oneLineFind);
         QCOMPARE(started.fileList.size(), request.fileList.size());
         QVERIFY(started.hook == nullptr);
+    }
+
+    void previewListsTheFilesPassedOverAsSkipped()
+    {
+        QTemporaryDir tmp;
+        const QString program = tmp.filePath(QStringLiteral("program"));
+        QDir().mkpath(program);
+        write(program + QStringLiteral("/vexlopro.ini"),
+              "[Add_File_Procedure]\r\nWhatToFindHistory=9\r\nReplaceWithHistory=9\r\n"
+              "WhatToFindMultiLine=9\r\nReplaceWithMultiLine=9\r\n");
+        FakePlatform platform{ProgramFolder(program.toStdString())};
+        const QString dir = tmp.filePath(QStringLiteral("tree"));
+        QDir().mkpath(dir);
+        write(dir + QStringLiteral("/a.bin"), std::string("blue\0", 5));
+        write(tmp.filePath(QStringLiteral("outside.txt")), "blue\n");
+        QVERIFY(QFile::link(tmp.filePath(QStringLiteral("outside.txt")), dir + QStringLiteral("/b.txt")));
+        RunRequest request;
+        request.targetTab = TargetTab::DirectoryList;
+        request.oneLineFind = "blue";
+        request.oneLineReplace = "red";
+        request.mask = "*.*";
+        request.directoryList = {{dir.toStdString(), true}};
+
+        PreviewWindow window(platform, request, [](const RunRequest &) {});
+        window.runPreview();
+        QStringList texts;
+        for (int i = 0; i < window.fileList()->count(); ++i)
+            texts << window.fileList()->item(i)->text();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts.filter(QStringLiteral("a.bin: skipped: binary file (it holds NUL bytes)")).size() == 1);
+        QVERIFY(texts.filter(QStringLiteral("b.txt: skipped: not followed")).size() == 1);
+        QCOMPARE(read(dir + QStringLiteral("/a.bin")), std::string("blue\0", 5));
     }
 
     void undoWindowListsAndRestores()
