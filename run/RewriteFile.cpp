@@ -1,9 +1,9 @@
 #include "run/RewriteFile.h"
 
 #include "base/Error.h"
+#include "run/SkippedFile.h"
 #include "run/engine/BufferEngine.h"
 #include "run/engine/FastSearch.h"
-#include "run/SkippedFile.h"
 
 #include <algorithm>
 #include <atomic>

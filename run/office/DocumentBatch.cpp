@@ -35,7 +35,11 @@ class Worker {
         DocumentOutcome outcome;
         try {
             m_source->holdRoot(below.heldRoot, below.heldRootDescriptor);
-            m_engine->onSkipped([&](const SkippedFile &file) { outcome.skipped = file.what(); });
+            m_engine->onSkipped([&](const SkippedFile &file) {
+                outcome.skipped = file.what();
+                if (m_batch.hook) // one file at a time with a hook: its calls stay in order
+                    m_batch.hook->skipped(file.path(), file.reason());
+            });
             outcome.saved = m_engine->processFile(path, m_batch.find, m_batch.replace, m_batch.options);
         } catch (const Error &e) {
             restart();

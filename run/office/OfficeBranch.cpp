@@ -39,7 +39,8 @@ OfficeBranchResult RunOfficeBranch(Branch branch, const RunRequest &request,
     if (branch == Branch::OfficeRealTime && previewing)
         return result; // the "Text" page is no file: a preview shows nothing for it
     // The scratch file of "Real time" is the program's own: it gets no undo copy.
-    HookedSource hooked(source, branch == Branch::OfficeRealTime ? nullptr : request.hook);
+    CommitHook *hook = branch == Branch::OfficeRealTime ? nullptr : request.hook;
+    HookedSource hooked(source, hook);
     if (!hooked.supported() && previewing) {
         result.failed = true;
         observer.error({}, Error(ErrorKind::Automation, {},
@@ -49,22 +50,26 @@ OfficeBranchResult RunOfficeBranch(Branch branch, const RunRequest &request,
     WordEngine engine(source);
     // The files left as they are, in one message at the end of the branch.
     GatheredMessages skipped("files left as they were");
-    engine.onSkipped([&](const SkippedFile &file) { skipped.add(file.what()); });
+    engine.onSkipped([&](const SkippedFile &file) {
+        skipped.add(file.what());
+        if (hook)
+            hook->skipped(file.path(), file.reason());
+    });
     std::optional<Error> failure;
     // The hook sees the branch's files as it sees the text engine's.
     struct Span {
-        CommitHook *hook;
-        Span(CommitHook *h, const std::vector<std::string> &paths) : hook(h)
+        CommitHook *seen;
+        Span(CommitHook *h, const std::vector<std::string> &paths) : seen(h)
         {
-            if (hook)
-                hook->begin(paths);
+            if (seen)
+                seen->begin(paths);
         }
         ~Span()
         {
-            if (hook)
-                hook->end();
+            if (seen)
+                seen->end();
         }
-    } span(branch == Branch::OfficeRealTime ? nullptr : request.hook, paths);
+    } span(hook, paths);
     try {
         const std::string &find = request.oneLineFind;
         const std::string &replace = request.oneLineReplace;
