@@ -152,7 +152,7 @@ int RunRewrite(const CliRequest &request)
     RunRecord record(request);        // --dry-run, --diff, --report, --stats, --backup-dir
     options.hook = record.hook();
     struct Reporter : RunObserver {
-        explicit Reporter(RunRecord &record) : record(record) {}
+        explicit Reporter(RunRecord &kept) : record(kept) {}
         void error(const std::string &path, const Error &e) override
         {
             ReportFailure(path, e.what());

@@ -120,20 +120,20 @@ std::string_view XmlScanner::name()
     return m_xml.substr(from, m_pos - from);
 }
 
-std::string_view XmlScanner::resolve(std::string_view prefix) const
+std::string_view XmlScanner::resolve(std::string_view name) const
 {
-    if (prefix == "xml")
+    if (name == "xml")
         return kXmlNamespace;
     for (auto it = m_bindings.rbegin(); it != m_bindings.rend(); ++it)
-        if (it->prefix == prefix)
+        if (it->prefix == name)
             return it->uri;
     return {};
 }
 
-const std::string *XmlScanner::attribute(std::string_view uri, std::string_view local) const
+const std::string *XmlScanner::attribute(std::string_view namespaceUri, std::string_view localName) const
 {
     for (const XmlAttribute &a : attributes)
-        if (a.local == local && a.uri == uri)
+        if (a.local == localName && a.uri == namespaceUri)
             return &a.value;
     return nullptr;
 }

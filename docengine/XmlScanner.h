@@ -44,11 +44,11 @@ class XmlScanner {
     std::size_t depth() const { return m_open.size(); }
 
     /// The value of the attribute (namespace `uri`, local name `local`), or null.
-    const std::string *attribute(std::string_view uri, std::string_view local) const;
+    const std::string *attribute(std::string_view namespaceUri, std::string_view localName) const;
 
     /// Resolves `prefix` among the namespaces declared for the current element; empty when
     /// it is not declared.
-    std::string_view resolve(std::string_view prefix) const;
+    std::string_view resolve(std::string_view name) const;
 
   private:
     struct Binding {

@@ -147,8 +147,8 @@ void PreviewWindow::runPreview()
         add(listText(r), std::move(item));
     });
     struct Observer : RunObserver {
-        Observer(PreviewWindow &w, std::size_t &failed)
-            : window(w), failed(failed),
+        Observer(PreviewWindow &w, std::size_t &failures)
+            : window(w), failed(failures),
               pump(w.m_platform, EventPump::DefaultInterval, EventPump::First::AtOnce)
         {
         }

@@ -97,8 +97,8 @@ class InnerLines {
   public:
     enum class Result { Match, NoMatch, NeedMore };
 
-    InnerLines(const Lines &findLines, const char *d, std::size_t n, bool final)
-        : m_find(findLines), m_count(findLines.size() > 2 ? findLines.size() - 2 : 0), d(d), n(n),
+    InnerLines(const Lines &findLines, const char *data, std::size_t size, bool final)
+        : m_find(findLines), m_count(findLines.size() > 2 ? findLines.size() - 2 : 0), d(data), n(size),
           m_final(final)
     {
     }

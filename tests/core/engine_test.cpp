@@ -386,9 +386,9 @@ std::string Folded(std::string s)
 TEST(FindBytes, LongNeedlesOfRepeatsAreFoundWhereThePlainSearchFindsThem)
 {
     const std::string spaces(200000, ' ');
-    const std::string needle = std::string(500, ' ') + "x" + std::string(500, ' ');
+    const std::string spaced = std::string(500, ' ') + "x" + std::string(500, ' ');
     for (bool fold : {false, true}) {
-        const std::string pattern = fold ? Folded(needle) : needle; // folding wants it upper-cased
+        const std::string pattern = fold ? Folded(spaced) : spaced; // folding wants it upper-cased
         EXPECT_EQ(FindBytes(spaces.data(), spaces.size(), pattern, fold), spaces.size());
         const std::string hay = spaces + "x" + spaces;
         EXPECT_EQ(FindBytes(hay.data(), hay.size(), pattern, fold), spaces.size() - 500);

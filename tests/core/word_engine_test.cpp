@@ -80,7 +80,7 @@ namespace {
 
 // Goes on while the flag reads "1", as a run's observer does.
 struct FlagReader : RunObserver {
-    explicit FlagReader(const RunFlag &flag) : flag(flag) {}
+    explicit FlagReader(const RunFlag &read) : flag(read) {}
     bool keepGoing() override { return flag.isRunning(); }
     const RunFlag &flag;
 };
