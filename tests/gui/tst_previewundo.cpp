@@ -123,6 +123,37 @@ class PreviewUndoTest : public QObject {
         QCOMPARE(read(dir + QStringLiteral("/a.bin")), std::string("blue\0", 5));
     }
 
+    void previewOfTheOfficeEngineCountsReplacementsAndWritesNothing()
+    {
+        QTemporaryDir tmp;
+        const QString program = tmp.filePath(QStringLiteral("program"));
+        QDir().mkpath(program);
+        write(program + QStringLiteral("/vexlopro.ini"),
+              "[Add_File_Procedure]\r\nWhatToFindHistory=9\r\nReplaceWithHistory=9\r\n"
+              "WhatToFindMultiLine=9\r\nReplaceWithMultiLine=9\r\n");
+        FakePlatform platform{ProgramFolder(program.toStdString())};
+        const QString text = tmp.filePath(QStringLiteral("a.txt")),
+                      docx = tmp.filePath(QStringLiteral("b.docx"));
+        write(text, "foo and Foo\n");
+        const std::string sample = read(QStringLiteral(VEXLO_SOURCE_DIR "/tests/data/documents/sample.docx"));
+        write(docx, sample);
+        RunRequest request;
+        request.engine = EngineKind::Office;
+        request.oneLineFind = "foo";
+        request.oneLineReplace = "bar";
+        request.fileList = {{text.toStdString(), true}, {docx.toStdString(), true}};
+
+        PreviewWindow window(platform, request, [](const RunRequest &) {});
+        window.runPreview();
+        QCOMPARE(window.fileList()->count(), 2);
+        QVERIFY(window.fileList()->item(0)->text().endsWith(QStringLiteral("a.txt: 2 replacements")));
+        QVERIFY(window.fileList()->item(1)->text().endsWith(QStringLiteral("b.docx: 4 replacements")));
+        window.fileList()->setCurrentRow(0);
+        QVERIFY(window.diffView()->toPlainText().contains(QStringLiteral("bar and Bar")));
+        QCOMPARE(read(text), std::string("foo and Foo\n"));
+        QVERIFY(read(docx) == sample);
+    }
+
     void undoWindowListsAndRestores()
     {
         QTemporaryDir tmp;
