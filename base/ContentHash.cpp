@@ -6,11 +6,11 @@ namespace vexlo {
 
 namespace {
 
-constexpr std::uint64_t P1 = 0x9E3779B185EBCA87ULL;
-constexpr std::uint64_t P2 = 0xC2B2AE3D27D4EB4FULL;
-constexpr std::uint64_t P3 = 0x165667B19E3779F9ULL;
-constexpr std::uint64_t P4 = 0x85EBCA77C2B2AE63ULL;
-constexpr std::uint64_t P5 = 0x27D4EB2F165667C5ULL;
+constexpr std::uint64_t Prime1 = 0x9E3779B185EBCA87ULL;
+constexpr std::uint64_t Prime2 = 0xC2B2AE3D27D4EB4FULL;
+constexpr std::uint64_t Prime3 = 0x165667B19E3779F9ULL;
+constexpr std::uint64_t Prime4 = 0x85EBCA77C2B2AE63ULL;
+constexpr std::uint64_t Prime5 = 0x27D4EB2F165667C5ULL;
 
 std::uint64_t rotl(std::uint64_t x, int r)
 {
@@ -33,15 +33,15 @@ std::uint32_t read32(const unsigned char *p)
 
 std::uint64_t round(std::uint64_t acc, std::uint64_t input)
 {
-    acc += input * P2;
+    acc += input * Prime2;
     acc = rotl(acc, 31);
-    return acc * P1;
+    return acc * Prime1;
 }
 
 std::uint64_t merge(std::uint64_t acc, std::uint64_t lane)
 {
     acc ^= round(0, lane);
-    return acc * P1 + P4;
+    return acc * Prime1 + Prime4;
 }
 
 } // namespace
@@ -85,29 +85,29 @@ std::uint64_t ContentHash::value() const
         for (int i = 0; i < 4; ++i)
             h = merge(h, m_lanes[i]);
     } else {
-        h = m_lanes[2] + P5; // lane 2 still holds the seed
+        h = m_lanes[2] + Prime5; // lane 2 still holds its starting value
     }
     h += m_total;
     const unsigned char *p = m_pending;
     std::size_t n = m_pendingSize;
     for (; n >= 8; p += 8, n -= 8) {
         h ^= round(0, read64(p));
-        h = rotl(h, 27) * P1 + P4;
+        h = rotl(h, 27) * Prime1 + Prime4;
     }
     if (n >= 4) {
-        h ^= std::uint64_t(read32(p)) * P1;
-        h = rotl(h, 23) * P2 + P3;
+        h ^= std::uint64_t(read32(p)) * Prime1;
+        h = rotl(h, 23) * Prime2 + Prime3;
         p += 4;
         n -= 4;
     }
     for (; n > 0; ++p, --n) {
-        h ^= (*p) * P5;
-        h = rotl(h, 11) * P1;
+        h ^= (*p) * Prime5;
+        h = rotl(h, 11) * Prime1;
     }
     h ^= h >> 33;
-    h *= P2;
+    h *= Prime2;
     h ^= h >> 29;
-    h *= P3;
+    h *= Prime3;
     h ^= h >> 32;
     return h;
 }

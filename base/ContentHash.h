@@ -1,4 +1,4 @@
-// A fast 64-bit content hash (the XXH64 algorithm, seed 0) for telling whether a file is still
+// A fast 64-bit content hash (XXH64 with a zero starting value) for telling whether a file is still
 // what a run wrote.
 #pragma once
 
