@@ -144,20 +144,21 @@ void ChangeRecorder::previewed(const std::string &path, std::string_view before,
         m_onFile(counted(compared(path, before, after)), before, after);
 }
 
-void ChangeRecorder::replacements(const std::string &, std::size_t count)
+void ChangeRecorder::replacements(const std::string &path, std::size_t count)
 {
-    m_replacements = count;
+    m_replacements.emplace(path, count);
 }
 
 FileReport ChangeRecorder::counted(FileReport report)
 {
-    if (m_replacements) {
-        // The office engine counts its replacements; the lines of a document say little.
+    // The office engine counts its replacements; the lines of a document say little. A count
+    // left by a file whose commit failed belongs to no other file.
+    if (m_replacements && m_replacements->first == report.path) {
         report.replacements = true;
-        report.changed = *m_replacements;
+        report.changed = m_replacements->second;
         report.lineEndsOnly = false;
-        m_replacements.reset();
     }
+    m_replacements.reset();
     return report;
 }
 

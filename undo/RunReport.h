@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace vexlo {
 
@@ -54,7 +55,7 @@ class ChangeRecorder : public CommitHook {
     FileReport counted(FileReport report);
 
     bool m_preview;
-    std::optional<std::size_t> m_replacements;
+    std::optional<std::pair<std::string, std::size_t>> m_replacements; // path, count
     OnFile m_onFile;
     std::string m_before;
 };
