@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the document readers' fuzzing harnesses with clang and libFuzzer (address and
-# undefined-behaviour sanitizers) and runs each for a while (default 60 seconds) from its seeds.
+# undefined-behaviour sanitizers) and runs each for a while (default 60 seconds) from its seeds,
+# with a fixed random seed so that a run can be repeated as it went.
 # Usage: scripts/fuzz.sh [seconds] [reader...]   readers: plaintext docx odt rtf doc
 # A finding stops the script with the crashing input in build-fuzz/findings/<reader>/.
 set -euo pipefail
@@ -36,7 +37,7 @@ for reader in "${readers[@]}"; do
     cp -n ${samples[$reader]} "$corpus"/ 2>/dev/null || true
     echo "== $reader: ${seconds}s"
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        "build-fuzz/bin/fuzz_$reader" "$corpus" -max_total_time="$seconds" -rss_limit_mb=512 \
+        "build-fuzz/bin/fuzz_$reader" "$corpus" -seed=1 -max_total_time="$seconds" -rss_limit_mb=512 \
         -malloc_limit_mb=512 -max_len=65536 -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$findings/" 2>&1 | grep -E '^(stat::number_of_executed_units|stat::peak_rss_mb|==|SUMMARY|ERROR|INFO: -max_total_time)|Done [0-9]+ runs' || true
     if [ -n "$(ls -A "$findings")" ]; then
